@@ -1,0 +1,22 @@
+# Options every KIVO target compiles with.
+add_library(kivo_compile_options INTERFACE)
+
+if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
+  target_compile_options(kivo_compile_options INTERFACE
+    -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wcast-align -Wunused
+    $<$<BOOL:${KIVO_WARNINGS_AS_ERRORS}>:-Werror>)
+
+  # Frames must be bit-identical on every target: no fused multiply-adds,
+  # and on 32-bit x86 SSE2 doubles instead of the x87's extended precision.
+  target_compile_options(kivo_compile_options INTERFACE -ffp-contract=off)
+  if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(i.86|x86)$")
+    # Windows calls window and dialog procedures with a 4-byte aligned stack;
+    # realigning keeps SSE spills safe in those callbacks.
+    target_compile_options(kivo_compile_options INTERFACE -msse2 -mfpmath=sse -mstackrealign)
+  endif()
+endif()
+
+if(MINGW)
+  # One self-contained executable: no libgcc, libstdc++ or winpthread DLLs.
+  target_link_options(kivo_compile_options INTERFACE -static -static-libgcc -static-libstdc++)
+endif()

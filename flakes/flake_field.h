@@ -1,0 +1,59 @@
+// The simulated flakes: a fixed field of records, of which the first
+// `count` are live, and the spawning rules that (re)place a flake above the
+// top edge, far away, drifting down and towards the viewer.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "flakes/random_source.h"
+
+namespace kivo {
+
+constexpr std::int32_t kFlakeCapacity = 30000;
+
+// One flake in world units; velocities are per 30 ms tick.
+struct FlakeState {
+  double x, y, z, vx, vy, vz;
+};
+
+// Any stored or requested count, limited to what the field holds.
+std::int32_t ClampToFieldCapacity(std::int64_t count);
+
+// Overwrites all six fields from six successive draws of `draw` (each in
+// [0, 1)); W and H are the target size in pixels. Each formula runs left to
+// right; the draw order is part of the picture, since one stream feeds the
+// whole frame step.
+template <typename Draw>
+void SpawnFlakeFrom(FlakeState& flake, Draw&& draw, int width, int height) {
+  const double w = width;
+  const double h = height;
+  flake.x = (draw() - 0.5) * w * 2.5;
+  flake.z = draw() * 1000 + 10;
+  // The first term puts the projected row on the top edge; the second lifts
+  // the flake further above it.
+  flake.y = -(h * flake.z * 0.001) - draw() * h * 0.5;
+  flake.vx = (draw() - 0.5) * w * 0.001;
+  flake.vy = draw() * h * 0.001 + 3;
+  flake.vz = -(draw() * 70) - 1;
+}
+
+inline void SpawnFlake(FlakeState& flake, RandomSource& random, int width, int height) {
+  SpawnFlakeFrom(flake, [&random] { return random.UniformRandom(); }, width, height);
+}
+
+class FlakeField {
+ public:
+  FlakeField() : records_(kFlakeCapacity, FlakeState{0, 0, 0, 0, 0, 0}) {}
+
+  FlakeState& operator[](std::int32_t i) { return records_[static_cast<std::size_t>(i)]; }
+  const FlakeState& operator[](std::int32_t i) const { return records_[static_cast<std::size_t>(i)]; }
+
+  // Spawns records 0 .. count - 1 in order; count is clamped to the field.
+  void SpawnAllFlakes(std::int32_t count, RandomSource& random, int width, int height);
+
+ private:
+  std::vector<FlakeState> records_;
+};
+
+}  // namespace kivo

@@ -1,0 +1,62 @@
+// SnowScene: everything the animation keeps between ticks, owned by a host.
+//
+// A host creates one scene, seeds it, starts it at the window's size with the
+// stored flake count, calls RenderFrame on every 30 ms tick and stops it when
+// the window goes away.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "flakes/flake_field.h"
+#include "flakes/flake_sprite.h"
+#include "flakes/frame_presenter.h"
+#include "flakes/random_source.h"
+#include "raster/raster_image.h"
+
+namespace kivo {
+
+class SnowScene {
+ public:
+  SnowScene() = default;
+  SnowScene(const SnowScene&) = delete;
+  SnowScene& operator=(const SnowScene&) = delete;
+
+  RandomSource& Random() { return random_; }
+
+  // Builds the seven sprites, spawns the first `flakeCount` flakes (clamped
+  // to the field) and creates the W x H x 24 frame buffer, in that order.
+  // A frame buffer that cannot be created leaves the scene running blind.
+  void Start(int width, int height, std::int32_t flakeCount);
+
+  // Frees the frame buffer and then the sprites; the flakes stay as they are.
+  void Stop();
+
+  // Re-creates the frame buffer at a new size; flakes and sprites are kept.
+  void Resize(int width, int height);
+
+  // One tick: clear, move, respawn, draw every live flake, then present.
+  void RenderFrame(FramePresenter* presenter);
+
+  int Width() const { return width_; }
+  int Height() const { return height_; }
+  std::int32_t FlakeCount() const { return flakeCount_; }
+  const RasterImage& FrameBuffer() const { return frameBuffer_; }
+  const RasterImage& Sprite(int index) const { return sprites_[static_cast<std::size_t>(index)]; }
+  FlakeField& Field() { return field_; }
+
+ private:
+  void StepFlake(FlakeState& flake, double cx, double cy);
+
+  // Construction order matters to nobody but mirrors the destruction the
+  // window performs: frame buffer first, then the sprites.
+  RasterImage frameBuffer_;
+  std::array<RasterImage, kSpriteCount> sprites_;
+  FlakeField field_;
+  RandomSource random_;
+  std::int32_t flakeCount_ = 0;
+  int width_ = 0;
+  int height_ = 0;
+};
+
+}  // namespace kivo
