@@ -1,0 +1,42 @@
+// The input that ends the saver: any key or left/right button, or, after the
+// first six mouse-move messages, a move of more than 3 pixels both across and
+// down from where the cursor was when the saver started. A preview never
+// ends by input.
+#pragma once
+
+#include <cstdint>
+
+namespace kivo {
+
+enum class InputAction { kPassOn, kRequestClose };
+
+class InputRules {
+ public:
+  static constexpr std::uint16_t kIgnoredMoves = 6;
+
+  explicit InputRules(bool preview) : preview_(preview) {}
+
+  void SetSavedCursor(std::int32_t x, std::int32_t y) {
+    savedX_ = x;
+    savedY_ = y;
+  }
+  std::int32_t SavedX() const { return savedX_; }
+  std::int32_t SavedY() const { return savedY_; }
+
+  InputAction OnKeyOrButton() const { return preview_ ? InputAction::kPassOn : InputAction::kRequestClose; }
+
+  // `position` is the message's packed position word: x in the low 16 bits,
+  // y in the high 16 bits.
+  InputAction OnMouseMove(std::uint32_t position);
+
+  // A refused close starts the count of ignored moves again.
+  void OnCloseRefused() { moves_ = 0; }
+
+ private:
+  bool preview_;
+  std::uint16_t moves_ = 0;
+  std::int32_t savedX_ = 0;
+  std::int32_t savedY_ = 0;
+};
+
+}  // namespace kivo
