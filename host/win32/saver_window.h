@@ -1,0 +1,40 @@
+// The saver window: a top-most full-screen pop-up, or a child of the
+// screen-saver host's preview pane.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+
+#include "flakes/snow_scene.h"
+#include "host/command_line.h"
+#include "host/input_rules.h"
+#include "host/password_services.h"
+
+namespace kivo {
+
+constexpr char kSaverWindowClass[] = "KIVO.gwp";
+
+// Everything the saver keeps for the life of the process.
+struct SaverProcess {
+  HINSTANCE instance = nullptr;
+  SaverMode mode = SaverMode::kConfigure;
+  HWND hostWindow = nullptr;
+  HWND saverWindow = nullptr;
+  std::int16_t targetWidth = 0;
+  std::int16_t targetHeight = 0;
+  UINT_PTR timerId = 0;
+  bool cursorHidden = false;
+  InputRules input{false};
+  PasswordGate gate;
+  std::unique_ptr<SnowScene> scene = std::make_unique<SnowScene>();
+
+  bool Preview() const { return mode == SaverMode::kPreview; }
+};
+
+// Registers the class and creates the window for the process's mode; false
+// when either fails.
+bool CreateSaverWindow(SaverProcess& process);
+
+}  // namespace kivo

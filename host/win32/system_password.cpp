@@ -1,0 +1,94 @@
+#include "host/win32/system_password.h"
+
+#include "host/win32/japanese_message.h"
+
+namespace kivo {
+namespace {
+
+// GetProcAddress returns a generic pointer; the entry's real type is known
+// only by name. Going through void* keeps the cast free of warnings.
+template <typename Proc>
+Proc EntryPoint(HMODULE library, const char* name) {
+  return reinterpret_cast<Proc>(reinterpret_cast<void*>(GetProcAddress(library, name)));
+}
+
+}  // namespace
+
+SystemPasswordVerifier::~SystemPasswordVerifier() {
+  CloseDesktopKey();
+  FreeVerifier();
+}
+
+bool SystemPasswordVerifier::OpenDesktopKey() {
+  char emptyClass[] = "";
+  return RegCreateKeyExA(HKEY_CURRENT_USER, "Control Panel\\desktop", 0, emptyClass, REG_OPTION_NON_VOLATILE,
+                         KEY_ALL_ACCESS, nullptr, &key_, nullptr) == ERROR_SUCCESS;
+}
+
+bool SystemPasswordVerifier::ReadUsePassword(std::uint32_t* value) {
+  DWORD stored = 0;
+  DWORD size = sizeof stored;
+  if (RegQueryValueExA(key_, "ScreenSaveUsePassword", nullptr, nullptr, reinterpret_cast<BYTE*>(&stored), &size) !=
+      ERROR_SUCCESS) {
+    return false;
+  }
+  *value = stored;
+  return true;
+}
+
+void SystemPasswordVerifier::CloseDesktopKey() {
+  if (key_ != nullptr) RegCloseKey(key_);
+  key_ = nullptr;
+}
+
+bool SystemPasswordVerifier::LoadVerifier() {
+  library_ = LoadLibraryA("PASSWORD.CPL");
+  return library_ != nullptr;
+}
+
+bool SystemPasswordVerifier::FindVerifyEntry() {
+  verify_ = EntryPoint<VerifyProc>(library_, "VerifyScreenSavePwd");
+  return verify_ != nullptr;
+}
+
+int SystemPasswordVerifier::CallVerify(std::intptr_t saverWindow) {
+  return verify_(reinterpret_cast<HWND>(saverWindow)) != 0 ? 1 : 0;
+}
+
+void SystemPasswordVerifier::FreeVerifier() {
+  if (library_ != nullptr) FreeLibrary(library_);
+  library_ = nullptr;
+  verify_ = nullptr;
+}
+
+void SystemPasswordVerifier::ShowCannotVerify() {
+  ShowJapaneseMessage(sjis::kCannotVerifyPassword, sjis::kReadErrorCaption, MB_OK);
+}
+
+SystemPasswordChanger::~SystemPasswordChanger() { FreeChanger(); }
+
+bool SystemPasswordChanger::LoadChanger() {
+  library_ = LoadLibraryA("MPR.DLL");
+  return library_ != nullptr;
+}
+
+bool SystemPasswordChanger::FindChangeEntry() {
+  change_ = EntryPoint<ChangeProc>(library_, "PwdChangePasswordA");
+  return change_ != nullptr;
+}
+
+void SystemPasswordChanger::CallChange(std::intptr_t hostWindow) {
+  change_("SCRSAVE", reinterpret_cast<HWND>(hostWindow), 0, nullptr);
+}
+
+void SystemPasswordChanger::FreeChanger() {
+  if (library_ != nullptr) FreeLibrary(library_);
+  library_ = nullptr;
+  change_ = nullptr;
+}
+
+void SystemPasswordChanger::ShowChangerMissing() {
+  ShowJapaneseMessage(sjis::kMprMissing, sjis::kKivoCaption, MB_OK);
+}
+
+}  // namespace kivo
