@@ -5,7 +5,7 @@ set -eu
 packages=(
   cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev libpng-dev
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 g++-i686-linux-gnu qemu-user
-  wine64 xvfb xdotool x11-utils x11-apps imagemagick fonts-noto-cjk
+  wine64 xvfb xdotool x11-utils x11-apps imagemagick fonts-noto-cjk locales
 )
 missing=()
 for p in "${packages[@]}"; do
@@ -16,4 +16,11 @@ if [ ${#missing[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# The saver's dialog is also tested under a Japanese locale.
+if ! locale -a 2>/dev/null | grep -qi '^ja_JP.utf-\?8$'; then
+  sed -i 's/^# *ja_JP.UTF-8 UTF-8/ja_JP.UTF-8 UTF-8/' /etc/locale.gen
+  grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' >>/etc/locale.gen
+  locale-gen >/dev/null
 fi

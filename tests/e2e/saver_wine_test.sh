@@ -1,0 +1,290 @@
+#!/usr/bin/env bash
+# kivo.scr end to end: the real Windows build under Wine on a virtual X
+# display, driven with xdotool and checked through the registry, the screen,
+# the exit codes and a small Windows helper (kivo-testhost).
+#
+#   saver_wine_test.sh BUILD_TREE [SCENARIO...]
+set -u
+build=$(realpath "$1"); shift
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/wine_env.sh"
+. "$here/x_display.sh"
+export WINEDLLOVERRIDES="mscoree,mshtml=;mpr=n,b"
+
+scr=$build/kivo.scr
+testhost=$build/tests/win32/kivo-testhost.exe
+for f in "$scr" "$testhost"; do [ -f "$f" ] || { echo "FAIL: $f is not built"; exit 1; }; done
+
+work=$(mktemp -d)
+failures=0
+passes=0
+cleanup() { "${WINE64%64}server" -k 2>/dev/null; stop_xvfb; rm -rf "$work"; }
+trap cleanup EXIT
+start_xvfb || exit 1
+wine_prefix_ready || exit 1
+
+KEY='HKCU\Software\Orvek\SCREEN SAVER\KIVO'
+DESKTOP='HKCU\Control Panel\desktop'
+CAPTION='ヌワスクリーンセーバー  Version1.00'
+
+check() {  # check DESCRIPTION COMMAND...
+  local what=$1; shift
+  if "$@"; then passes=$((passes + 1)); echo "ok: $what"; else echo "FAIL: $what"; failures=$((failures + 1)); fi
+}
+reg() { "$WINE64" reg "$@" >/dev/null 2>&1; }
+stored_count() { "$WINE64" reg query "$KEY" /v COUNT 2>/dev/null | tr -d '\r' | awk '$1 == "COUNT" {print $2, $3}'; }
+key_exists() { "$WINE64" reg query "$KEY" >/dev/null 2>&1; }
+reset_settings() { reg delete "$KEY" /f; reg delete "$DESKTOP" /v ScreenSaveUsePassword /f; }
+
+# A folder holding kivo.scr and, optionally, stand-in system components.
+saver_dir() {
+  local dir=$work/$1; shift
+  rm -rf "$dir"; mkdir -p "$dir"
+  cp "$scr" "$dir/"
+  local c
+  for c in "$@"; do cp "$build/tests/win32/$c" "$dir/"; done
+  echo "$dir"
+}
+
+# Starts the saver in the background; its exit code lands in DIR/exit.
+start_saver() {
+  local dir=$1; shift
+  rm -f "$dir/exit"
+  ( cd "$dir" && "$WINE64" "$dir/kivo.scr" "$@" >/dev/null 2>&1; echo $? >"$dir/exit" ) &
+}
+exit_code() {  # exit_code DIR SECONDS: the code, or "running"
+  local end=$((SECONDS + $2))
+  while [ $SECONDS -lt "$end" ]; do
+    [ -s "$1/exit" ] && { cat "$1/exit"; return; }
+    sleep 0.2
+  done
+  echo running
+}
+probe() { "$WINE64" "$testhost" probe 2>/dev/null | tr -d '\r'; }
+wait_saver_window() {
+  local end=$((SECONDS + 30)) p
+  while [ $SECONDS -lt "$end" ]; do
+    p=$(probe)
+    case "$p" in window*) echo "$p"; return 0 ;; esac
+    sleep 0.3
+  done
+  return 1
+}
+no_window_titled() { [ -z "$(windows_titled "$1")" ]; }
+# The stand-in components write Windows line ends.
+line_in_file() { tr -d '\r' <"$2" | grep -qx "$1"; }
+not_in_file() { ! grep -q "$1" "$2"; }
+probe_is() { [ "$(probe)" = "$1" ]; }
+starts_with() { [[ "$1" == "$2"* ]]; }
+stop_everything() { "${WINE64%64}server" -k 2>/dev/null; sleep 0.5; }
+
+scenario_run() {
+  echo "-- /s: full screen, snow, settings key, key press ends it"
+  reset_settings
+  xdotool mousemove 500 400
+  local dir; dir=$(saver_dir run)
+  start_saver "$dir" /s
+  local p; p=$(wait_saver_window)
+  check "/s opens a saver window" [ -n "$p" ]
+  check "/s window is top-most, full screen at 0,0 ($p)" \
+    starts_with "$p" 'window 0 0 1024 768 topmost=1 popup=1 visible=1'
+  sleep 2
+  local lit; lit=$(bright_pixels 0 0 1024 768)
+  check "/s shows snow ($lit bright pixels)" [ "${lit:-0}" -gt 400 ]
+  check "/s keeps the background black ($lit bright pixels)" [ "${lit:-0}" -lt 200000 ]
+  check "/s creates the settings key" key_exists
+
+  local other; other=$(saver_dir second)
+  start_saver "$other" /s
+  check "a second /s exits 0 at once" [ "$(exit_code "$other" 15)" = 0 ]
+  start_saver "$other" /c
+  check "a second /c exits 0 at once" [ "$(exit_code "$other" 15)" = 0 ]
+  check "no dialog opened for the second /c" no_window_titled "$CAPTION"
+  check "the first saver still runs" [ "$(exit_code "$dir" 1)" = running ]
+
+  xdotool key a
+  check "a key press ends /s with 0" [ "$(exit_code "$dir" 20)" = 0 ]
+  stop_everything
+}
+
+scenario_mouse() {
+  echo "-- /s: clicks and mouse movement"
+  reset_settings
+  xdotool mousemove 500 400
+  local dir; dir=$(saver_dir click)
+  start_saver "$dir" /s
+  wait_saver_window >/dev/null
+  sleep 1
+  xdotool click 1
+  check "a left click ends /s with 0" [ "$(exit_code "$dir" 20)" = 0 ]
+  stop_everything
+
+  xdotool mousemove 500 400
+  dir=$(saver_dir move)
+  start_saver "$dir" /s
+  wait_saver_window >/dev/null
+  sleep 1
+  local i
+  for i in $(seq 1 10); do xdotool mousemove $((500 + 10 * i)) 400; sleep 0.1; done
+  sleep 1
+  check "100 px purely horizontal movement does not end /s" [ "$(exit_code "$dir" 1)" = running ]
+  xdotool mousemove 504 404
+  check "after six ignored moves, 4 px right and 4 px down ends /s with 0" [ "$(exit_code "$dir" 20)" = 0 ]
+  stop_everything
+}
+
+scenario_preview() {
+  echo "-- /p HWND: snow inside the host's pane, input ignored, ends with the pane"
+  reset_settings
+  local dir; dir=$(saver_dir preview)
+  local control=$work/destroy-pane
+  rm -f "$control"
+  ( "$WINE64" "$testhost" pane 320 240 "$(winpath "$dir/kivo.scr")" "$(winpath "$control")" \
+      | tr -d '\r' >"$work/pane.log" 2>&1; echo $? >"$work/pane.exit" ) &
+  sleep 5
+  local lit; lit=$(bright_pixels 100 100 320 240)
+  check "snow appears inside the pane ($lit bright pixels)" [ "${lit:-0}" -gt 40 ]
+  local outside; outside=$(bright_pixels 500 400 300 300)
+  check "nothing is drawn outside the pane ($outside bright pixels)" [ "${outside:-1}" = 0 ]
+  check "a preview child does not count as a running saver" probe_is none
+  xdotool mousemove 200 200; sleep 0.2
+  xdotool key a; xdotool click 1
+  local i
+  for i in $(seq 1 10); do xdotool mousemove $((200 + 8 * i)) $((200 + 5 * i)); sleep 0.05; done
+  sleep 1
+  check "keys, clicks and movement leave the preview running" not_in_file ended "$work/pane.log"
+  touch "$control"
+  local end=$((SECONDS + 30))
+  while [ $SECONDS -lt $end ] && [ ! -s "$work/pane.exit" ]; do sleep 0.3; done
+  check "destroying the pane ends the preview ($(cat "$work/pane.log" 2>/dev/null | tail -n 1))" \
+    grep -q 'saver ended with 0' "$work/pane.log"
+  stop_everything
+}
+
+# Opens the settings dialog with ARGS, runs the keys, and waits for the end.
+dialog_session() {
+  local dir=$1; shift
+  local keys=$1; shift
+  start_saver "$dir" "$@"
+  local dialog; dialog=$(wait_window_titled "$CAPTION" 30)
+  check "the settings dialog appears with its caption ($*)" [ -n "$dialog" ]
+  [ -n "$dialog" ] || { stop_everything; return; }
+  point_at_window "$dialog"
+  sleep 1
+  [ -n "${SHOT:-}" ] && import -window root "$SHOT"
+  local k
+  for k in $keys; do xdotool key "$k"; sleep 0.3; done
+  check "the dialog closes and the program exits 0 ($*)" [ "$(exit_code "$dir" 20)" = 0 ]
+}
+
+scenario_configure() {
+  echo "-- /c and the empty command line: the settings dialog"
+  reset_settings
+  local dir; dir=$(saver_dir configure)
+  dialog_session "$dir" "Return" /c
+  check "first run: OK writes COUNT = 10000 (got '$(stored_count)')" [ "$(stored_count)" = "REG_DWORD 0x2710" ]
+
+  reg add "$KEY" /v COUNT /t REG_DWORD /d 2500 /f
+  SHOT=$work/dialog.png dialog_session "$dir" "Return"
+  check "a stored 2500 is shown and written back (got '$(stored_count)')" [ "$(stored_count)" = "REG_DWORD 0x9c4" ]
+  [ -n "${KIVO_KEEP_SCREENSHOTS:-}" ] && cp "$work/dialog.png" "$KIVO_KEEP_SCREENSHOTS/dialog-$(locale | sed -n 's/^LANG=//p' | tr -d '"' | tr . _).png"
+
+  dialog_session "$dir" "Tab Tab End Return" /c
+  check "moving the slider with the keyboard writes 30000 (got '$(stored_count)')" \
+    [ "$(stored_count)" = "REG_DWORD 0x7530" ]
+
+  reg add "$KEY" /v COUNT /t REG_DWORD /d 2500 /f
+  dialog_session "$dir" "Tab Tab Home Escape" /c
+  check "Escape writes nothing (got '$(stored_count)')" [ "$(stored_count)" = "REG_DWORD 0x9c4" ]
+  stop_everything
+}
+
+scenario_password() {
+  echo "-- the password gate"
+  reset_settings
+  reg add "$DESKTOP" /v ScreenSaveUsePassword /t REG_DWORD /d 1 /f
+  export KIVO_TEST_LOG=$work/components.log
+  rm -f "$KIVO_TEST_LOG"
+
+  KIVO_TEST_VERIFY=refuse
+  export KIVO_TEST_VERIFY
+  xdotool mousemove 500 400
+  local dir; dir=$(saver_dir refuse verifier/PASSWORD.CPL)
+  start_saver "$dir" /s
+  wait_saver_window >/dev/null
+  sleep 1
+  xdotool mousemove 700 400; sleep 0.3   # purely horizontal: does not close
+  xdotool key a; sleep 2
+  check "a refusing PASSWORD.CPL was asked with the saver window" grep -q '^verify [1-9]' "$KIVO_TEST_LOG"
+  check "a refused password keeps the saver running" [ "$(exit_code "$dir" 1)" = running ]
+  eval "$(xdotool getmouselocation --shell)"
+  check "a refused password puts the cursor back ($X,$Y)" [ "$X,$Y" = "500,400" ]
+  stop_everything
+
+  KIVO_TEST_VERIFY=accept
+  xdotool mousemove 500 400
+  dir=$(saver_dir accept verifier/PASSWORD.CPL)
+  start_saver "$dir" /s
+  wait_saver_window >/dev/null
+  sleep 1
+  xdotool key a
+  check "an accepting PASSWORD.CPL lets the saver end with 0" [ "$(exit_code "$dir" 20)" = 0 ]
+  stop_everything
+
+  xdotool mousemove 500 400
+  dir=$(saver_dir nocpl)
+  start_saver "$dir" /s
+  wait_saver_window >/dev/null
+  sleep 1
+  xdotool key a
+  local box; box=$(wait_window_titled "設定値取得エラー" 20)
+  check "without PASSWORD.CPL the message box '設定値取得エラー' appears" [ -n "$box" ]
+  check "and the saver keeps running" [ "$(exit_code "$dir" 1)" = running ]
+  [ -n "${KIVO_KEEP_SCREENSHOTS:-}" ] && import -window root "$KIVO_KEEP_SCREENSHOTS/password-message.png"
+  stop_everything
+  unset KIVO_TEST_VERIFY KIVO_TEST_LOG
+  reg delete "$DESKTOP" /v ScreenSaveUsePassword /f
+}
+
+scenario_change_password() {
+  echo "-- /a: the password change hand-over"
+  export KIVO_TEST_LOG=$work/change.log
+  rm -f "$KIVO_TEST_LOG"
+  local dir; dir=$(saver_dir change changer/MPR.DLL)
+  start_saver "$dir" /a 4660
+  check "/a with MPR.DLL exits 0" [ "$(exit_code "$dir" 20)" = 0 ]
+  check "MPR.DLL received SCRSAVE and the host handle ($(cat "$KIVO_TEST_LOG" 2>/dev/null))" \
+    line_in_file 'change SCRSAVE 4660' "$KIVO_TEST_LOG"
+  rm -f "$KIVO_TEST_LOG"
+  dir=$(saver_dir change_noentry changer_without_entry/MPR.DLL)
+  start_saver "$dir" /a 4660
+  check "/a with an MPR.DLL lacking PwdChangePasswordA exits 0" [ "$(exit_code "$dir" 20)" = 0 ]
+  check "and shows nothing" no_window_titled KIVO
+  stop_everything
+  unset KIVO_TEST_LOG
+}
+
+scenario_bad_values() {
+  echo "-- stored COUNT of the wrong type, size or range"
+  local spec
+  for spec in "REG_SZ abc" "REG_BINARY 0102" "REG_QWORD 0x2710" "REG_DWORD 0xffffffff" "REG_DWORD 99999" \
+              "REG_BINARY 0000000000000000"; do
+    reset_settings
+    # shellcheck disable=SC2086
+    reg add "$KEY" /v COUNT /t ${spec% *} /d ${spec#* } /f
+    xdotool mousemove 500 400
+    local dir; dir=$(saver_dir bad)
+    start_saver "$dir" /s
+    local p; p=$(wait_saver_window)
+    sleep 1.5
+    check "COUNT $spec: the saver runs" [ -n "$p" ] && [ "$(exit_code "$dir" 1)" = running ]
+    xdotool key a
+    check "COUNT $spec: and ends with 0" [ "$(exit_code "$dir" 20)" = 0 ]
+    stop_everything
+  done
+}
+
+scenarios=${*:-run mouse preview configure password change_password bad_values}
+for s in $scenarios; do "scenario_$s"; done
+echo "$passes passed, $failures failed"
+[ "$failures" = 0 ]

@@ -1,0 +1,52 @@
+// Stand-ins for the system's password components, built as PASSWORD.CPL and
+// MPR.DLL for the saver's end-to-end tests. Each call is appended to the file
+// named by KIVO_TEST_LOG; VerifyScreenSavePwd answers as KIVO_TEST_VERIFY
+// says ("accept" or anything else for a refusal).
+#include <windows.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+void Log(const char* text) {
+  const char* path = std::getenv("KIVO_TEST_LOG");
+  if (path == nullptr) return;
+  if (std::FILE* f = std::fopen(path, "a")) {
+    std::fprintf(f, "%s\n", text);
+    std::fclose(f);
+  }
+}
+
+}  // namespace
+
+extern "C" {
+
+#ifdef KIVO_TEST_VERIFIER
+__declspec(dllexport) BOOL WINAPI VerifyScreenSavePwd(HWND window) {
+  char line[128];
+  std::snprintf(line, sizeof line, "verify %lld", static_cast<long long>(reinterpret_cast<std::intptr_t>(window)));
+  Log(line);
+  const char* answer = std::getenv("KIVO_TEST_VERIFY");
+  return answer != nullptr && std::strcmp(answer, "accept") == 0;
+}
+#endif
+
+#ifdef KIVO_TEST_CHANGER
+__declspec(dllexport) DWORD WINAPI PwdChangePasswordA(LPCSTR provider, HWND window, DWORD, LPVOID) {
+  char line[160];
+  std::snprintf(line, sizeof line, "change %s %lld", provider, static_cast<long long>(reinterpret_cast<std::intptr_t>(window)));
+  Log(line);
+  return 0;
+}
+#endif
+
+// Keeps a library without either entry point from being empty.
+__declspec(dllexport) int KivoTestComponent() {
+  Log("component");
+  return 1;
+}
+
+}  // extern "C"
