@@ -21,7 +21,7 @@ struct FakeStore : SettingsStore {
   bool OpenOrCreate() override { return ++opened, opens; }
   bool ReadCount(std::uint8_t* buffer, std::uint32_t size) override {
     if (!present || value.size() > size) return false;
-    std::memcpy(buffer, value.data(), value.size());
+    if (!value.empty()) std::memcpy(buffer, value.data(), value.size());
     return true;
   }
   bool WriteCount(std::int32_t v) override {
