@@ -4,14 +4,29 @@
 
 #include <memory>
 
+#include "flakes/frame_painter.h"
+
 #include "flakes/flake_sprite.h"
 #include "flakes/snow_scene.h"
 #include "raster/additive_rasterisers.h"
 #include "raster/raster_image.h"
+#ifdef KIVO_BENCH_REFERENCE
+#include "tests/reference/reference_renderer.h"
+#endif
 
 namespace {
 
 constexpr int kWarmUpFrames = 300;  // long enough for the field to reach its steady state
+
+// Pixels of the frame that the last step drew into (not black).
+long LitPixels(const kivo::RasterImage& frame) {
+  long lit = 0;
+  for (int y = 0; y < frame.Height(); ++y) {
+    const std::uint8_t* p = frame.RowAddress(y);
+    for (int x = 0; x < frame.Width(); ++x) lit += (p[3 * x] | p[3 * x + 1] | p[3 * x + 2]) != 0;
+  }
+  return lit;
+}
 
 void BM_FrameStep(benchmark::State& state) {
   const int width = static_cast<int>(state.range(0));
@@ -25,12 +40,33 @@ void BM_FrameStep(benchmark::State& state) {
     benchmark::DoNotOptimize(scene->FrameBuffer().RowAddress(0));
   }
   state.counters["pixels/frame"] = static_cast<double>(width) * height;
+  state.counters["lit/frame"] = static_cast<double>(LitPixels(scene->FrameBuffer()));
 }
 BENCHMARK(BM_FrameStep)
     ->Args({800, 600, 10000})
     ->Args({1920, 1080, 30000})
     ->Args({3840, 2160, 30000})
     ->Unit(benchmark::kMillisecond);
+
+#ifdef KIVO_BENCH_REFERENCE
+// The same frames drawn pixel by pixel through guarded accessors.
+void BM_ReferenceFrameStep(benchmark::State& state) {
+  const int width = static_cast<int>(state.range(0));
+  const int height = static_cast<int>(state.range(1));
+  kivo::reference::Scene scene(1, width, height, static_cast<std::int32_t>(state.range(2)));
+  for (int i = 0; i < kWarmUpFrames; ++i) scene.Step();
+  for (auto _ : state) {
+    scene.Step();
+    benchmark::DoNotOptimize(scene.Frame().bgr.data());
+  }
+  state.counters["pixels/frame"] = static_cast<double>(width) * height;
+}
+BENCHMARK(BM_ReferenceFrameStep)
+    ->Args({800, 600, 10000})
+    ->Args({1920, 1080, 30000})
+    ->Args({3840, 2160, 30000})
+    ->Unit(benchmark::kMillisecond);
+#endif
 
 void BM_Clear(benchmark::State& state) {
   kivo::RasterImage frame;
@@ -72,6 +108,42 @@ void BM_SpriteQuad(benchmark::State& state) {
   state.counters["pixels/quad"] = (2.0 * r + 1) * (2.0 * r + 1);
 }
 BENCHMARK(BM_SpriteQuad)->Arg(3)->Arg(10)->Arg(30)->Arg(100);
+
+// The frame step's own drawing paths, as it uses them.
+void BM_PainterDisc(benchmark::State& state) {
+  kivo::RasterImage frame;
+  frame.Create(1920, 1080, 24);
+  kivo::FramePainter painter;
+  painter.Reset(&frame);
+  const int radius = static_cast<int>(state.range(0));
+  unsigned n = 0;
+  for (auto _ : state) {
+    painter.AddDisc(static_cast<int>((n * 7919u) % 1920u), static_cast<int>((n * 104729u) % 1080u), radius, 128);
+    if (++n % 4096 == 0) {
+      painter.Flush();
+      painter.Clear();
+    }
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_PainterDisc)->Arg(0)->Arg(1)->Arg(2);
+
+void BM_PainterSprite(benchmark::State& state) {
+  kivo::RasterImage frame;
+  frame.Create(1920, 1080, 24);
+  kivo::RasterImage sprite;
+  kivo::BuildFlakeSprite(sprite, 255, 255, 255);
+  kivo::FramePainter painter;
+  painter.Reset(&frame);
+  const int r = static_cast<int>(state.range(0));
+  int x = 0;
+  for (auto _ : state) {
+    painter.AddSprite(200 + (x++ & 1023), 500, r, sprite);
+    if (x % 256 == 0) painter.Clear();
+  }
+  state.counters["pixels/quad"] = (2.0 * r + 1) * (2.0 * r + 1);
+}
+BENCHMARK(BM_PainterSprite)->Arg(3)->Arg(10)->Arg(30)->Arg(100);
 
 void BM_BuildSprite(benchmark::State& state) {
   kivo::RasterImage sprite;

@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "flakes/projection.h"
-#include "raster/additive_rasterisers.h"
+
 
 namespace kivo {
 namespace {
@@ -12,7 +12,6 @@ constexpr double kDepthLimit = 5.0;
 constexpr double kGustProbability = 0.1;
 constexpr int kDiscGrey = 128;
 constexpr int kLargestDisc = 2;
-constexpr int kSpriteEdge = kSpriteSize - 1;
 
 }  // namespace
 
@@ -40,10 +39,12 @@ void SnowScene::Start(int width, int height, std::int32_t flakeCount) {
   }
   field_.SpawnAllFlakes(flakeCount_, random_, width_, height_);
   frameBuffer_.Create(width_, height_, 24);
+  painter_.Reset(&frameBuffer_);
 }
 
 void SnowScene::Stop() {
   frameBuffer_.Destroy();
+  painter_.Reset(nullptr);
   for (RasterImage& sprite : sprites_) sprite.Destroy();
 }
 
@@ -51,6 +52,7 @@ void SnowScene::Resize(int width, int height) {
   width_ = width;
   height_ = height;
   frameBuffer_.Create(width_, height_, 24);
+  painter_.Reset(&frameBuffer_);
 }
 
 void SnowScene::StepFlake(FlakeState& f, double cx, double cy) {
@@ -59,16 +61,12 @@ void SnowScene::StepFlake(FlakeState& f, double cx, double cy) {
   f.z += f.vz;
   if (f.z < kDepthLimit) SpawnFlake(f, random_, width_, height_);
 
-  // z >= 5 here, so neither projection can be refused.
-  double sx = 0;
-  double sy = 0;
-  double sx1 = 0;
-  double unusedY = 0;
-  Project(f.x, f.y, f.z, kFocalLength, &sx, &sy);
-  sx += cx;
-  sy += cy;
-  Project(f.x + 1, f.y, f.z, kFocalLength, &sx1, &unusedY);
-  sx1 += cx;
+  // z >= 5 here, so the projection is never refused. The neighbour one world
+  // unit to the right shares the centre's factor focal / z.
+  const double k = kFocalLength / f.z;
+  const double sx = k * f.x + cx;
+  const double sy = k * f.y + cy;
+  const double sx1 = k * (f.x + 1) + cx;
   const int r = static_cast<int>(std::fabs(sx1 - sx));
 
   if (random_.UniformRandom() < kGustProbability) {
@@ -86,20 +84,19 @@ void SnowScene::StepFlake(FlakeState& f, double cx, double cy) {
   const int x = static_cast<int>(sx);
   const int y = static_cast<int>(sy);
   if (r <= kLargestDisc) {
-    frameBuffer_.AddFilledCircle(x, y, r, kDiscGrey, kDiscGrey, kDiscGrey);
+    painter_.AddDisc(x, y, r, kDiscGrey);
     return;
   }
-  const Quad dest{x - r, y - r, x + r, y - r, x + r, y + r, x - r, y + r};
-  const Quad tex{0, 0, kSpriteEdge, 0, kSpriteEdge, kSpriteEdge, 0, kSpriteEdge};
-  const int k = static_cast<int>(kSpriteCount * random_.UniformRandom());
-  AddTexturedQuad(frameBuffer_, dest, sprites_[static_cast<std::size_t>(k)], tex);
+  const int sprite = static_cast<int>(kSpriteCount * random_.UniformRandom());
+  painter_.AddSprite(x, y, r, sprites_[static_cast<std::size_t>(sprite)]);
 }
 
 void SnowScene::RenderFrame(FramePresenter* presenter) {
-  frameBuffer_.FillRectangle(0, 0, width_ - 1, height_ - 1, 0, 0, 0);
+  painter_.Clear();
   const double cx = width_ * 0.5;
   const double cy = height_ * 0.5;
   for (std::int32_t i = 0; i < flakeCount_; ++i) StepFlake(field_[i], cx, cy);
+  painter_.Flush();
   if (presenter != nullptr) presenter->Present(FrameHeader(width_, height_), frameBuffer_.RowAddress(height_ - 1));
 }
 

@@ -10,6 +10,7 @@
 
 #include "flakes/flake_field.h"
 #include "flakes/flake_sprite.h"
+#include "flakes/frame_painter.h"
 #include "flakes/frame_presenter.h"
 #include "flakes/random_source.h"
 #include "raster/raster_image.h"
@@ -52,6 +53,7 @@ class SnowScene {
   // window performs: frame buffer first, then the sprites.
   RasterImage frameBuffer_;
   std::array<RasterImage, kSpriteCount> sprites_;
+  FramePainter painter_;
   FlakeField field_;
   RandomSource random_;
   std::int32_t flakeCount_ = 0;

@@ -1,0 +1,164 @@
+// The fast rasterisers and frame step against the straightforward rendering
+// in tests/reference: random shapes clipped at every edge of odd-sized
+// images, and whole frames over many ticks, must match byte for byte.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <random>
+
+#include "flakes/flake_sprite.h"
+#include "flakes/frame_painter.h"
+#include "flakes/snow_scene.h"
+#include "raster/additive_rasterisers.h"
+#include "raster/raster_image.h"
+#include "tests/reference/reference_renderer.h"
+
+namespace kivo {
+namespace {
+
+// Compares every pixel, and checks that no row padding was written.
+::testing::AssertionResult SamePixels(const RasterImage& fast, const reference::Image& slow) {
+  if (fast.Width() != slow.width || fast.Height() != slow.height) return ::testing::AssertionFailure() << "sizes";
+  for (int y = 0; y < slow.height; ++y) {
+    const std::uint8_t* row = fast.RowAddress(y);
+    const std::uint8_t* expected = &slow.bgr[static_cast<std::size_t>(y) * slow.width * 3];
+    for (int i = 0; i < slow.width * 3; ++i) {
+      if (row[i] != expected[i]) {
+        return ::testing::AssertionFailure() << "pixel (" << i / 3 << ", " << y << ") byte " << i % 3 << ": "
+                                             << int{row[i]} << " instead of " << int{expected[i]};
+      }
+    }
+    for (int i = slow.width * 3; i < fast.Stride(); ++i) {
+      if (row[i] != 0) return ::testing::AssertionFailure() << "padding written in row " << y;
+    }
+  }
+  return ::testing::AssertionSuccess();
+}
+
+// Random content with plenty of black texels and bright ones that saturate.
+void FillRandom(RasterImage* fast, reference::Image* slow, int w, int h, std::mt19937* rng) {
+  ASSERT_EQ(fast->Create(w, h, 24), 1);
+  slow->Create(w, h);
+  std::uniform_int_distribution<int> channel(0, 255);
+  std::bernoulli_distribution black(0.3);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const bool dark = black(*rng);
+      const int r = dark ? 0 : channel(*rng), g = dark ? 0 : channel(*rng), b = dark ? 0 : channel(*rng);
+      fast->SetPixel(x, y, r, g, b);
+      slow->Add(x, y, r, g, b);
+    }
+}
+
+TEST(FastPathEquivalence, ThousandsOfCirclesClippedAtEveryEdge) {
+  std::mt19937 rng(2026);
+  for (int round = 0; round < 40; ++round) {
+    std::uniform_int_distribution<int> size(1, 61);
+    const int w = size(rng) | 1, h = size(rng);
+    RasterImage fast;
+    reference::Image slow;
+    FillRandom(&fast, &slow, w, h, &rng);
+    std::uniform_int_distribution<int> cx(-15, w + 15), cy(-15, h + 15), radius(-2, 14), grey(0, 200);
+    for (int i = 0; i < 100; ++i) {
+      const int x = cx(rng), y = cy(rng), r = radius(rng), c = grey(rng);
+      fast.AddFilledCircle(x, y, r, c, c / 2, 255 - c);
+      reference::AddFilledCircle(slow, x, y, r, c, c / 2, 255 - c);
+    }
+    ASSERT_TRUE(SamePixels(fast, slow)) << "round " << round;
+  }
+}
+
+TEST(FastPathEquivalence, ThousandsOfTexturedSpansAndQuads) {
+  std::mt19937 rng(7);
+  for (int round = 0; round < 40; ++round) {
+    std::uniform_int_distribution<int> size(1, 47);
+    const int w = size(rng) | 1, h = size(rng), tw = size(rng), th = size(rng);
+    RasterImage fast, fastTexture;
+    reference::Image slow, slowTexture;
+    FillRandom(&fast, &slow, w, h, &rng);
+    FillRandom(&fastTexture, &slowTexture, tw, th, &rng);
+    std::uniform_int_distribution<int> px(-20, w + 20), py(-20, h + 20), tc(-8, 60);
+    for (int i = 0; i < 50; ++i) {
+      const int x1 = px(rng), x2 = px(rng), y = py(rng), sA = tc(rng), tA = tc(rng), sB = tc(rng), tB = tc(rng);
+      AddTexturedSpan(fast, x1, x2, y, fastTexture, sA, tA, sB, tB);
+      reference::AddTexturedSpan(slow, x1, x2, y, slowTexture, sA, tA, sB, tB);
+    }
+    for (int i = 0; i < 50; ++i) {
+      int p[8], t[8];
+      for (int k = 0; k < 4; ++k) {
+        p[2 * k] = px(rng), p[2 * k + 1] = py(rng), t[2 * k] = tc(rng), t[2 * k + 1] = tc(rng);
+      }
+      AddTexturedQuad(fast, Quad{p[0], p[1], p[2], p[3], p[4], p[5], p[6], p[7]}, fastTexture,
+                      Quad{t[0], t[1], t[2], t[3], t[4], t[5], t[6], t[7]});
+      reference::AddTexturedQuad(slow, p, slowTexture, t);
+    }
+    ASSERT_TRUE(SamePixels(fast, slow)) << "round " << round;
+  }
+}
+
+TEST(FastPathEquivalence, PainterDiscsAndSpritesMatchAndClearToBlack) {
+  std::mt19937 rng(99);
+  RasterImage sprite;
+  BuildFlakeSprite(sprite, 230, 255, 255);
+  reference::Image slowSprite;
+  reference::BuildSprite(slowSprite, 230, 255, 255);
+  for (int round = 0; round < 12; ++round) {
+    std::uniform_int_distribution<int> size(1, 301);
+    const int w = size(rng) | 1, h = size(rng);
+    RasterImage fast;
+    ASSERT_EQ(fast.Create(w, h, 24), 1);
+    FramePainter painter;
+    painter.Reset(&fast);
+    for (int frame = 0; frame < 3; ++frame) {
+      painter.Clear();
+      reference::Image slow;
+      slow.Create(w, h);
+      ASSERT_TRUE(SamePixels(fast, slow)) << "clear left something, round " << round;
+      std::uniform_int_distribution<int> cx(-110, w + 110), cy(-110, h + 110), disc(-1, 2), big(1, 100);
+      for (int i = 0; i < 400; ++i) {
+        const int x = cx(rng), y = cy(rng);
+        if (i % 4 == 0) {
+          const int r = big(rng);
+          painter.AddSprite(x, y, r, sprite);
+          const int p[8] = {x - r, y - r, x + r, y - r, x + r, y + r, x - r, y + r};
+          const int t[8] = {0, 0, 64, 0, 64, 64, 0, 64};
+          reference::AddTexturedQuad(slow, p, slowSprite, t);
+        } else {
+          const int r = disc(rng);
+          painter.AddDisc(x, y, r, 128);
+          reference::AddFilledCircle(slow, x, y, r, 128, 128, 128);
+        }
+      }
+      painter.Flush();
+      ASSERT_TRUE(SamePixels(fast, slow)) << "round " << round << " frame " << frame;
+    }
+  }
+}
+
+struct FrameCase {
+  std::uint32_t seed;
+  int width, height, count, ticks;
+};
+
+TEST(FastPathEquivalence, WholeFramesOverManyTicks) {
+  const FrameCase cases[] = {
+      {1, 320, 240, 3000, 200}, {4242, 97, 61, 30000, 60}, {7, 1023, 17, 5000, 80},
+      {123456789, 1, 1, 2000, 30}, {31337, 641, 479, 10000, 120},
+  };
+  for (const FrameCase& c : cases) {
+    auto fast = std::make_unique<SnowScene>();
+    fast->Random().SeedRandom(c.seed);
+    fast->Start(c.width, c.height, c.count);
+    reference::Scene slow(c.seed, c.width, c.height, c.count);
+    for (int tick = 1; tick <= c.ticks; ++tick) {
+      fast->RenderFrame(nullptr);
+      slow.Step();
+      ASSERT_TRUE(SamePixels(fast->FrameBuffer(), slow.Frame()))
+          << "seed " << c.seed << " " << c.width << "x" << c.height << " tick " << tick;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace kivo
