@@ -70,6 +70,7 @@ wait_saver_window() {
   done
   return 1
 }
+runs_with_window() { [ -n "$1" ] && [ "$(exit_code "$2" 1)" = running ]; }
 no_window_titled() { [ -z "$(windows_titled "$1")" ]; }
 # The stand-in components write Windows line ends.
 line_in_file() { tr -d '\r' <"$2" | grep -qx "$1"; }
@@ -277,7 +278,7 @@ scenario_bad_values() {
     start_saver "$dir" /s
     local p; p=$(wait_saver_window)
     sleep 1.5
-    check "COUNT $spec: the saver runs" [ -n "$p" ] && [ "$(exit_code "$dir" 1)" = running ]
+    check "COUNT $spec: the saver runs" runs_with_window "$p" "$dir"
     xdotool key a
     check "COUNT $spec: and ends with 0" [ "$(exit_code "$dir" 20)" = 0 ]
     stop_everything

@@ -4,7 +4,9 @@ start_xvfb() {
   local n
   for n in $(seq 70 99); do
     [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    # -noreset: without it the server resets (pointer back to the centre)
+    # whenever its last client disconnects, e.g. between two xdotool calls.
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp -noreset >/dev/null 2>&1 &
     XVFB_PID=$!
     export DISPLAY=":$n"
     for _ in $(seq 50); do

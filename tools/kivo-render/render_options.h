@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "host/decimal_number.h"
+
 namespace kivo {
 
 enum class ImageFormat { kBmp, kPng };
@@ -30,9 +32,6 @@ struct ParseResult {
 
 // args excludes the program name.
 ParseResult ParseRenderOptions(const std::vector<std::string>& args);
-
-// Parses a whole decimal integer (optional sign) within [min, max].
-bool ParseInteger(const std::string& text, std::int64_t min, std::int64_t max, std::int64_t* value);
 
 // The format a file name asks for by its extension (case-insensitive).
 bool FormatFromFileName(const std::string& name, ImageFormat* format);

@@ -1,0 +1,153 @@
+#include "host/x11/x11_presenter.h"
+
+#include <sys/ipc.h>
+#include <sys/shm.h>
+
+#include <chrono>
+#include <cstdlib>
+
+namespace kivo {
+namespace {
+
+// MIT-SHM attach failures arrive as asynchronous X errors; this catches the
+// one from our attach request while it is checked.
+bool g_attachFailed = false;
+int CatchAttachError(Display*, XErrorEvent*) {
+  g_attachFailed = true;
+  return 0;
+}
+
+double MillisecondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+
+}  // namespace
+
+bool PixelFormatOf(Display* display, Visual* visual, int depth, PixelFormat* format) {
+  if (visual->c_class != TrueColor || (depth != 24 && depth != 32)) return false;
+  int count = 0;
+  XPixmapFormatValues* formats = XListPixmapFormats(display, &count);
+  int bitsPerPixel = 0;
+  for (int i = 0; i < count; ++i) {
+    if (formats[i].depth == depth) bitsPerPixel = formats[i].bits_per_pixel;
+  }
+  if (formats != nullptr) XFree(formats);
+  format->bytesPerPixel = bitsPerPixel / 8;
+  format->redMask = static_cast<std::uint32_t>(visual->red_mask);
+  format->greenMask = static_cast<std::uint32_t>(visual->green_mask);
+  format->blueMask = static_cast<std::uint32_t>(visual->blue_mask);
+  format->mostSignificantFirst = ImageByteOrder(display) == MSBFirst;
+  return IsSupportedPixelFormat(*format);
+}
+
+X11Presenter::X11Presenter(Display* display, Window window, Visual* visual, int depth)
+    : display_(display), window_(window), visual_(visual), depth_(depth) {
+  gc_ = XCreateGC(display_, window_, 0, nullptr);
+  PixelFormatOf(display_, visual_, depth_, &format_);
+  shmAvailable_ = XShmQueryExtension(display_) == True;
+}
+
+X11Presenter::~X11Presenter() {
+  Release();
+  XFreeGC(display_, gc_);
+}
+
+void X11Presenter::Release() {
+  if (image_ == nullptr) return;
+  if (shmAttached_) {
+    XShmDetach(display_, &shm_);
+    XSync(display_, False);
+    image_->data = nullptr;
+    XDestroyImage(image_);
+    shmdt(shm_.shmaddr);
+    shmAttached_ = false;
+  } else {
+    XDestroyImage(image_);  // frees the data we allocated with malloc
+  }
+  image_ = nullptr;
+}
+
+bool X11Presenter::CreateShared(int width, int height) {
+  image_ = XShmCreateImage(display_, visual_, static_cast<unsigned>(depth_), ZPixmap, nullptr, &shm_,
+                           static_cast<unsigned>(width), static_cast<unsigned>(height));
+  if (image_ == nullptr) return false;
+  const std::size_t bytes = static_cast<std::size_t>(image_->bytes_per_line) * static_cast<std::size_t>(height);
+  shm_.shmid = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
+  if (shm_.shmid < 0) {
+    XDestroyImage(image_);
+    image_ = nullptr;
+    return false;
+  }
+  shm_.shmaddr = static_cast<char*>(shmat(shm_.shmid, nullptr, 0));
+  // Marked for removal at once: the segment goes away with the last detach,
+  // even if the process dies.
+  shmctl(shm_.shmid, IPC_RMID, nullptr);
+  if (shm_.shmaddr == reinterpret_cast<char*>(-1)) {
+    XDestroyImage(image_);
+    image_ = nullptr;
+    return false;
+  }
+  image_->data = shm_.shmaddr;
+  shm_.readOnly = False;
+  g_attachFailed = false;
+  XErrorHandler previous = XSetErrorHandler(CatchAttachError);
+  XShmAttach(display_, &shm_);
+  XSync(display_, False);
+  XSetErrorHandler(previous);
+  if (g_attachFailed) {  // a remote display cannot share our memory
+    image_->data = nullptr;
+    XDestroyImage(image_);
+    image_ = nullptr;
+    shmdt(shm_.shmaddr);
+    return false;
+  }
+  shmAttached_ = true;
+  return true;
+}
+
+bool X11Presenter::Resize(int width, int height, std::string* error) {
+  Release();
+  if (shmAvailable_ && CreateShared(width, height)) return true;
+  shmAvailable_ = false;
+  image_ = XCreateImage(display_, visual_, static_cast<unsigned>(depth_), ZPixmap, 0, nullptr,
+                        static_cast<unsigned>(width), static_cast<unsigned>(height), 32, 0);
+  if (image_ == nullptr) {
+    *error = "cannot create an X image";
+    return false;
+  }
+  image_->data = static_cast<char*>(
+      std::malloc(static_cast<std::size_t>(image_->bytes_per_line) * static_cast<std::size_t>(height)));
+  if (image_->data == nullptr) {
+    XDestroyImage(image_);
+    image_ = nullptr;
+    *error = "out of memory for the X image";
+    return false;
+  }
+  return true;
+}
+
+void X11Presenter::Present(const DibHeader& header, const std::uint8_t* bits) {
+  if (bits == nullptr || image_ == nullptr || header.biWidth != image_->width ||
+      header.biHeight != image_->height) {
+    return;
+  }
+  const auto start = std::chrono::steady_clock::now();
+  const int stride = ((header.biWidth * 24 + 31) / 32) * 4;
+  ConvertFrame(bits, header.biWidth, header.biHeight, stride, format_, reinterpret_cast<std::uint8_t*>(image_->data),
+               image_->bytes_per_line);
+  convertMs_ = MillisecondsSince(start);
+  const auto copyStart = std::chrono::steady_clock::now();
+  const auto w = static_cast<unsigned>(header.biWidth);
+  const auto h = static_cast<unsigned>(header.biHeight);
+  if (shmAttached_) {
+    XShmPutImage(display_, window_, gc_, image_, 0, 0, 0, 0, w, h, False);
+  } else {
+    XPutImage(display_, window_, gc_, image_, 0, 0, 0, 0, w, h);
+  }
+  // The next frame is converted into the same memory: wait until the server
+  // has read this one.
+  XSync(display_, False);
+  copyMs_ = MillisecondsSince(copyStart);
+}
+
+}  // namespace kivo

@@ -1,0 +1,56 @@
+// Shows finished frames in an X window: converts them to the visual's pixel
+// layout in an XImage, shared with the server through MIT-SHM where the
+// server offers it (a local display), sent over the connection otherwise.
+#pragma once
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XShm.h>
+
+#include <string>
+
+#include "flakes/frame_presenter.h"
+#include "host/x11/pixel_format.h"
+
+namespace kivo {
+
+class X11Presenter : public FramePresenter {
+ public:
+  X11Presenter(Display* display, Window window, Visual* visual, int depth);
+  ~X11Presenter() override;
+  X11Presenter(const X11Presenter&) = delete;
+  X11Presenter& operator=(const X11Presenter&) = delete;
+
+  // (Re)creates the image for a W x H frame; false with *error set when no
+  // image could be made.
+  bool Resize(int width, int height, std::string* error);
+
+  void Present(const DibHeader& header, const std::uint8_t* bits) override;
+
+  bool SharedMemory() const { return shmAttached_; }
+  double LastConvertMilliseconds() const { return convertMs_; }
+  double LastCopyMilliseconds() const { return copyMs_; }
+
+ private:
+  void Release();
+  bool CreateShared(int width, int height);
+
+  Display* display_;
+  Window window_;
+  Visual* visual_;
+  int depth_;
+  GC gc_;
+  PixelFormat format_;
+  bool shmAvailable_;
+  XShmSegmentInfo shm_{};
+  bool shmAttached_ = false;
+  XImage* image_ = nullptr;
+  double convertMs_ = 0;
+  double copyMs_ = 0;
+};
+
+// The pixel layout of a visual, or false for one that is not 24/32-bit
+// TrueColor with 8-bit channels.
+bool PixelFormatOf(Display* display, Visual* visual, int depth, PixelFormat* format);
+
+}  // namespace kivo
