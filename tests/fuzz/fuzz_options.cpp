@@ -1,0 +1,35 @@
+// The command lines of kivo-render and of the X11 host: NUL-separated
+// arguments, and an XSCREENSAVER_WINDOW value.
+#include <string>
+#include <vector>
+
+#include "host/x11/x11_options.h"
+#include "tests/fuzz/fuzz_input.h"
+#include "tools/kivo-render/render_options.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string bytes(reinterpret_cast<const char*>(data), size);
+  std::vector<std::string> args;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i <= bytes.size(); ++i) {
+    if (i == bytes.size() || bytes[i] == '\0') {
+      args.push_back(bytes.substr(start, i - start));
+      start = i + 1;
+    }
+  }
+  const std::string environment = args.empty() ? std::string() : args.back();
+  const kivo::ParseResult render = kivo::ParseRenderOptions(args);
+  if (render.ok && !render.help) {
+    const kivo::RenderOptions& o = render.options;
+    if (o.width < 1 || o.width > 32767 || o.height < 1 || o.height > 32767 || o.frames < 0) __builtin_trap();
+  }
+  if (!render.ok && render.error.empty()) __builtin_trap();
+  const kivo::X11ParseResult x11 = kivo::ParseX11Options(args, environment.c_str());
+  if (x11.ok && !x11.help) {
+    const kivo::X11Options& o = x11.options;
+    if (o.count < 2000 || o.count > 30000 || o.width < 1 || o.height < 1) __builtin_trap();
+    if (o.target == kivo::X11Target::kWindowId && o.windowId == 0) __builtin_trap();
+  }
+  if (!x11.ok && x11.error.empty()) __builtin_trap();
+  return 0;
+}
