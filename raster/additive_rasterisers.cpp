@@ -1,6 +1,7 @@
 #include "raster/additive_rasterisers.h"
 
 #include <cstdint>
+#include <initializer_list>
 
 namespace kivo {
 namespace {
@@ -11,11 +12,19 @@ std::int64_t Abs64(std::int64_t v) { return v < 0 ? -v : v; }
 
 bool HasLight(int red, int green, int blue) { return red > 0 || green > 0 || blue > 0; }
 
+bool WithinLimits(std::initializer_list<std::int32_t> values) {
+  for (std::int32_t v : values) {
+    if (v > kMaxTexturedCoordinate || v < -kMaxTexturedCoordinate) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 void AddTexturedSpan(RasterImage& destination, int x1, int x2, int y, const RasterImage& texture,
                      int sA, int tA, int sB, int tB) {
   if (y < 0 || y >= destination.Height()) return;
+  if (!WithinLimits({x1, x2, sA, tA, sB, tB})) return;
   int lo = x1 < x2 ? x1 : x2;
   int hi = x1 < x2 ? x2 : x1;
   if (hi < 0 || lo >= destination.Width()) return;
@@ -60,6 +69,10 @@ void AddTexturedQuad(RasterImage& destination, const Quad& dest, const RasterIma
   const std::int32_t py[4] = {dest.y0, dest.y1, dest.y2, dest.y3};
   const std::int32_t ts[4] = {tex.x0, tex.x1, tex.x2, tex.x3};
   const std::int32_t tt[4] = {tex.y0, tex.y1, tex.y2, tex.y3};
+  if (!WithinLimits({px[0], px[1], px[2], px[3], py[0], py[1], py[2], py[3], ts[0], ts[1], ts[2], ts[3], tt[0], tt[1],
+                     tt[2], tt[3]})) {
+    return;
+  }
 
   std::int32_t xmin = px[0];
   std::int32_t xmax = px[0];

@@ -16,6 +16,10 @@ struct Quad {
   std::int32_t x0, y0, x1, y1, x2, y2, x3, y3;
 };
 
+// Coordinates beyond +-2^30, destination or texture, are refused (nothing is
+// drawn): within that range every product of the interpolation fits 64 bits.
+constexpr std::int32_t kMaxTexturedCoordinate = 1 << 30;
+
 // Adds, along row y from x1 to x2, the texels of the texture line from
 // (sA, tA) at x1 to (sB, tB) at x2. Clipping does not shift the texture.
 void AddTexturedSpan(RasterImage& destination, int x1, int x2, int y, const RasterImage& texture,

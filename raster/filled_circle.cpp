@@ -10,8 +10,11 @@ void RasterImage::AddFilledCircle(int cx, int cy, int radius, int red, int green
     AddPixel(cx, cy, red, green, blue);
     return;
   }
-  // 64-bit throughout so that centres and radii near the int limits cannot
-  // overflow; inside the int range the results are the same.
+  // The walk below takes about radius / 1.4 steps. Far beyond any image a
+  // disc is refused rather than walked for seconds.
+  if (radius > kMaxCircleRadius) return;
+  // 64-bit throughout so that centres near the int limits cannot overflow;
+  // inside the int range the results are the same.
   const std::int64_t x0 = cx;
   const std::int64_t y0 = cy;
   const std::int64_t rad = radius;
@@ -22,19 +25,25 @@ void RasterImage::AddFilledCircle(int cx, int cy, int radius, int red, int green
   const std::int64_t lastRow = y0 + rad < height_ - 1 ? y0 + rad : height_ - 1;
   for (std::int64_t row = firstRow; row <= lastRow; ++row) rowScratch_[row] = 0;
 
+  // Rows at a vertical distance d from the centre exist in the image only
+  // for d from nearest to farthest.
+  const std::int64_t toTop = y0;
+  const std::int64_t toBottom = height_ - 1 - y0;
+  const std::int64_t nearest = toTop < 0 ? -toTop : (toBottom < 0 ? -toBottom : 0);
+  const std::int64_t aboveTop = toTop < 0 ? -toTop : toTop;
+  const std::int64_t belowBottom = toBottom < 0 ? -toBottom : toBottom;
+  const std::int64_t farthest = aboveTop > belowBottom ? aboveTop : belowBottom;
+
   // A row takes the span of the first visit that reaches it; the marks make
   // every covered pixel receive the colour exactly once.
   auto visit = [&](std::int64_t row, std::int64_t halfWidth) {
     if (row < 0 || row >= height_ || rowScratch_[row] != 0) return;
+    rowScratch_[row] = 1;
     const std::int64_t left = x0 - halfWidth;
     const std::int64_t right = x0 + halfWidth;
-    if (left >= width_ || right < 0) {
-      rowScratch_[row] = 1;
-      return;
-    }
+    if (left >= width_ || right < 0) return;
     AddSpan(static_cast<int>(left < 0 ? 0 : left), static_cast<int>(right >= width_ ? width_ - 1 : right),
             static_cast<int>(row), red, green, blue);
-    rowScratch_[row] = 1;
   };
 
   std::int64_t k = rad;
@@ -58,6 +67,9 @@ void RasterImage::AddFilledCircle(int cx, int cy, int radius, int red, int green
     }
     h += 2;
     ++m;
+    // m only grows and k only shrinks, with m <= k: once m is past the
+    // farthest row, or k short of the nearest, no later visit can draw.
+    if (m > farthest || k < nearest) break;
   }
 }
 

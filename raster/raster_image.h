@@ -79,6 +79,8 @@ class RasterImage : private PixelStore {
   void FillRectangle(int x1, int y1, int x2, int y2, int red, int green, int blue);
 
   // Additive disc drawn as one span per row; radius <= 0 adds one pixel.
+  // Radii above kMaxCircleRadius are refused.
+  static constexpr int kMaxCircleRadius = 1 << 24;
   void AddFilledCircle(int cx, int cy, int radius, int red, int green, int blue);
 
   // Working memory of AddFilledCircle: one mark per row, undefined elsewhere.

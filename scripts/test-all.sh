@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds every preset CI needs and runs every test: unit tests, the renderer
-# end to end, the cross-target frame comparison and the Windows saver under
-# Wine, then the whole unit suite again under AddressSanitizer + UBSan.
+# end to end, the cross-target frame comparison, the Windows saver under Wine,
+# the X11 host under Xvfb and the robustness checks; then the unit suite and
+# a 20000-frame soak under AddressSanitizer + UBSan; then each fuzzer for a
+# short while (KIVO_FUZZ_SECONDS, 15 by default).
 set -eu
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -15,6 +17,9 @@ cmake --preset native -DKIVO_CROSSCHECK=ON >/dev/null
 cmake --build --preset native -j "$jobs"
 cmake --preset sanitize >/dev/null
 cmake --build --preset sanitize -j "$jobs"
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j "$jobs"
 
 ctest --preset native -j "$jobs"
 ctest --preset sanitize -j "$jobs"
+ctest --preset fuzz

@@ -285,7 +285,48 @@ scenario_bad_values() {
   done
 }
 
-scenarios=${*:-run mouse preview configure password change_password bad_values}
+scenario_bad_hosts() {
+  echo "-- preview handles that are no use, a password library without its entry point"
+  reset_settings
+  local dir; dir=$(saver_dir badhandle)
+  start_saver "$dir" /p 12345
+  local box; box=$(wait_window_titled "初期化エラー" 20)
+  check "/p with a handle that is no window: the message box '初期化エラー' appears" [ -n "$box" ]
+  if [ -n "$box" ]; then
+    point_at_window "$box"; sleep 0.3; xdotool key Return
+  fi
+  check "and the program then exits 0" [ "$(exit_code "$dir" 20)" = 0 ]
+  stop_everything
+
+  dir=$(saver_dir zeropane)
+  local control=$work/destroy-zero-pane
+  rm -f "$control"
+  ( "$WINE64" "$testhost" pane 0 0 "$(winpath "$dir/kivo.scr")" "$(winpath "$control")" \
+      | tr -d '\r' >"$work/zero.log" 2>&1; echo $? >"$work/zero.exit" ) &
+  sleep 4
+  check "a zero-size pane: the preview runs without a picture" not_in_file ended "$work/zero.log"
+  touch "$control"
+  local end=$((SECONDS + 30))
+  while [ $SECONDS -lt $end ] && [ ! -s "$work/zero.exit" ]; do sleep 0.3; done
+  check "and ends with 0 when the pane goes ($(tail -n 1 "$work/zero.log" 2>/dev/null))" \
+    grep -q 'saver ended with 0' "$work/zero.log"
+  stop_everything
+
+  reg add "$DESKTOP" /v ScreenSaveUsePassword /t REG_DWORD /d 1 /f
+  xdotool mousemove 500 400
+  dir=$(saver_dir noentry verifier_without_entry/PASSWORD.CPL)
+  start_saver "$dir" /s
+  wait_saver_window >/dev/null
+  sleep 1
+  xdotool key a
+  box=$(wait_window_titled "設定値取得エラー" 20)
+  check "a PASSWORD.CPL without VerifyScreenSavePwd: the message box appears" [ -n "$box" ]
+  check "and the saver keeps running" [ "$(exit_code "$dir" 1)" = running ]
+  stop_everything
+  reg delete "$DESKTOP" /v ScreenSaveUsePassword /f
+}
+
+scenarios=${*:-run mouse preview configure password change_password bad_values bad_hosts}
 for s in $scenarios; do "scenario_$s"; done
 echo "$passes passed, $failures failed"
 [ "$failures" = 0 ]

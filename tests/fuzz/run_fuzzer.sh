@@ -3,7 +3,7 @@
 # Runs one fuzzer from a copy of its seed corpus (the seeds in git stay as
 # they are) and prints libFuzzer's last status line: executions and coverage.
 # KIVO_FUZZ_SECONDS overrides the time; a crash keeps its input in
-# build/fuzz-findings/ to become a regression test.
+# build/fuzz/fuzz-findings/ to become a regression test.
 set -u
 fuzzer=$1
 seeds=$2
@@ -11,7 +11,7 @@ seconds=${KIVO_FUZZ_SECONDS:-$3}
 name=$(basename "$fuzzer")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-findings=$(dirname "$fuzzer")/../../fuzz-findings/$name
+findings=$(dirname "$fuzzer")/../../fuzz-findings/$name  # build/fuzz/fuzz-findings/
 mkdir -p "$work/corpus" "$findings"
 [ -d "$seeds" ] && cp "$seeds"/* "$work/corpus/" 2>/dev/null
 "$fuzzer" "$work/corpus" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \

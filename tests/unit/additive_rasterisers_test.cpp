@@ -15,6 +15,12 @@ int Red(const RasterImage& image, int x, int y) {
   return r;
 }
 
+int Blue(const RasterImage& image, int x, int y) {
+  int r = 0, g = 0, b = 0;
+  image.GetPixel(x, y, &r, &g, &b);
+  return b;
+}
+
 int CountLit(const RasterImage& image) {
   int lit = 0;
   for (int y = 0; y < image.Height(); ++y)
@@ -74,6 +80,18 @@ TEST(FilledCircle, EveryPixelIsAddedExactlyOnce) {
   image.AddFilledCircle(15, 15, 9, 100, 100, 100);
   image.AddFilledCircle(15, 15, 9, 100, 100, 100);
   EXPECT_EQ(Red(image, 15, 15), 255);
+}
+
+TEST(FilledCircle, HugeRadiiAreRefusedOrWalkedOnlyWhereTheImageIs) {
+  RasterImage image;
+  ASSERT_EQ(image.Create(20, 20, 24), 1);
+  // Found by fuzzing: this walk used to take about 1.5e9 steps.
+  image.AddFilledCircle(-2147483647 + 3, -2147483647 + 3, 2147483647, 50, 50, 50);
+  image.AddFilledCircle(10, 10, RasterImage::kMaxCircleRadius + 1, 50, 50, 50);
+  EXPECT_EQ(CountLit(image), 0);
+  // Within the limit a disc far larger than the image still covers it whole.
+  image.AddFilledCircle(10, -5000000, RasterImage::kMaxCircleRadius, 50, 50, 50);
+  EXPECT_EQ(CountLit(image), 400);
 }
 
 TEST(FilledCircle, TwoGreyDiscsSaturateToWhite) {
@@ -178,11 +196,18 @@ TEST(TexturedQuad, DegenerateOrOffImageQuadsDrawNothing) {
     }
   EXPECT_EQ(lit, 0);
 
-  // A quad spanning the whole int range covers the frame without overflow;
-  // every texture corner is texel (0, 0), which holds (0, 0, 1).
+  // Corners past +-2^30 are refused, even at the int limits where the
+  // interpolation would overflow 64 bits.
   AddTexturedQuad(frame, Quad{-2147483647, -2147483647, 2147483647, -2147483647, 2147483647, 2147483647,
                               -2147483647, 2147483647},
-                  texture, Quad{0, 0, 0, 0, 0, 0, 0, 0});
+                  texture, Quad{0, 0, 2147483647, 0, 2147483647, 2147483647, 0, 2147483647});
+  EXPECT_EQ(Blue(frame, 5, 5), 0);
+
+  // A quad reaching the limit covers the frame; every texture corner is
+  // texel (0, 0), which holds (0, 0, 1).
+  const int limit = kMaxTexturedCoordinate;
+  AddTexturedQuad(frame, Quad{-limit, -limit, limit, -limit, limit, limit, -limit, limit}, texture,
+                  Quad{0, 0, 0, 0, 0, 0, 0, 0});
   for (int y = 0; y < 10; ++y)
     for (int x = 0; x < 10; ++x) {
       int r = 0, g = 0, b = 0;
@@ -190,6 +215,8 @@ TEST(TexturedQuad, DegenerateOrOffImageQuadsDrawNothing) {
       ASSERT_EQ(b, 1) << x << "," << y;
       ASSERT_EQ(r + g, 0) << x << "," << y;
     }
+  AddTexturedSpan(frame, -limit - 1, 9, 0, texture, 0, 0, 0, 0);
+  EXPECT_EQ(Blue(frame, 0, 0), 1) << "a span past the limit is refused too";
 }
 
 TEST(TexturedQuad, EmptyTextureOrDestinationChangesNothing) {

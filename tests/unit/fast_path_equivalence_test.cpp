@@ -65,6 +65,13 @@ TEST(FastPathEquivalence, ThousandsOfCirclesClippedAtEveryEdge) {
       fast.AddFilledCircle(x, y, r, c, c / 2, 255 - c);
       reference::AddFilledCircle(slow, x, y, r, c, c / 2, 255 - c);
     }
+    // Large discs centred far outside, whose walk may stop early.
+    std::uniform_int_distribution<int> far(-3000, 3000), large(100, 3000);
+    for (int i = 0; i < 10; ++i) {
+      const int x = far(rng), y = far(rng), r = large(rng);
+      fast.AddFilledCircle(x, y, r, 7, 7, 7);
+      reference::AddFilledCircle(slow, x, y, r, 7, 7, 7);
+    }
     ASSERT_TRUE(SamePixels(fast, slow)) << "round " << round;
   }
 }
