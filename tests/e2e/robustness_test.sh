@@ -53,18 +53,7 @@ check "with no memory errors and nothing definitely lost" \
 stop_xvfb
 
 echo "-- a screen one pixel wide"
-Xvfb_tiny() {
-  local n
-  for n in $(seq 40 69); do
-    [ -e "/tmp/.X11-unix/X$n" ] && continue
-    Xvfb ":$n" -screen 0 1x100x24 -nolisten tcp -noreset >/dev/null 2>&1 &
-    XVFB_PID=$!
-    export DISPLAY=":$n"
-    for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && return 0; sleep 0.1; done
-  done
-  return 1
-}
-Xvfb_tiny
+start_xvfb 1x100 || exit 1
 code=$(run_then_term 2 "$kivo" -fullscreen --seed 4 --count 30000)
 check "kivo full screen on a 1 x 100 screen runs and ends cleanly ($code)" [ "$code" = 0 ]
 "$render" --width 1 --height 1 --count 30000 --frames 200 --seed 9 --out "$work/one.bmp"

@@ -1,19 +1,26 @@
 # Sourced by tests that need an X display: starts a private Xvfb (24-bit,
-# 1024 x 768) and offers helpers to look at the screen and find windows.
+# 1024 x 768 unless told otherwise) and offers helpers to look at the screen
+# and find windows.
 start_xvfb() {
-  local n
-  for n in $(seq 70 99); do
-    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-    # -noreset: without it the server resets (pointer back to the centre)
-    # whenever its last client disconnects, e.g. between two xdotool calls.
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp -noreset >/dev/null 2>&1 &
-    XVFB_PID=$!
-    export DISPLAY=":$n"
-    for _ in $(seq 50); do
-      xdpyinfo >/dev/null 2>&1 && return 0
-      sleep 0.1
-    done
-    kill "$XVFB_PID" 2>/dev/null
+  local size=${1:-1024x768}
+  local numberFile
+  numberFile=$(mktemp)
+  # -displayfd: the server picks a free display itself, so tests running side
+  # by side never share one. -noreset: without it the server resets (pointer
+  # back to the centre) whenever its last client disconnects, e.g. between
+  # two xdotool calls.
+  Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp -noreset 3>"$numberFile" >/dev/null 2>&1 &
+  XVFB_PID=$!
+  local _
+  for _ in $(seq 100); do
+    [ -s "$numberFile" ] && break
+    sleep 0.1
+  done
+  export DISPLAY=":$(head -n 1 "$numberFile")"
+  rm -f "$numberFile"
+  for _ in $(seq 50); do
+    xdpyinfo >/dev/null 2>&1 && return 0
+    sleep 0.1
   done
   echo "cannot start Xvfb"
   return 1
