@@ -61,12 +61,16 @@ void SnowScene::StepFlake(FlakeState& f, double cx, double cy) {
   f.z += f.vz;
   if (f.z < kDepthLimit) SpawnFlake(f, random_, width_, height_);
 
-  // z >= 5 here, so the projection is never refused. The neighbour one world
-  // unit to the right shares the centre's factor focal / z.
-  const double k = kFocalLength / f.z;
-  const double sx = k * f.x + cx;
-  const double sy = k * f.y + cy;
-  const double sx1 = k * (f.x + 1) + cx;
+  // z >= 5 here, so neither projection is refused.
+  double sx = 0;
+  double sy = 0;
+  double sx1 = 0;
+  double unusedY = 0;
+  Project(f.x, f.y, f.z, kFocalLength, &sx, &sy);
+  Project(f.x + 1, f.y, f.z, kFocalLength, &sx1, &unusedY);
+  sx += cx;
+  sy += cy;
+  sx1 += cx;
   const int r = static_cast<int>(std::fabs(sx1 - sx));
 
   if (random_.UniformRandom() < kGustProbability) {

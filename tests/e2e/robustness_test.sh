@@ -8,15 +8,10 @@ kivo=$2
 failing_calloc=$3
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/x_display.sh"
+. "$here/test_lib.sh"
 work=$(mktemp -d)
-failures=0
-passes=0
 cleanup() { pkill -P $$ 2>/dev/null; stop_xvfb; rm -rf "$work"; }
 trap cleanup EXIT
-check() {
-  local what=$1; shift
-  if "$@"; then passes=$((passes + 1)); echo "ok: $what"; else echo "FAIL: $what"; failures=$((failures + 1)); fi
-}
 nothing_lost() { grep -q "All heap blocks were freed -- no leaks are possible" "$1" && grep -q "ERROR SUMMARY: 0 errors" "$1"; }
 # Runs kivo in the background for a while, then SIGTERM; its code is printed.
 run_then_term() {
@@ -59,5 +54,4 @@ check "kivo full screen on a 1 x 100 screen runs and ends cleanly ($code)" [ "$c
 "$render" --width 1 --height 1 --count 30000 --frames 200 --seed 9 --out "$work/one.bmp"
 check "kivo-render draws a 1 x 1 frame" [ "$(stat -c %s "$work/one.bmp")" = 58 ]
 
-echo "$passes passed, $failures failed"
-[ "$failures" = 0 ]
+finish

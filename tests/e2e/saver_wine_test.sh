@@ -9,6 +9,7 @@ build=$(realpath "$1"); shift
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/wine_env.sh"
 . "$here/x_display.sh"
+. "$here/test_lib.sh"
 export WINEDLLOVERRIDES="mscoree,mshtml=;mpr=n,b"
 
 scr=$build/kivo.scr
@@ -16,8 +17,6 @@ testhost=$build/tests/win32/kivo-testhost.exe
 for f in "$scr" "$testhost"; do [ -f "$f" ] || { echo "FAIL: $f is not built"; exit 1; }; done
 
 work=$(mktemp -d)
-failures=0
-passes=0
 cleanup() { "${WINE64%64}server" -k 2>/dev/null; stop_xvfb; rm -rf "$work"; }
 trap cleanup EXIT
 start_xvfb || exit 1
@@ -27,10 +26,6 @@ KEY='HKCU\Software\Orvek\SCREEN SAVER\KIVO'
 DESKTOP='HKCU\Control Panel\desktop'
 CAPTION='ヌワスクリーンセーバー  Version1.00'
 
-check() {  # check DESCRIPTION COMMAND...
-  local what=$1; shift
-  if "$@"; then passes=$((passes + 1)); echo "ok: $what"; else echo "FAIL: $what"; failures=$((failures + 1)); fi
-}
 reg() { "$WINE64" reg "$@" >/dev/null 2>&1; }
 stored_count() { "$WINE64" reg query "$KEY" /v COUNT 2>/dev/null | tr -d '\r' | awk '$1 == "COUNT" {print $2, $3}'; }
 key_exists() { "$WINE64" reg query "$KEY" >/dev/null 2>&1; }
@@ -52,14 +47,7 @@ start_saver() {
   rm -f "$dir/exit"
   ( cd "$dir" && "$WINE64" "$dir/kivo.scr" "$@" >/dev/null 2>&1; echo $? >"$dir/exit" ) &
 }
-exit_code() {  # exit_code DIR SECONDS: the code, or "running"
-  local end=$((SECONDS + $2))
-  while [ $SECONDS -lt "$end" ]; do
-    [ -s "$1/exit" ] && { cat "$1/exit"; return; }
-    sleep 0.2
-  done
-  echo running
-}
+exit_code() { code_in "$1/exit" "$2"; }  # DIR SECONDS
 probe() { "$WINE64" "$testhost" probe 2>/dev/null | tr -d '\r'; }
 wait_saver_window() {
   local end=$((SECONDS + 30)) p
@@ -77,6 +65,16 @@ line_in_file() { tr -d '\r' <"$2" | grep -qx "$1"; }
 not_in_file() { ! grep -q "$1" "$2"; }
 probe_is() { [ "$(probe)" = "$1" ]; }
 starts_with() { [[ "$1" == "$2"* ]]; }
+# The helper's preview pane hosting DIR/kivo.scr /p; NAME.log gets its report.
+start_pane() {  # W H DIR NAME
+  rm -f "$work/$4.destroy" "$work/$4.exit"
+  ( "$WINE64" "$testhost" pane "$1" "$2" "$(winpath "$3/kivo.scr")" "$(winpath "$work/$4.destroy")" \
+      | tr -d '\r' >"$work/$4.log" 2>&1; echo $? >"$work/$4.exit" ) &
+}
+end_pane() {  # NAME: destroys the pane and waits for the helper's report
+  touch "$work/$1.destroy"
+  code_in "$work/$1.exit" 30 >/dev/null
+}
 stop_everything() { "${WINE64%64}server" -k 2>/dev/null; sleep 0.5; }
 
 scenario_run() {
@@ -138,10 +136,7 @@ scenario_preview() {
   echo "-- /p HWND: snow inside the host's pane, input ignored, ends with the pane"
   reset_settings
   local dir; dir=$(saver_dir preview)
-  local control=$work/destroy-pane
-  rm -f "$control"
-  ( "$WINE64" "$testhost" pane 320 240 "$(winpath "$dir/kivo.scr")" "$(winpath "$control")" \
-      | tr -d '\r' >"$work/pane.log" 2>&1; echo $? >"$work/pane.exit" ) &
+  start_pane 320 240 "$dir" pane
   sleep 5
   local lit; lit=$(bright_pixels 100 100 320 240)
   check "snow appears inside the pane ($lit bright pixels)" [ "${lit:-0}" -gt 40 ]
@@ -154,9 +149,7 @@ scenario_preview() {
   for i in $(seq 1 10); do xdotool mousemove $((200 + 8 * i)) $((200 + 5 * i)); sleep 0.05; done
   sleep 1
   check "keys, clicks and movement leave the preview running" not_in_file ended "$work/pane.log"
-  touch "$control"
-  local end=$((SECONDS + 30))
-  while [ $SECONDS -lt $end ] && [ ! -s "$work/pane.exit" ]; do sleep 0.3; done
+  end_pane pane
   check "destroying the pane ends the preview ($(cat "$work/pane.log" 2>/dev/null | tail -n 1))" \
     grep -q 'saver ended with 0' "$work/pane.log"
   stop_everything
@@ -267,20 +260,20 @@ scenario_change_password() {
 
 scenario_bad_values() {
   echo "-- stored COUNT of the wrong type, size or range"
-  local spec
-  for spec in "REG_SZ abc" "REG_BINARY 0102" "REG_QWORD 0x2710" "REG_DWORD 0xffffffff" "REG_DWORD 99999" \
+  local stored
+  for stored in "REG_SZ abc" "REG_BINARY 0102" "REG_QWORD 0x2710" "REG_DWORD 0xffffffff" "REG_DWORD 99999" \
               "REG_BINARY 0000000000000000"; do
     reset_settings
     # shellcheck disable=SC2086
-    reg add "$KEY" /v COUNT /t ${spec% *} /d ${spec#* } /f
+    reg add "$KEY" /v COUNT /t ${stored% *} /d ${stored#* } /f
     xdotool mousemove 500 400
     local dir; dir=$(saver_dir bad)
     start_saver "$dir" /s
     local p; p=$(wait_saver_window)
     sleep 1.5
-    check "COUNT $spec: the saver runs" runs_with_window "$p" "$dir"
+    check "COUNT $stored: the saver runs" runs_with_window "$p" "$dir"
     xdotool key a
-    check "COUNT $spec: and ends with 0" [ "$(exit_code "$dir" 20)" = 0 ]
+    check "COUNT $stored: and ends with 0" [ "$(exit_code "$dir" 20)" = 0 ]
     stop_everything
   done
 }
@@ -299,15 +292,10 @@ scenario_bad_hosts() {
   stop_everything
 
   dir=$(saver_dir zeropane)
-  local control=$work/destroy-zero-pane
-  rm -f "$control"
-  ( "$WINE64" "$testhost" pane 0 0 "$(winpath "$dir/kivo.scr")" "$(winpath "$control")" \
-      | tr -d '\r' >"$work/zero.log" 2>&1; echo $? >"$work/zero.exit" ) &
+  start_pane 0 0 "$dir" zero
   sleep 4
   check "a zero-size pane: the preview runs without a picture" not_in_file ended "$work/zero.log"
-  touch "$control"
-  local end=$((SECONDS + 30))
-  while [ $SECONDS -lt $end ] && [ ! -s "$work/zero.exit" ]; do sleep 0.3; done
+  end_pane zero
   check "and ends with 0 when the pane goes ($(tail -n 1 "$work/zero.log" 2>/dev/null))" \
     grep -q 'saver ended with 0' "$work/zero.log"
   stop_everything
@@ -328,5 +316,4 @@ scenario_bad_hosts() {
 
 scenarios=${*:-run mouse preview configure password change_password bad_values bad_hosts}
 for s in $scenarios; do "scenario_$s"; done
-echo "$passes passed, $failures failed"
-[ "$failures" = 0 ]
+finish

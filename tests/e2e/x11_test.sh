@@ -7,17 +7,11 @@ test_window=$2
 render=$3
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/x_display.sh"
+. "$here/test_lib.sh"
 work=$(mktemp -d)
-failures=0
-passes=0
 cleanup() { pkill -P $$ 2>/dev/null; stop_xvfb; rm -rf "$work"; }
 trap cleanup EXIT
 start_xvfb || exit 1
-
-check() {
-  local what=$1; shift
-  if "$@"; then passes=$((passes + 1)); echo "ok: $what"; else echo "FAIL: $what"; failures=$((failures + 1)); fi
-}
 
 # Starts kivo in the background; its exit code lands in $work/$1.exit.
 start_kivo() {
@@ -26,14 +20,7 @@ start_kivo() {
   ( "$kivo" "$@" >"$work/$name.out" 2>&1; echo $? >"$work/$name.exit" ) &
   KIVO_PID=$!
 }
-exit_code() {  # NAME SECONDS: the code, or "running"
-  local end=$((SECONDS + $2))
-  while [ $SECONDS -lt "$end" ]; do
-    [ -s "$work/$1.exit" ] && { cat "$work/$1.exit"; return; }
-    sleep 0.1
-  done
-  echo running
-}
+exit_code() { code_in "$work/$1.exit" "$2"; }  # NAME SECONDS
 kivo_pid() { pgrep -P "$KIVO_PID" -x kivo | head -n 1; }
 wait_for_line() {  # FILE TEXT SECONDS
   local end=$((SECONDS + $3))
@@ -146,5 +133,4 @@ expect_refusal "a bad geometry" "$kivo" -geometry 0x10
 out=$("$kivo" --count 99999 --frames 1 -window-id 0x7ffffe 2>&1)
 check "a count outside 2000..30000 is clamped with a warning" grep -q "clamped to 30000" <<<"$out"
 
-echo "$passes passed, $failures failed"
-[ "$failures" = 0 ]
+finish
