@@ -69,7 +69,7 @@ starts_with() { [[ "$1" == "$2"* ]]; }
 start_pane() {  # W H DIR NAME
   rm -f "$work/$4.destroy" "$work/$4.exit"
   ( "$WINE64" "$testhost" pane "$1" "$2" "$(winpath "$3/kivo.scr")" "$(winpath "$work/$4.destroy")" \
-      | tr -d '\r' >"$work/$4.log" 2>&1; echo $? >"$work/$4.exit" ) &
+      | sed -u 's/\r$//' >"$work/$4.log" 2>&1; echo $? >"$work/$4.exit" ) &
 }
 end_pane() {  # NAME: destroys the pane and waits for the helper's report
   touch "$work/$1.destroy"
@@ -133,15 +133,17 @@ scenario_mouse() {
 }
 
 scenario_preview() {
-  echo "-- /p HWND: snow inside the host's pane, input ignored, ends with the pane"
+  echo "-- /p HWND: a child of the host's pane, input ignored, ends with the pane"
   reset_settings
   local dir; dir=$(saver_dir preview)
   start_pane 320 240 "$dir" pane
-  sleep 5
-  local lit; lit=$(bright_pixels 100 100 320 240)
-  check "snow appears inside the pane ($lit bright pixels)" [ "${lit:-0}" -gt 40 ]
-  local outside; outside=$(bright_pixels 500 400 300 300)
-  check "nothing is drawn outside the pane ($outside bright pixels)" [ "${outside:-1}" = 0 ]
+  wait_for_line "$work/pane.log" '^child' 30
+  # Wine shows nothing that a process draws into a child of another
+  # process's window, so the picture cannot be looked at here; the helper
+  # reports the saver window it finds inside its pane instead. The drawing
+  # itself is the full-screen path, checked on screen above.
+  check "the saver window fills the pane as its child ($(grep '^child' "$work/pane.log"))" \
+    line_in_file 'child KIVO.gwp 100 100 320 240 visible=1' "$work/pane.log"
   check "a preview child does not count as a running saver" probe_is none
   xdotool mousemove 200 200; sleep 0.2
   xdotool key a; xdotool click 1
@@ -293,7 +295,9 @@ scenario_bad_hosts() {
 
   dir=$(saver_dir zeropane)
   start_pane 0 0 "$dir" zero
-  sleep 4
+  wait_for_line "$work/zero.log" '^child' 30
+  check "a zero-size pane gets a zero-size saver window ($(grep '^child' "$work/zero.log"))" \
+    line_in_file 'child KIVO.gwp 100 100 0 0 visible=1' "$work/zero.log"
   check "a zero-size pane: the preview runs without a picture" not_in_file ended "$work/zero.log"
   end_pane zero
   check "and ends with 0 when the pane goes ($(tail -n 1 "$work/zero.log" 2>/dev/null))" \

@@ -18,6 +18,13 @@ code_in() {
   echo running
 }
 
+# Waits up to SECONDS for a line matching TEXT in FILE.
+wait_for_line() {  # FILE TEXT SECONDS
+  local end=$((SECONDS + $3))
+  while [ $SECONDS -lt "$end" ]; do grep -q "$2" "$1" 2>/dev/null && return 0; sleep 0.1; done
+  return 1
+}
+
 finish() {
   echo "$passes passed, $failures failed"
   [ "$failures" = 0 ]

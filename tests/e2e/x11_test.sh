@@ -22,11 +22,6 @@ start_kivo() {
 }
 exit_code() { code_in "$work/$1.exit" "$2"; }  # NAME SECONDS
 kivo_pid() { pgrep -P "$KIVO_PID" -x kivo | head -n 1; }
-wait_for_line() {  # FILE TEXT SECONDS
-  local end=$((SECONDS + $3))
-  while [ $SECONDS -lt "$end" ]; do grep -q "$2" "$1" 2>/dev/null && return 0; sleep 0.1; done
-  return 1
-}
 open_test_window() {  # W H: sets WINDOW_ID and WINDOW_PID
   rm -f "$work/window.id"
   "$test_window" "$1" "$2" >"$work/window.id" &

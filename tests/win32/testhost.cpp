@@ -3,9 +3,10 @@
 //   kivo-testhost probe           describe the running saver window, if any
 //   kivo-testhost pane W H SAVER CONTROL
 //                                 open a W x H preview pane, start SAVER /p
-//                                 with its handle, destroy the pane once the
-//                                 file CONTROL exists, and report whether the
-//                                 saver then ended
+//                                 with its handle, report the saver window it
+//                                 finds inside after 3 s, destroy the pane once
+//                                 the file CONTROL exists, and report whether
+//                                 the saver then ended
 #include <windows.h>
 
 #include <cstdint>
@@ -53,10 +54,10 @@ int Pane(int width, int height, const char* saver, const char* control) {
   WNDCLASSA wc{};
   wc.lpfnWndProc = PaneProc;
   wc.hInstance = GetModuleHandleA(nullptr);
-  wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH));
+  wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
   wc.lpszClassName = "KivoTestPane";
   RegisterClassA(&wc);
-  HWND pane = CreateWindowExA(0, wc.lpszClassName, "KIVO test pane", WS_POPUP | WS_VISIBLE, 100, 100, width, height,
+  HWND pane = CreateWindowExA(0, wc.lpszClassName, "KIVO test pane", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 100, 100, width, height,
                               nullptr, nullptr, wc.hInstance, nullptr);
   if (pane == nullptr) return 2;
   std::string command = std::string("\"") + saver + "\" /p " + std::to_string(reinterpret_cast<std::intptr_t>(pane));
@@ -65,6 +66,14 @@ int Pane(int width, int height, const char* saver, const char* control) {
   PROCESS_INFORMATION pi{};
   if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return 2;
   std::printf("pane %d %d %d %d\n", 100, 100, width, height);
+  std::fflush(stdout);
+  Pump(3000);
+  HWND child = FindWindowExA(pane, nullptr, "KIVO.gwp", nullptr);
+  RECT rc{};
+  if (child != nullptr) GetWindowRect(child, &rc);
+  std::printf("child %s %d %d %d %d visible=%d\n", child != nullptr ? "KIVO.gwp" : "none", static_cast<int>(rc.left),
+              static_cast<int>(rc.top), static_cast<int>(rc.right - rc.left), static_cast<int>(rc.bottom - rc.top),
+              child != nullptr && IsWindowVisible(child) != 0);
   std::fflush(stdout);
   while (GetFileAttributesA(control) == INVALID_FILE_ATTRIBUTES) {
     Pump(100);
