@@ -4,7 +4,6 @@
 
 #include "flakes/projection.h"
 
-
 namespace kivo {
 namespace {
 

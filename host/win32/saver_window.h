@@ -7,10 +7,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "flakes/snow_scene.h"
 #include "host/command_line.h"
-#include "host/input_rules.h"
-#include "host/password_services.h"
+#include "host/host_port.h"
 
 namespace kivo {
 

@@ -13,8 +13,7 @@
 #include <memory>
 #include <string>
 
-#include "flakes/snow_scene.h"
-#include "host/input_rules.h"
+#include "host/host_port.h"
 #include "host/x11/x11_presenter.h"
 
 namespace kivo {
