@@ -75,6 +75,15 @@ end_pane() {  # NAME: destroys the pane and waits for the helper's report
   touch "$work/$1.destroy"
   code_in "$work/$1.exit" 30 >/dev/null
 }
+# Starts DIR/kivo.scr /s with the pointer at 500,400 (the position a
+# qualifying move is measured from), waits for its window and lets it draw
+# for SECONDS (1 by default); SAVER_PROBE holds what the helper saw.
+start_full_screen() {
+  xdotool mousemove 500 400
+  start_saver "$1" /s
+  SAVER_PROBE=$(wait_saver_window)
+  sleep "${2:-1}"
+}
 stop_everything() { "${WINE64%64}server" -k 2>/dev/null; sleep 0.5; }
 
 scenario_run() {
@@ -109,20 +118,14 @@ scenario_run() {
 scenario_mouse() {
   echo "-- /s: clicks and mouse movement"
   reset_settings
-  xdotool mousemove 500 400
   local dir; dir=$(saver_dir click)
-  start_saver "$dir" /s
-  wait_saver_window >/dev/null
-  sleep 1
+  start_full_screen "$dir"
   xdotool click 1
   check "a left click ends /s with 0" [ "$(exit_code "$dir" 20)" = 0 ]
   stop_everything
 
-  xdotool mousemove 500 400
   dir=$(saver_dir move)
-  start_saver "$dir" /s
-  wait_saver_window >/dev/null
-  sleep 1
+  start_full_screen "$dir"
   local i
   for i in $(seq 1 10); do xdotool mousemove $((500 + 10 * i)) 400; sleep 0.1; done
   sleep 1
@@ -204,11 +207,8 @@ scenario_password() {
 
   KIVO_TEST_VERIFY=refuse
   export KIVO_TEST_VERIFY
-  xdotool mousemove 500 400
   local dir; dir=$(saver_dir refuse verifier/PASSWORD.CPL)
-  start_saver "$dir" /s
-  wait_saver_window >/dev/null
-  sleep 1
+  start_full_screen "$dir"
   xdotool mousemove 700 400; sleep 0.3   # purely horizontal: does not close
   xdotool key a; sleep 2
   check "a refusing PASSWORD.CPL was asked with the saver window" grep -q '^verify [1-9]' "$KIVO_TEST_LOG"
@@ -218,20 +218,14 @@ scenario_password() {
   stop_everything
 
   KIVO_TEST_VERIFY=accept
-  xdotool mousemove 500 400
   dir=$(saver_dir accept verifier/PASSWORD.CPL)
-  start_saver "$dir" /s
-  wait_saver_window >/dev/null
-  sleep 1
+  start_full_screen "$dir"
   xdotool key a
   check "an accepting PASSWORD.CPL lets the saver end with 0" [ "$(exit_code "$dir" 20)" = 0 ]
   stop_everything
 
-  xdotool mousemove 500 400
   dir=$(saver_dir nocpl)
-  start_saver "$dir" /s
-  wait_saver_window >/dev/null
-  sleep 1
+  start_full_screen "$dir"
   xdotool key a
   local box; box=$(wait_window_titled "設定値取得エラー" 20)
   check "without PASSWORD.CPL the message box '設定値取得エラー' appears" [ -n "$box" ]
@@ -268,11 +262,9 @@ scenario_bad_values() {
     reset_settings
     # shellcheck disable=SC2086
     reg add "$KEY" /v COUNT /t ${stored% *} /d ${stored#* } /f
-    xdotool mousemove 500 400
     local dir; dir=$(saver_dir bad)
-    start_saver "$dir" /s
-    local p; p=$(wait_saver_window)
-    sleep 1.5
+    start_full_screen "$dir" 1.5
+    local p=$SAVER_PROBE
     check "COUNT $stored: the saver runs" runs_with_window "$p" "$dir"
     xdotool key a
     check "COUNT $stored: and ends with 0" [ "$(exit_code "$dir" 20)" = 0 ]
@@ -305,11 +297,8 @@ scenario_bad_hosts() {
   stop_everything
 
   reg add "$DESKTOP" /v ScreenSaveUsePassword /t REG_DWORD /d 1 /f
-  xdotool mousemove 500 400
   dir=$(saver_dir noentry verifier_without_entry/PASSWORD.CPL)
-  start_saver "$dir" /s
-  wait_saver_window >/dev/null
-  sleep 1
+  start_full_screen "$dir"
   xdotool key a
   box=$(wait_window_titled "設定値取得エラー" 20)
   check "a PASSWORD.CPL without VerifyScreenSavePwd: the message box appears" [ -n "$box" ]
