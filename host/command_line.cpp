@@ -15,18 +15,20 @@ const SwitchRow kSwitchTable[16] = {
     {"/a", SaverMode::kChangePassword}, {"/A", SaverMode::kChangePassword},
 };
 
-std::int32_t ParseLeadingNumber(const char* text) {
+std::intptr_t ParseWindowHandle(const char* text) {
   const char* p = text;
   while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\v' || *p == '\f' || *p == '\r') ++p;
   bool negative = false;
   if (*p == '+' || *p == '-') negative = *p++ == '-';
   std::int64_t value = 0;
-  const std::int64_t limit = negative ? 2147483648LL : 2147483647LL;
+  const std::int64_t limit = negative ? 2147483648LL : 4294967295LL;
   for (; *p >= '0' && *p <= '9'; ++p) {
     value = value * 10 + (*p - '0');
-    if (value > limit) value = limit;  // saturate like strtol, keep reading digits
+    if (value > limit) value = limit;  // saturate, keep reading digits
   }
-  return static_cast<std::int32_t>(negative ? -value : value);
+  // The low 32 bits are the handle; both printed forms give the same bits.
+  const auto bits = static_cast<std::uint32_t>(negative ? -value : value);
+  return static_cast<std::intptr_t>(static_cast<std::int32_t>(bits));
 }
 
 CommandLine ParseCommandLine(const char* line, const std::function<std::intptr_t()>& foregroundWindow) {
@@ -36,8 +38,7 @@ CommandLine ParseCommandLine(const char* line, const std::function<std::intptr_t
     const char* match = std::strstr(line, row.text);
     if (match == nullptr) continue;
     result.mode = row.mode;
-    // Handles are 32-bit values; sign extension matches how the system widens them.
-    result.hostWindow = ParseLeadingNumber(match + 2);
+    result.hostWindow = ParseWindowHandle(match + 2);
     if (result.hostWindow == 0) result.hostWindow = foregroundWindow();
     return result;
   }

@@ -27,9 +27,12 @@ struct CommandLine {
 // the switch means the window in the foreground now, asked of the caller.
 CommandLine ParseCommandLine(const char* line, const std::function<std::intptr_t()>& foregroundWindow);
 
-// The C library's atol rules (leading white space, optional sign, digits up
-// to the first non-digit; none gives 0), saturating at the 32-bit limits
-// instead of overflowing.
-std::int32_t ParseLeadingNumber(const char* text);
+// A window handle as hosts print it, read by the C library's atol rules
+// (leading white space, optional sign, digits up to the first non-digit; none
+// gives 0). Handles are 32-bit values that hosts print signed or unsigned, so
+// every number from -2147483648 to 4294967295 names the handle with those 32
+// bits, widened by sign extension as the system widens handles; numbers
+// beyond that range saturate at its ends instead of overflowing.
+std::intptr_t ParseWindowHandle(const char* text);
 
 }  // namespace kivo

@@ -18,6 +18,20 @@ class ReentryHold {
 
 }  // namespace
 
+bool PasswordWanted(const StoredUsePassword& stored) {
+  if (!stored.isText) return stored.number != 0;
+  // atol's number is non-zero exactly when a digit other than 0 comes
+  // before the first character that ends it.
+  std::size_t i = 0;
+  const std::string& t = stored.text;
+  while (i < t.size() && (t[i] == ' ' || (t[i] >= '\t' && t[i] <= '\r'))) ++i;
+  if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
+  for (; i < t.size() && t[i] >= '0' && t[i] <= '9'; ++i) {
+    if (t[i] != '0') return true;
+  }
+  return false;
+}
+
 GateAnswer PasswordGate::Ask(PasswordPlatform& platform, std::intptr_t saverWindow) {
   const ReentryHold hold(reentry_);
   if (!hold.First()) return GateAnswer::kRefuse;
@@ -26,11 +40,11 @@ GateAnswer PasswordGate::Ask(PasswordPlatform& platform, std::intptr_t saverWind
     platform.ShowCannotVerify();
     return GateAnswer::kRefuse;
   }
-  std::uint32_t usePassword = 0;
+  StoredUsePassword usePassword;
   const bool read = platform.ReadUsePassword(&usePassword);
   platform.CloseDesktopKey();
   // An unreadable setting means the user never asked for a password.
-  if (!read || usePassword == 0) return GateAnswer::kAllow;
+  if (!read || !PasswordWanted(usePassword)) return GateAnswer::kAllow;
 
   if (!platform.LoadVerifier()) {
     platform.ShowCannotVerify();

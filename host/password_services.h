@@ -4,8 +4,21 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace kivo {
+
+// "ScreenSaveUsePassword" as the registry holds it: a number in 4 bytes, or
+// the text of a number, the way current systems store their desktop values.
+struct StoredUsePassword {
+  bool isText = false;
+  std::uint32_t number = 0;  // the 4 bytes read, when not text
+  std::string text;          // without its terminator, when text
+};
+
+// Whether the stored setting asks for a password: a number that is not 0,
+// or a text that spells one by the C library's atol rules ("1" yes, "0" no).
+bool PasswordWanted(const StoredUsePassword& stored);
 
 // What the gate needs from the platform, one call per step so that the order
 // of registry access, library loading and messages is the gate's own.
@@ -14,8 +27,9 @@ class PasswordPlatform {
   virtual ~PasswordPlatform() = default;
   // Opens (creating if needed) the user's desktop settings key.
   virtual bool OpenDesktopKey() = 0;
-  // Reads "ScreenSaveUsePassword" as 4 bytes; false if missing or longer.
-  virtual bool ReadUsePassword(std::uint32_t* value) = 0;
+  // Reads "ScreenSaveUsePassword": text values as text, any other type as
+  // 4 bytes; false if missing or too long to be a flag.
+  virtual bool ReadUsePassword(StoredUsePassword* value) = 0;
   virtual void CloseDesktopKey() = 0;
   virtual bool LoadVerifier() = 0;       // "PASSWORD.CPL"
   virtual bool FindVerifyEntry() = 0;    // "VerifyScreenSavePwd"

@@ -1,5 +1,7 @@
 #include "host/win32/system_password.h"
 
+#include <cstring>
+
 #include "host/win32/japanese_message.h"
 
 namespace kivo {
@@ -25,14 +27,29 @@ bool SystemPasswordVerifier::OpenDesktopKey() {
                          KEY_ALL_ACCESS, nullptr, &key_, nullptr) == ERROR_SUCCESS;
 }
 
-bool SystemPasswordVerifier::ReadUsePassword(std::uint32_t* value) {
+bool SystemPasswordVerifier::ReadUsePassword(StoredUsePassword* value) {
+  constexpr char kName[] = "ScreenSaveUsePassword";
+  DWORD type = REG_NONE;
+  DWORD size = 0;
+  if (RegQueryValueExA(key_, kName, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return false;
+  if (type == REG_SZ || type == REG_EXPAND_SZ) {
+    // A flag spelt out needs a few characters; a longer text is no flag.
+    char text[64] = {};
+    DWORD length = sizeof text - 1;
+    if (RegQueryValueExA(key_, kName, nullptr, nullptr, reinterpret_cast<BYTE*>(text), &length) != ERROR_SUCCESS) {
+      return false;
+    }
+    value->isText = true;
+    value->text.assign(text, strnlen(text, length));
+    return true;
+  }
   DWORD stored = 0;
-  DWORD size = sizeof stored;
-  if (RegQueryValueExA(key_, "ScreenSaveUsePassword", nullptr, nullptr, reinterpret_cast<BYTE*>(&stored), &size) !=
-      ERROR_SUCCESS) {
+  size = sizeof stored;
+  if (RegQueryValueExA(key_, kName, nullptr, nullptr, reinterpret_cast<BYTE*>(&stored), &size) != ERROR_SUCCESS) {
     return false;
   }
-  *value = stored;
+  value->isText = false;
+  value->number = stored;
   return true;
 }
 

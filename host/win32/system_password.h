@@ -11,7 +11,7 @@ class SystemPasswordVerifier : public PasswordPlatform {
  public:
   ~SystemPasswordVerifier() override;
   bool OpenDesktopKey() override;
-  bool ReadUsePassword(std::uint32_t* value) override;
+  bool ReadUsePassword(StoredUsePassword* value) override;
   void CloseDesktopKey() override;
   bool LoadVerifier() override;
   bool FindVerifyEntry() override;

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <string>
+
 namespace kivo {
 namespace {
 
@@ -44,9 +47,30 @@ TEST(CommandLine, NumberRulesFollowAtol) {
   EXPECT_EQ(Parse("/p 0").hostWindow, kForeground);
   EXPECT_EQ(Parse("-c:120").hostWindow, kForeground) << "the colon stops the number";
   EXPECT_EQ(Parse("-c:120").mode, SaverMode::kConfigure);
-  EXPECT_EQ(Parse("/p 99999999999999999999").hostWindow, 2147483647) << "saturates, never overflows";
-  EXPECT_EQ(Parse("/p -99999999999999999999").hostWindow, -2147483647 - 1);
-  EXPECT_EQ(Parse("/p 4294967295").hostWindow, 2147483647);
+}
+
+// A host may print a 32-bit handle signed or unsigned; both must name the
+// same window, widened the way the system widens handles (sign extension).
+TEST(CommandLine, EveryPrintedFormOfA32BitHandleReachesTheWindow) {
+  const std::int64_t handles[] = {1, 0x1F00D, 0x7FFFFFFF, 0x80000000, 0x80000001, 0xC0DE0042, 0xFFFFFFFE, 0xFFFFFFFF};
+  for (const std::int64_t handle : handles) {
+    const auto bits = static_cast<std::uint32_t>(handle);
+    const auto expected = static_cast<std::intptr_t>(static_cast<std::int32_t>(bits));
+    const std::string asUnsigned = "/p " + std::to_string(bits);
+    const std::string asSigned = "/p " + std::to_string(static_cast<std::int32_t>(bits));
+    EXPECT_EQ(Parse(asUnsigned.c_str()).hostWindow, expected) << asUnsigned;
+    EXPECT_EQ(Parse(asSigned.c_str()).hostWindow, expected) << asSigned;
+    EXPECT_EQ(static_cast<std::uint32_t>(Parse(asUnsigned.c_str()).hostWindow), bits) << "the low 32 bits are kept";
+  }
+  EXPECT_EQ(Parse("/a 4294967295").hostWindow, -1);
+  EXPECT_EQ(Parse("/p -2147483648").hostWindow, static_cast<std::intptr_t>(INT32_MIN));
+}
+
+TEST(CommandLine, NumbersBeyondAnyHandleSaturateInsteadOfOverflowing) {
+  EXPECT_EQ(Parse("/p 4294967296").hostWindow, -1) << "the largest unsigned handle";
+  EXPECT_EQ(Parse("/p 99999999999999999999").hostWindow, -1);
+  EXPECT_EQ(Parse("/p -2147483649").hostWindow, static_cast<std::intptr_t>(INT32_MIN)) << "the smallest signed one";
+  EXPECT_EQ(Parse("/p -99999999999999999999").hostWindow, static_cast<std::intptr_t>(INT32_MIN));
 }
 
 TEST(CommandLine, FirstTableRowFoundAnywhereWins) {

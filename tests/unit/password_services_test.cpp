@@ -8,11 +8,24 @@
 namespace kivo {
 namespace {
 
+StoredUsePassword Number(std::uint32_t n) {
+  StoredUsePassword v;
+  v.number = n;
+  return v;
+}
+
+StoredUsePassword Text(const std::string& t) {
+  StoredUsePassword v;
+  v.isText = true;
+  v.text = t;
+  return v;
+}
+
 // Records the gate's calls and answers as configured.
 struct FakePasswordPlatform : PasswordPlatform {
   bool keyOpens = true;
   bool valueReads = true;
-  std::uint32_t usePassword = 1;
+  StoredUsePassword usePassword = Number(1);
   bool libraryLoads = true;
   bool entryFound = true;
   int verifyResult = 1;
@@ -21,7 +34,7 @@ struct FakePasswordPlatform : PasswordPlatform {
   std::vector<std::string> calls;
 
   bool OpenDesktopKey() override { return log("open"), keyOpens; }
-  bool ReadUsePassword(std::uint32_t* v) override {
+  bool ReadUsePassword(StoredUsePassword* v) override {
     log("read");
     if (valueReads) *v = usePassword;
     return valueReads;
@@ -43,7 +56,7 @@ using Calls = std::vector<std::string>;
 
 TEST(PasswordGate, NoPasswordWantedAllowsAtOnce) {
   FakePasswordPlatform p;
-  p.usePassword = 0;
+  p.usePassword = Number(0);
   PasswordGate gate;
   EXPECT_EQ(gate.Ask(p, 5), GateAnswer::kAllow);
   EXPECT_EQ(p.calls, (Calls{"open", "read", "close"}));
@@ -51,6 +64,27 @@ TEST(PasswordGate, NoPasswordWantedAllowsAtOnce) {
   p.valueReads = false;
   EXPECT_EQ(gate.Ask(p, 5), GateAnswer::kAllow) << "an unreadable setting means no password";
   EXPECT_EQ(p.calls, (Calls{"open", "read", "close"}));
+}
+
+// Current systems store the flag as text; "0" must not read as the byte 0x30.
+TEST(PasswordGate, AFlagStoredAsTextIsTheNumberItSpells) {
+  PasswordGate gate;
+  for (const char* no : {"0", "", " 0", "00", "-0", "abc", "+0x1"}) {
+    FakePasswordPlatform p;
+    p.usePassword = Text(no);
+    EXPECT_EQ(gate.Ask(p, 5), GateAnswer::kAllow) << '"' << no << '"';
+    EXPECT_EQ(p.calls, (Calls{"open", "read", "close"})) << '"' << no << "\" asks for no password";
+  }
+  for (const char* yes : {"1", " 1", "01", "-1", "2", "1 ", "10"}) {
+    FakePasswordPlatform p;
+    p.usePassword = Text(yes);
+    p.verifyResult = 0;
+    EXPECT_EQ(gate.Ask(p, 5), GateAnswer::kRefuse) << '"' << yes << '"';
+    EXPECT_EQ(p.calls, (Calls{"open", "read", "close", "load", "find", "verify 5", "free"})) << '"' << yes << '"';
+  }
+  EXPECT_FALSE(PasswordWanted(Number(0)));
+  EXPECT_TRUE(PasswordWanted(Number(0x30))) << "a 4-byte value is a number, whatever its bytes spell";
+  EXPECT_TRUE(PasswordWanted(Number(0x80000000u)));
 }
 
 TEST(PasswordGate, VerifierDecides) {

@@ -36,8 +36,10 @@ __declspec(dllexport) BOOL WINAPI VerifyScreenSavePwd(HWND window) {
 
 #ifdef KIVO_TEST_CHANGER
 __declspec(dllexport) DWORD WINAPI PwdChangePasswordA(LPCSTR provider, HWND window, DWORD, LPVOID) {
+  // The handle's 32 significant bits, as a host prints them: unsigned.
+  const auto bits = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(window));
   char line[160];
-  std::snprintf(line, sizeof line, "change %s %lld", provider, static_cast<long long>(reinterpret_cast<std::intptr_t>(window)));
+  std::snprintf(line, sizeof line, "change %s %lu", provider, static_cast<unsigned long>(bits));
   Log(line);
   return 0;
 }
