@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Builds every preset CI needs and runs every test: unit tests, the renderer
-# end to end, the cross-target frame comparison, the Windows saver under Wine,
+# end to end, the cross-target frame comparison, both Windows savers under the
+# WoW64 Wine of the Wine root (made once, then reused),
 # the X11 host under Xvfb and the robustness checks; then the unit suite and
 # a 20000-frame soak under AddressSanitizer + UBSan; then each fuzzer for a
 # short while (KIVO_FUZZ_SECONDS, 15 by default).
 set -eu
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
+scripts/wine-root.sh make
 
 jobs=$(nproc)
 for preset in mingw-i686 mingw-x64 linux-i686; do

@@ -17,7 +17,7 @@ testhost=$build/tests/win32/kivo-testhost.exe
 for f in "$scr" "$testhost"; do [ -f "$f" ] || { echo "FAIL: $f is not built"; exit 1; }; done
 
 work=$(mktemp -d)
-cleanup() { "${WINE64%64}server" -k 2>/dev/null; stop_xvfb; rm -rf "$work"; }
+cleanup() { wine_stop_all; stop_xvfb; rm -rf "$work"; }
 trap cleanup EXIT
 start_xvfb || exit 1
 wine_prefix_ready || exit 1
@@ -26,9 +26,9 @@ KEY='HKCU\Software\Orvek\SCREEN SAVER\KIVO'
 DESKTOP='HKCU\Control Panel\desktop'
 CAPTION='ヌワスクリーンセーバー  Version1.00'
 
-reg() { "$WINE64" reg "$@" >/dev/null 2>&1; }
-stored_count() { "$WINE64" reg query "$KEY" /v COUNT 2>/dev/null | tr -d '\r' | awk '$1 == "COUNT" {print $2, $3}'; }
-key_exists() { "$WINE64" reg query "$KEY" >/dev/null 2>&1; }
+reg() { "$WINE" reg "$@" >/dev/null 2>&1; }
+stored_count() { "$WINE" reg query "$KEY" /v COUNT 2>/dev/null | tr -d '\r' | awk '$1 == "COUNT" {print $2, $3}'; }
+key_exists() { "$WINE" reg query "$KEY" >/dev/null 2>&1; }
 reset_settings() { reg delete "$KEY" /f; reg delete "$DESKTOP" /v ScreenSaveUsePassword /f; }
 
 # A folder holding kivo.scr and, optionally, stand-in system components.
@@ -45,10 +45,10 @@ saver_dir() {
 start_saver() {
   local dir=$1; shift
   rm -f "$dir/exit"
-  ( cd "$dir" && "$WINE64" "$dir/kivo.scr" "$@" >/dev/null 2>&1; echo $? >"$dir/exit" ) &
+  ( cd "$dir" && "$WINE" "$dir/kivo.scr" "$@" >/dev/null 2>&1; echo $? >"$dir/exit" ) &
 }
 exit_code() { code_in "$1/exit" "$2"; }  # DIR SECONDS
-probe() { "$WINE64" "$testhost" probe 2>/dev/null | tr -d '\r'; }
+probe() { "$WINE" "$testhost" probe 2>/dev/null | tr -d '\r'; }
 wait_saver_window() {
   local end=$((SECONDS + 30)) p
   while [ $SECONDS -lt "$end" ]; do
@@ -68,7 +68,7 @@ starts_with() { [[ "$1" == "$2"* ]]; }
 # The helper's preview pane hosting DIR/kivo.scr /p; NAME.log gets its report.
 start_pane() {  # W H DIR NAME
   rm -f "$work/$4.destroy" "$work/$4.exit"
-  ( "$WINE64" "$testhost" pane "$1" "$2" "$(winpath "$3/kivo.scr")" "$(winpath "$work/$4.destroy")" \
+  ( "$WINE" "$testhost" pane "$1" "$2" "$(winpath "$3/kivo.scr")" "$(winpath "$work/$4.destroy")" \
       | sed -u 's/\r$//' >"$work/$4.log" 2>&1; echo $? >"$work/$4.exit" ) &
 }
 end_pane() {  # NAME: destroys the pane and waits for the helper's report
@@ -84,7 +84,7 @@ start_full_screen() {
   SAVER_PROBE=$(wait_saver_window)
   sleep "${2:-1}"
 }
-stop_everything() { "${WINE64%64}server" -k 2>/dev/null; sleep 0.5; }
+stop_everything() { wine_stop_all; sleep 0.5; }
 
 scenario_run() {
   echo "-- /s: full screen, snow, settings key, key press ends it"
@@ -232,6 +232,24 @@ scenario_password() {
   check "and the saver keeps running" [ "$(exit_code "$dir" 1)" = running ]
   [ -n "${KIVO_KEEP_SCREENSHOTS:-}" ] && import -window root "$KIVO_KEEP_SCREENSHOTS/password-message.png"
   stop_everything
+
+  # The flag stored as text, the way current Windows stores desktop values.
+  reg add "$DESKTOP" /v ScreenSaveUsePassword /t REG_SZ /d 0 /f
+  dir=$(saver_dir text_off)
+  start_full_screen "$dir"
+  xdotool key a
+  check "ScreenSaveUsePassword REG_SZ \"0\": a key ends /s with 0, no password asked" \
+    [ "$(exit_code "$dir" 20)" = 0 ]
+  stop_everything
+  reg add "$DESKTOP" /v ScreenSaveUsePassword /t REG_SZ /d 1 /f
+  rm -f "$KIVO_TEST_LOG"
+  KIVO_TEST_VERIFY=refuse
+  dir=$(saver_dir text_on verifier/PASSWORD.CPL)
+  start_full_screen "$dir"
+  xdotool key a; sleep 2
+  check "ScreenSaveUsePassword REG_SZ \"1\": PASSWORD.CPL is asked" grep -q '^verify [1-9]' "$KIVO_TEST_LOG"
+  check "and its refusal keeps the saver running" [ "$(exit_code "$dir" 1)" = running ]
+  stop_everything
   unset KIVO_TEST_VERIFY KIVO_TEST_LOG
   reg delete "$DESKTOP" /v ScreenSaveUsePassword /f
 }
@@ -245,6 +263,15 @@ scenario_change_password() {
   check "/a with MPR.DLL exits 0" [ "$(exit_code "$dir" 20)" = 0 ]
   check "MPR.DLL received SCRSAVE and the host handle ($(cat "$KIVO_TEST_LOG" 2>/dev/null))" \
     line_in_file 'change SCRSAVE 4660' "$KIVO_TEST_LOG"
+  # A host may print a 32-bit handle unsigned or signed: both name the same one.
+  local printed
+  for printed in 4294967295 -1; do
+    rm -f "$KIVO_TEST_LOG"
+    start_saver "$dir" /a "$printed"
+    check "/a $printed exits 0" [ "$(exit_code "$dir" 20)" = 0 ]
+    check "/a $printed hands MPR.DLL the handle 0xFFFFFFFF ($(cat "$KIVO_TEST_LOG" 2>/dev/null | tr -d '\r'))" \
+      line_in_file 'change SCRSAVE 4294967295' "$KIVO_TEST_LOG"
+  done
   rm -f "$KIVO_TEST_LOG"
   dir=$(saver_dir change_noentry changer_without_entry/MPR.DLL)
   start_saver "$dir" /a 4660
@@ -307,6 +334,63 @@ scenario_bad_hosts() {
   reg delete "$DESKTOP" /v ScreenSaveUsePassword /f
 }
 
-scenarios=${*:-run mouse preview configure password change_password bad_values bad_hosts}
+# Opens the settings dialog from DIR, surveys its controls into SURVEY and
+# closes it with Escape.
+survey_dialog() {
+  start_saver "$1" /c
+  local dialog; dialog=$(wait_window_titled "$CAPTION" 30)
+  sleep 1
+  SURVEY=$("$WINE" "$testhost" dialog 2>/dev/null | tr -d '\r')
+  [ -n "${KIVO_KEEP_SCREENSHOTS:-}" ] && import -window root "$KIVO_KEEP_SCREENSHOTS/dialog-$2.png"
+  [ -n "$dialog" ] && { point_at_window "$dialog"; xdotool key Escape; }
+  check "the dialog at $2 closes with Escape and exit code 0" [ "$(exit_code "$1" 20)" = 0 ]
+  stop_everything
+}
+dialog_width() { echo "$1" | sed -n 's/^dialog client \([0-9]*\) .*/\1/p'; }
+
+scenario_high_dpi() {
+  echo "-- 150 % (144 dpi): full screen in physical pixels, every dialog control shown"
+  reset_settings
+  local dir; dir=$(saver_dir dpi)
+  survey_dialog "$dir" 96dpi
+  local normal=$SURVEY
+
+  reg add "$DESKTOP" /v LogPixels /t REG_DWORD /d 144 /f
+  reg add 'HKCC\Software\Fonts' /v LogPixels /t REG_DWORD /d 144 /f
+  stop_everything  # the new DPI takes effect with the next session
+  # Many flakes and a few seconds, so that near flakes reach the bottom half.
+  reg add "$KEY" /v COUNT /t REG_DWORD /d 30000 /f
+  start_full_screen "$dir" 5
+  check "/s at 144 dpi covers the whole 1024x768 screen ($SAVER_PROBE)" \
+    starts_with "$SAVER_PROBE" 'window 0 0 1024 768 topmost=1 popup=1 visible=1 screen=1024x768'
+  local quadrant lit
+  for quadrant in "0 0" "512 0" "0 384" "512 384"; do
+    # shellcheck disable=SC2086
+    lit=$(bright_pixels $quadrant 512 384)
+    check "/s at 144 dpi: snow in the quadrant at ${quadrant/ /,} ($lit bright pixels)" [ "${lit:-0}" -gt 20 ]
+  done
+  # 682 x 512 is the screen in logical pixels at 150 %: a frame of that size
+  # would leave this corner black.
+  lit=$(bright_pixels 700 520 324 248)
+  check "/s at 144 dpi: snow beyond 682,512, so the frame is physical ($lit bright pixels)" [ "${lit:-0}" -gt 10 ]
+  [ -n "${KIVO_KEEP_SCREENSHOTS:-}" ] && import -window root "$KIVO_KEEP_SCREENSHOTS/saver-144dpi.png"
+  xdotool key a
+  check "and a key ends it with 0" [ "$(exit_code "$dir" 20)" = 0 ]
+  stop_everything
+
+  survey_dialog "$dir" 144dpi
+  echo "$SURVEY" | sed 's/^/   /'
+  check "at 144 dpi all six controls are visible inside the dialog ($(echo "$SURVEY" | tail -n 1))" \
+    [ "$(echo "$SURVEY" | tail -n 1)" = "controls 6 shown 6" ]
+  local small big
+  small=$(dialog_width "$normal") big=$(dialog_width "$SURVEY")
+  check "the dialog grows with the DPI ($small px at 96 dpi, $big px at 144 dpi)" \
+    [ $((${big:-0} * 10)) -ge $((${small:-1} * 13)) ]
+  reg delete "$DESKTOP" /v LogPixels /f
+  reg delete 'HKCC\Software\Fonts' /v LogPixels /f
+  stop_everything
+}
+
+scenarios=${*:-run mouse preview configure password change_password bad_values bad_hosts high_dpi}
 for s in $scenarios; do "scenario_$s"; done
 finish

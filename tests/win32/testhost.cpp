@@ -1,6 +1,9 @@
 // kivo-testhost: the Windows side of the saver's end-to-end tests.
 //
 //   kivo-testhost probe           describe the running saver window, if any
+//   kivo-testhost dialog          describe the settings dialog and each of its
+//                                 controls, and whether each lies wholly inside
+//                                 the dialog's client area
 //   kivo-testhost pane W H SAVER CONTROL
 //                                 open a W x H preview pane, start SAVER /p
 //                                 with its handle, report the saver window it
@@ -31,6 +34,69 @@ int Probe() {
               (exStyle & WS_EX_TOPMOST) != 0, (style & WS_POPUP) != 0, IsWindowVisible(saver) != 0,
               GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
   return 0;
+}
+
+struct DialogSurvey {
+  RECT client{};  // the dialog's client area in screen coordinates
+  int controls = 0;
+  int shown = 0;
+};
+
+BOOL CALLBACK SurveyControl(HWND control, LPARAM survey) {
+  auto& s = *reinterpret_cast<DialogSurvey*>(survey);
+  char className[64] = "";
+  GetClassNameA(control, className, sizeof className);
+  RECT r{};
+  GetWindowRect(control, &r);
+  const bool inside = r.left >= s.client.left && r.top >= s.client.top && r.right <= s.client.right &&
+                      r.bottom <= s.client.bottom && r.right > r.left && r.bottom > r.top;
+  const bool visible = IsWindowVisible(control) != 0;
+  std::printf("control %d %s %d %d %d %d visible=%d inside=%d\n", GetDlgCtrlID(control), className,
+              static_cast<int>(r.left), static_cast<int>(r.top), static_cast<int>(r.right - r.left),
+              static_cast<int>(r.bottom - r.top), visible, inside);
+  ++s.controls;
+  if (visible && inside) ++s.shown;
+  return TRUE;
+}
+
+// The settings dialog is the one top-level dialog holding a slider.
+BOOL CALLBACK FindSettingsDialog(HWND window, LPARAM found) {
+  char className[16] = "";
+  GetClassNameA(window, className, sizeof className);
+  if (IsWindowVisible(window) && std::string(className) == "#32770" &&
+      FindWindowExA(window, nullptr, "msctls_trackbar32", nullptr) != nullptr) {
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+int Dialog() {
+  HWND dialog = nullptr;
+  EnumWindows(FindSettingsDialog, reinterpret_cast<LPARAM>(&dialog));
+  if (dialog == nullptr) {
+    std::printf("none\n");
+    return 1;
+  }
+  DialogSurvey survey;
+  GetClientRect(dialog, &survey.client);
+  MapWindowPoints(dialog, nullptr, reinterpret_cast<POINT*>(&survey.client), 2);
+  std::printf("dialog client %d %d\n", static_cast<int>(survey.client.right - survey.client.left),
+              static_cast<int>(survey.client.bottom - survey.client.top));
+  EnumChildWindows(dialog, SurveyControl, reinterpret_cast<LPARAM>(&survey));
+  std::printf("controls %d shown %d\n", survey.controls, survey.shown);
+  return 0;
+}
+
+// Physical pixels, as the saver (per-monitor DPI aware) sees them; without
+// this Wine would scale every rectangle and metric for a high DPI.
+void BecomeDpiAware() {
+  using SetContext = BOOL(WINAPI*)(HANDLE);
+  HMODULE user = GetModuleHandleA("user32.dll");
+  auto set = reinterpret_cast<SetContext>(
+      reinterpret_cast<void*>(GetProcAddress(user, "SetProcessDpiAwarenessContext")));
+  // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2
+  if (set == nullptr || !set(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4)))) SetProcessDPIAware();
 }
 
 LRESULT CALLBACK PaneProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -101,9 +167,11 @@ int Pane(int width, int height, const char* saver, const char* control) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  BecomeDpiAware();
   const std::string verb = argc > 1 ? argv[1] : "";
   if (verb == "probe") return Probe();
+  if (verb == "dialog") return Dialog();
   if (verb == "pane" && argc == 6) return Pane(std::atoi(argv[2]), std::atoi(argv[3]), argv[4], argv[5]);
-  std::fprintf(stderr, "usage: kivo-testhost probe | pane W H SAVER CONTROL\n");
+  std::fprintf(stderr, "usage: kivo-testhost probe | dialog | pane W H SAVER CONTROL\n");
   return 2;
 }
