@@ -34,9 +34,9 @@ void BM_FrameStep(benchmark::State& state) {
   auto scene = std::make_unique<kivo::SnowScene>();
   scene->Random().SeedRandom(1);
   scene->Start(width, height, static_cast<std::int32_t>(state.range(2)));
-  for (int i = 0; i < kWarmUpFrames; ++i) scene->RenderFrame(nullptr);
+  for (int i = 0; i < kWarmUpFrames; ++i) scene->RenderFrame();
   for (auto _ : state) {
-    scene->RenderFrame(nullptr);
+    scene->RenderFrame();
     benchmark::DoNotOptimize(scene->FrameBuffer().RowAddress(0));
   }
   state.counters["pixels/frame"] = static_cast<double>(width) * height;

@@ -105,12 +105,9 @@ void FramePainter::AddSprite(int x, int y, int r, const RasterImage& sprite) {
   }
   int lo = x - r;
   int hi = x + r;
-  if (hi < 0 || lo >= width_) return;
-  if (lo < 0) lo = 0;
-  if (hi >= width_) hi = width_ - 1;
-  const int top = y - r < 0 ? 0 : y - r;
-  const int bottom = y + r >= height_ ? height_ - 1 : y + r;
-  if (top > bottom) return;
+  int top = y - r;
+  int bottom = y + r;
+  if (!ClipRange(&lo, &hi, width_) || !ClipRange(&top, &bottom, height_)) return;
 
   // On this square every row and column samples texel (64 * i) / (2r) for
   // its offset i from the top-left corner, the same map both ways.

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "raster/clip_range.h"
 #include "raster/raster_image.h"
 
 namespace kivo {
@@ -53,12 +54,7 @@ class FramePainter {
   void DrawDisc(const PendingDisc& disc);
 
   // Clips [lo, hi] on row y; false when nothing of it is in the frame.
-  bool ClipRow(int y, int* lo, int* hi) const {
-    if (y < 0 || y >= height_ || *hi < 0 || *lo >= width_) return false;
-    if (*lo < 0) *lo = 0;
-    if (*hi >= width_) *hi = width_ - 1;
-    return true;
-  }
+  bool ClipRow(int y, int* lo, int* hi) const { return y >= 0 && y < height_ && ClipRange(lo, hi, width_); }
   // First byte of pixel (x, y); rows are stored bottom-up.
   std::uint8_t* PixelAddress(int x, int y) const {
     return bits_ + static_cast<std::ptrdiff_t>(height_ - 1 - y) * stride_ + 3 * static_cast<std::ptrdiff_t>(x);

@@ -14,20 +14,6 @@ constexpr int kLargestDisc = 2;
 
 }  // namespace
 
-DibHeader FrameHeader(int width, int height) {
-  DibHeader header{};
-  header.biSize = sizeof(DibHeader);
-  header.biWidth = width;
-  header.biHeight = height;
-  header.biPlanes = 1;
-  header.biBitCount = 24;
-  header.biCompression = 0;
-  header.biSizeImage = 0;
-  header.biXPelsPerMeter = 1;
-  header.biYPelsPerMeter = 1;
-  return header;
-}
-
 void SnowScene::Start(int width, int height, std::int32_t flakeCount) {
   width_ = width;
   height_ = height;
@@ -94,13 +80,21 @@ void SnowScene::StepFlake(FlakeState& f, double cx, double cy) {
   painter_.AddSprite(x, y, r, sprites_[static_cast<std::size_t>(sprite)]);
 }
 
-void SnowScene::RenderFrame(FramePresenter* presenter) {
+void SnowScene::RenderFrame() {
   painter_.Clear();
   const double cx = width_ * 0.5;
   const double cy = height_ * 0.5;
   for (std::int32_t i = 0; i < flakeCount_; ++i) StepFlake(field_[i], cx, cy);
   painter_.Flush();
-  if (presenter != nullptr) presenter->Present(FrameHeader(width_, height_), frameBuffer_.RowAddress(height_ - 1));
+}
+
+FrameView SnowScene::Frame() const {
+  FrameView view;
+  view.bottomRow = frameBuffer_.RowAddress(frameBuffer_.Height() - 1);
+  view.width = frameBuffer_.Width();
+  view.height = frameBuffer_.Height();
+  view.stride = frameBuffer_.Stride();
+  return view;
 }
 
 }  // namespace kivo

@@ -1,8 +1,7 @@
 // SnowScene: everything the animation keeps between ticks, owned by a host.
 //
-// A host creates one scene, seeds it, starts it at the window's size with the
-// stored flake count, calls RenderFrame on every 30 ms tick and stops it when
-// the window goes away.
+// Hosts do not drive it directly: SaverDriver (host/saver_driver.h) owns one
+// and runs its life cycle. Tests and benchmarks use it on its own.
 #pragma once
 
 #include <array>
@@ -11,7 +10,7 @@
 #include "flakes/flake_field.h"
 #include "flakes/flake_sprite.h"
 #include "flakes/frame_painter.h"
-#include "flakes/frame_presenter.h"
+#include "flakes/frame_view.h"
 #include "flakes/random_source.h"
 #include "raster/raster_image.h"
 
@@ -36,8 +35,11 @@ class SnowScene {
   // Re-creates the frame buffer at a new size; flakes and sprites are kept.
   void Resize(int width, int height);
 
-  // One tick: clear, move, respawn, draw every live flake, then present.
-  void RenderFrame(FramePresenter* presenter);
+  // One tick: clear, move, respawn and draw every live flake.
+  void RenderFrame();
+
+  // The frame as the last tick left it (empty without a frame buffer).
+  FrameView Frame() const;
 
   int Width() const { return width_; }
   int Height() const { return height_; }

@@ -25,9 +25,10 @@ class InputRules {
 
   InputAction OnKeyOrButton() const { return preview_ ? InputAction::kPassOn : InputAction::kRequestClose; }
 
-  // `position` is the message's packed position word: x in the low 16 bits,
-  // y in the high 16 bits.
-  InputAction OnMouseMove(std::uint32_t position);
+  // The pointer's position in screen coordinates. Positions travel as 16-bit
+  // values, so only the low 16 bits of each count and distances wrap as
+  // signed 16-bit numbers, whatever the platform reports.
+  InputAction OnMouseMove(std::int32_t x, std::int32_t y);
 
   // A refused close starts the count of ignored moves again.
   void OnCloseRefused() { moves_ = 0; }

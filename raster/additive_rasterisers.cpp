@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <initializer_list>
 
+#include "raster/clip_range.h"
+
 namespace kivo {
 namespace {
 
@@ -27,9 +29,7 @@ void AddTexturedSpan(RasterImage& destination, int x1, int x2, int y, const Rast
   if (!WithinLimits({x1, x2, sA, tA, sB, tB})) return;
   int lo = x1 < x2 ? x1 : x2;
   int hi = x1 < x2 ? x2 : x1;
-  if (hi < 0 || lo >= destination.Width()) return;
-  if (lo < 0) lo = 0;
-  if (hi >= destination.Width()) hi = destination.Width() - 1;
+  if (!ClipRange(&lo, &hi, destination.Width())) return;
 
   int red = 0;
   int green = 0;

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <limits>
 
+#include "raster/clip_range.h"
 
 namespace kivo {
 namespace {
@@ -156,25 +157,23 @@ int RasterImage::SetPaletteEntry(int index, int red, int green, int blue) {
   return 1;
 }
 
-bool RasterImage::ClipSpan(int x1, int x2, int* lo, int* hi) const {
-  *lo = x1 < x2 ? x1 : x2;
-  *hi = x1 < x2 ? x2 : x1;
-  if (*lo >= width_ || *hi < 0) return false;
-  if (*lo < 0) *lo = 0;
-  if (*hi >= width_) *hi = width_ - 1;
-  return true;
+std::uint8_t* RasterImage::ClippedSpan(int x1, int x2, int y, int* pixels) const {
+  if (!Drawable() || y < 0 || y >= height_) return nullptr;
+  int lo = x1 < x2 ? x1 : x2;
+  int hi = x1 < x2 ? x2 : x1;
+  if (!ClipRange(&lo, &hi, width_)) return nullptr;
+  *pixels = hi - lo + 1;
+  return RowAddress(y) + 3 * static_cast<std::ptrdiff_t>(lo);
 }
 
 void RasterImage::FillSpan(int x1, int x2, int y, int red, int green, int blue) {
-  if (!Drawable() || y < 0 || y >= height_) return;
-  int lo = 0;
-  int hi = 0;
-  if (!ClipSpan(x1, x2, &lo, &hi)) return;
-  std::uint8_t* p = RowAddress(y) + 3 * static_cast<std::ptrdiff_t>(lo);
+  int pixels = 0;
+  std::uint8_t* p = ClippedSpan(x1, x2, y, &pixels);
+  if (p == nullptr) return;
   const auto b = static_cast<std::uint8_t>(blue);
   const auto g = static_cast<std::uint8_t>(green);
   const auto r = static_cast<std::uint8_t>(red);
-  const std::size_t bytes = 3 * static_cast<std::size_t>(hi - lo + 1);
+  const std::size_t bytes = 3 * static_cast<std::size_t>(pixels);
   // A grey (above all black, the per-frame clear) is one run of equal bytes.
   if (b == g && g == r) {
     std::memset(p, b, bytes);
@@ -188,12 +187,10 @@ void RasterImage::FillSpan(int x1, int x2, int y, int red, int green, int blue) 
 }
 
 void RasterImage::AddSpan(int x1, int x2, int y, int red, int green, int blue) {
-  if (!Drawable() || y < 0 || y >= height_) return;
-  int lo = 0;
-  int hi = 0;
-  if (!ClipSpan(x1, x2, &lo, &hi)) return;
-  std::uint8_t* p = RowAddress(y) + 3 * static_cast<std::ptrdiff_t>(lo);
-  for (int x = lo; x <= hi; ++x, p += 3) {
+  int pixels = 0;
+  std::uint8_t* p = ClippedSpan(x1, x2, y, &pixels);
+  if (p == nullptr) return;
+  for (int i = 0; i < pixels; ++i, p += 3) {
     p[0] = SaturatingAdd(p[0], blue);
     p[1] = SaturatingAdd(p[1], green);
     p[2] = SaturatingAdd(p[2], red);
@@ -203,9 +200,7 @@ void RasterImage::AddSpan(int x1, int x2, int y, int red, int green, int blue) {
 void RasterImage::FillRectangle(int x1, int y1, int x2, int y2, int red, int green, int blue) {
   int top = y1 < y2 ? y1 : y2;
   int bottom = y1 < y2 ? y2 : y1;
-  if (top >= Height() || bottom < 0) return;
-  if (top < 0) top = 0;
-  if (bottom >= Height()) bottom = Height() - 1;
+  if (!ClipRange(&top, &bottom, Height())) return;
   for (int row = top; row <= bottom; ++row) FillSpan(x1, x2, row, red, green, blue);
 }
 

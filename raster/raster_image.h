@@ -88,8 +88,9 @@ class RasterImage : private PixelStore {
 
  private:
   bool Drawable() const { return depth_ == 24 && Data() != nullptr; }
-  // Clips [x1, x2] (either order) to the row; false when nothing is left.
-  bool ClipSpan(int x1, int x2, int* lo, int* hi) const;
+  // First byte of [x1, x2] (either order) on row y once clipped, with its
+  // pixel count; null when nothing of it can be drawn.
+  std::uint8_t* ClippedSpan(int x1, int x2, int y, int* pixels) const;
 
   int depth_ = 0;
   int stride_ = 0;

@@ -8,7 +8,7 @@
 #include <cstdint>
 
 #include "host/command_line.h"
-#include "host/win32/japanese_message.h"
+#include "settings/win32/japanese_message.h"
 #include "host/win32/saver_window.h"
 #include "host/win32/system_password.h"
 #include "settings/win32/settings_dialog.h"

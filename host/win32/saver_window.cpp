@@ -1,7 +1,6 @@
 #include "host/win32/saver_window.h"
 
-#include <cstring>
-#include <ctime>
+#include <windowsx.h>
 
 #include "host/win32/system_password.h"
 #include "settings/flake_count.h"
@@ -10,42 +9,40 @@
 namespace kivo {
 namespace {
 
-constexpr UINT kTickMilliseconds = 30;
 constexpr char kWindowTitle[] = "Screen Saver";
 
-// Shows a finished frame with one device-independent-bitmap copy: the
-// frame buffer already has the layout the call expects.
-class GdiPresenter : public FramePresenter {
- public:
-  explicit GdiPresenter(HDC dc) : dc_(dc) {}
-  void Present(const DibHeader& header, const std::uint8_t* bits) override {
-    SetStretchBltMode(dc_, COLORONCOLOR);
-    if (bits == nullptr) return;  // no frame buffer: the window keeps its black
-    BITMAPINFO info{};
-    static_assert(sizeof(BITMAPINFOHEADER) == sizeof(DibHeader), "header layouts differ");
-    std::memcpy(&info.bmiHeader, &header, sizeof header);
-    SetDIBitsToDevice(dc_, 0, 0, static_cast<DWORD>(header.biWidth), static_cast<DWORD>(header.biHeight), 0, 0, 0,
-                      static_cast<UINT>(header.biHeight), bits, &info, DIB_RGB_COLORS);
-  }
-
- private:
-  HDC dc_;
-};
+// One device-independent-bitmap copy of the whole frame: its rows already
+// have the layout the call expects.
+void ShowFrame(HDC dc, const FrameView& frame) {
+  SetStretchBltMode(dc, COLORONCOLOR);
+  if (frame.Empty()) return;  // no frame buffer: the window keeps its black
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = frame.width;
+  info.bmiHeader.biHeight = frame.height;  // positive: bottom-up
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 24;
+  info.bmiHeader.biCompression = BI_RGB;
+  info.bmiHeader.biXPelsPerMeter = 1;
+  info.bmiHeader.biYPelsPerMeter = 1;
+  SetDIBitsToDevice(dc, 0, 0, static_cast<DWORD>(frame.width), static_cast<DWORD>(frame.height), 0, 0, 0,
+                    static_cast<UINT>(frame.height), frame.bottomRow, &info, DIB_RGB_COLORS);
+}
 
 void OnCreate(SaverProcess& p, HWND window) {
   p.saverWindow = window;
-  p.scene->Random().SeedRandom(static_cast<std::uint32_t>(std::time(nullptr)));
+  p.driver->SeedFromClock();
   RegistrySettingsStore store;
   std::int32_t count = 0;
   // Without the settings key the window stays black: no sprites, no flakes,
   // no timer, and the cursor stays visible.
   if (!ReadFlakeCount(store, &count)) return;
-  p.scene->Start(p.targetWidth, p.targetHeight, count);
-  p.timerId = SetTimer(window, 0, kTickMilliseconds, nullptr);
+  p.driver->Start(p.targetWidth, p.targetHeight, count);
+  p.timerId = SetTimer(window, 0, SaverDriver::kTickMilliseconds, nullptr);
   if (!p.Preview()) {
     POINT cursor{};
     GetCursorPos(&cursor);
-    p.input.SetSavedCursor(cursor.x, cursor.y);
+    p.driver->SetStartCursor(cursor.x, cursor.y);
     ShowCursor(FALSE);
     p.cursorHidden = true;
   }
@@ -61,8 +58,7 @@ void EraseBackground(HWND window) {
 
 void OnTick(SaverProcess& p, HWND window) {
   HDC dc = GetDC(window);
-  GdiPresenter presenter(dc);
-  p.scene->RenderFrame(&presenter);
+  ShowFrame(dc, p.driver->Tick());
   ReleaseDC(window, dc);
 }
 
@@ -70,8 +66,8 @@ LRESULT OnClose(SaverProcess& p, HWND window) {
   if (!p.Preview()) {
     SystemPasswordVerifier verifier;
     if (p.gate.Ask(verifier, reinterpret_cast<std::intptr_t>(window)) == GateAnswer::kRefuse) {
-      SetCursorPos(p.input.SavedX(), p.input.SavedY());
-      p.input.OnCloseRefused();
+      SetCursorPos(p.driver->SavedX(), p.driver->SavedY());
+      p.driver->OnCloseRefused();
       return 0;
     }
   }
@@ -85,7 +81,7 @@ void OnDestroy(SaverProcess& p, HWND window) {
   // Only undo what creation did, so the cursor's display count stays balanced.
   if (p.cursorHidden) ShowCursor(TRUE);
   p.cursorHidden = false;
-  p.scene->Stop();
+  p.driver->Stop();
   PostQuitMessage(0);
 }
 
@@ -111,13 +107,13 @@ LRESULT CALLBACK SaverWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
     case WM_SYSKEYDOWN:
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
-      if (p->input.OnKeyOrButton() == InputAction::kRequestClose) {
+      if (p->driver->OnKeyOrButton() == InputAction::kRequestClose) {
         PostMessageA(window, WM_CLOSE, 0, 0);
         return 0;
       }
       break;
     case WM_MOUSEMOVE:
-      if (p->input.OnMouseMove(static_cast<std::uint32_t>(lParam)) == InputAction::kRequestClose) {
+      if (p->driver->OnPointerMove(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)) == InputAction::kRequestClose) {
         PostMessageA(window, WM_CLOSE, 0, 0);
         return 0;
       }
@@ -149,7 +145,7 @@ bool CreateSaverWindow(SaverProcess& p) {
   windowClass.lpszClassName = kSaverWindowClass;
   if (RegisterClassA(&windowClass) == 0) return false;
 
-  p.input = InputRules(p.Preview());
+  p.driver = std::make_unique<SaverDriver>(!p.Preview());
   DWORD style = WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
   DWORD exStyle = 0;
   int width = 0;

@@ -8,7 +8,8 @@
 #include <memory>
 
 #include "host/command_line.h"
-#include "host/host_port.h"
+#include "host/password_services.h"
+#include "host/saver_driver.h"
 
 namespace kivo {
 
@@ -24,9 +25,8 @@ struct SaverProcess {
   std::int16_t targetHeight = 0;
   UINT_PTR timerId = 0;
   bool cursorHidden = false;
-  InputRules input{false};
   PasswordGate gate;
-  std::unique_ptr<SnowScene> scene = std::make_unique<SnowScene>();
+  std::unique_ptr<SaverDriver> driver;  // made with the window, for its mode
 
   bool Preview() const { return mode == SaverMode::kPreview; }
 };

@@ -2,19 +2,9 @@
 
 #include <cstring>
 
-#include "host/win32/japanese_message.h"
+#include "settings/win32/japanese_message.h"
 
 namespace kivo {
-namespace {
-
-// GetProcAddress returns a generic pointer; the entry's real type is known
-// only by name. Going through void* keeps the cast free of warnings.
-template <typename Proc>
-Proc EntryPoint(HMODULE library, const char* name) {
-  return reinterpret_cast<Proc>(reinterpret_cast<void*>(GetProcAddress(library, name)));
-}
-
-}  // namespace
 
 SystemPasswordVerifier::~SystemPasswordVerifier() {
   CloseDesktopKey();
@@ -58,13 +48,10 @@ void SystemPasswordVerifier::CloseDesktopKey() {
   key_ = nullptr;
 }
 
-bool SystemPasswordVerifier::LoadVerifier() {
-  library_ = LoadLibraryA("PASSWORD.CPL");
-  return library_ != nullptr;
-}
+bool SystemPasswordVerifier::LoadVerifier() { return library_.Load("PASSWORD.CPL"); }
 
 bool SystemPasswordVerifier::FindVerifyEntry() {
-  verify_ = EntryPoint<VerifyProc>(library_, "VerifyScreenSavePwd");
+  verify_ = library_.Entry<VerifyProc>("VerifyScreenSavePwd");
   return verify_ != nullptr;
 }
 
@@ -73,8 +60,7 @@ int SystemPasswordVerifier::CallVerify(std::intptr_t saverWindow) {
 }
 
 void SystemPasswordVerifier::FreeVerifier() {
-  if (library_ != nullptr) FreeLibrary(library_);
-  library_ = nullptr;
+  library_.Free();
   verify_ = nullptr;
 }
 
@@ -82,15 +68,10 @@ void SystemPasswordVerifier::ShowCannotVerify() {
   ShowJapaneseMessage(sjis::kCannotVerifyPassword, sjis::kReadErrorCaption, MB_OK);
 }
 
-SystemPasswordChanger::~SystemPasswordChanger() { FreeChanger(); }
-
-bool SystemPasswordChanger::LoadChanger() {
-  library_ = LoadLibraryA("MPR.DLL");
-  return library_ != nullptr;
-}
+bool SystemPasswordChanger::LoadChanger() { return library_.Load("MPR.DLL"); }
 
 bool SystemPasswordChanger::FindChangeEntry() {
-  change_ = EntryPoint<ChangeProc>(library_, "PwdChangePasswordA");
+  change_ = library_.Entry<ChangeProc>("PwdChangePasswordA");
   return change_ != nullptr;
 }
 
@@ -99,8 +80,7 @@ void SystemPasswordChanger::CallChange(std::intptr_t hostWindow) {
 }
 
 void SystemPasswordChanger::FreeChanger() {
-  if (library_ != nullptr) FreeLibrary(library_);
-  library_ = nullptr;
+  library_.Free();
   change_ = nullptr;
 }
 

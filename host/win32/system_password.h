@@ -7,6 +7,33 @@
 
 namespace kivo {
 
+// A system component, loaded by file name for one use and freed after it.
+class ComponentLibrary {
+ public:
+  ComponentLibrary() = default;
+  ~ComponentLibrary() { Free(); }
+  ComponentLibrary(const ComponentLibrary&) = delete;
+  ComponentLibrary& operator=(const ComponentLibrary&) = delete;
+
+  bool Load(const char* fileName) {
+    module_ = LoadLibraryA(fileName);
+    return module_ != nullptr;
+  }
+  // GetProcAddress returns a generic pointer; the entry's real type is known
+  // only by name. Going through void* keeps the cast free of warnings.
+  template <typename Proc>
+  Proc Entry(const char* name) const {
+    return reinterpret_cast<Proc>(reinterpret_cast<void*>(GetProcAddress(module_, name)));
+  }
+  void Free() {
+    if (module_ != nullptr) FreeLibrary(module_);
+    module_ = nullptr;
+  }
+
+ private:
+  HMODULE module_ = nullptr;
+};
+
 class SystemPasswordVerifier : public PasswordPlatform {
  public:
   ~SystemPasswordVerifier() override;
@@ -22,13 +49,12 @@ class SystemPasswordVerifier : public PasswordPlatform {
  private:
   using VerifyProc = BOOL(WINAPI*)(HWND);
   HKEY key_ = nullptr;
-  HMODULE library_ = nullptr;
+  ComponentLibrary library_;
   VerifyProc verify_ = nullptr;
 };
 
 class SystemPasswordChanger : public ChangePasswordPlatform {
  public:
-  ~SystemPasswordChanger() override;
   bool LoadChanger() override;
   bool FindChangeEntry() override;
   void CallChange(std::intptr_t hostWindow) override;
@@ -37,7 +63,7 @@ class SystemPasswordChanger : public ChangePasswordPlatform {
 
  private:
   using ChangeProc = DWORD(WINAPI*)(LPCSTR, HWND, DWORD, LPVOID);
-  HMODULE library_ = nullptr;
+  ComponentLibrary library_;
   ChangeProc change_ = nullptr;
 };
 

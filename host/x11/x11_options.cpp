@@ -1,9 +1,9 @@
 #include "host/x11/x11_options.h"
 
 #include <cctype>
-#include <limits>
 
 #include "host/decimal_number.h"
+#include "host/program_options.h"
 #include "settings/flake_count.h"
 
 namespace kivo {
@@ -42,7 +42,7 @@ bool ParseGeometry(const std::string& text, int* width, int* height) {
   if (x == std::string::npos) return false;
   std::int64_t w = 0;
   std::int64_t h = 0;
-  if (!ParseInteger(text.substr(0, x), 1, 32767, &w) || !ParseInteger(text.substr(x + 1), 1, 32767, &h)) {
+  if (!ParseInteger(text.substr(0, x), 1, kLargestSide, &w) || !ParseInteger(text.substr(x + 1), 1, kLargestSide, &h)) {
     return false;
   }
   *width = static_cast<int>(w);
@@ -53,71 +53,51 @@ bool ParseGeometry(const std::string& text, int* width, int* height) {
 }  // namespace
 
 X11ParseResult ParseX11Options(const std::vector<std::string>& args, const char* environmentWindow) {
-  X11ParseResult result;
-  X11Options& o = result.options;
-  auto fail = [&result](const std::string& message) {
+  X11ParseResult result = ReadOptions<X11Options>(
+      args,
+      {OptionId::kHelp, OptionId::kWindow, OptionId::kFullScreen, OptionId::kRoot, OptionId::kWindowId,
+       OptionId::kGeometry, OptionId::kCount, OptionId::kSeed, OptionId::kFps, OptionId::kFrames},
+      DashStyle::kSingleOrDouble, [](const OptionHit& hit, X11Options& o) -> std::string {
+        switch (hit.id) {
+          case OptionId::kWindow:
+            o.target = X11Target::kOwnWindow;
+            break;
+          case OptionId::kFullScreen:
+            o.target = X11Target::kFullScreen;
+            break;
+          case OptionId::kRoot:
+            o.target = X11Target::kRoot;
+            break;
+          case OptionId::kFps:
+            o.fps = true;
+            break;
+          case OptionId::kGeometry:
+            if (!ParseGeometry(hit.text, &o.width, &o.height)) {
+              return "-geometry wants WIDTHxHEIGHT, each 1 to 32767, not '" + hit.text + "'";
+            }
+            break;
+          case OptionId::kWindowId:
+            if (!ParseWindowId(hit.text, &o.windowId)) return "'" + hit.text + "' is not a window id";
+            o.target = X11Target::kWindowId;
+            break;
+          case OptionId::kCount:
+            o.requestedCount = hit.number;
+            o.count = ClampToSliderRange(hit.number);
+            o.countClamped = o.count != hit.number;
+            break;
+          default:
+            break;
+        }
+        return "";
+      });
+  if (!result.ok || result.help || environmentWindow == nullptr || *environmentWindow == '\0') return result;
+  // XScreenSaver names the window to draw in this way; it wins.
+  if (!ParseWindowId(environmentWindow, &result.options.windowId)) {
     result.ok = false;
-    result.error = message;
+    result.error = std::string("XSCREENSAVER_WINDOW='") + environmentWindow + "' is not a window id";
     return result;
-  };
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    std::string arg = args[i];
-    if (arg.size() > 2 && arg[0] == '-' && arg[1] == '-') arg.erase(0, 1);
-    if (arg == "-help" || arg == "-h") {
-      result.help = true;
-      result.ok = true;
-      return result;
-    }
-    if (arg == "-window") {
-      o.target = X11Target::kOwnWindow;
-    } else if (arg == "-fullscreen") {
-      o.target = X11Target::kFullScreen;
-    } else if (arg == "-root") {
-      o.target = X11Target::kRoot;
-    } else if (arg == "-fps") {
-      o.fps = true;
-    } else if (arg == "-geometry" || arg == "-window-id" || arg == "-count" || arg == "-seed" || arg == "-frames") {
-      if (i + 1 >= args.size()) return fail("option " + args[i] + " needs a value");
-      const std::string& value = args[++i];
-      std::int64_t n = 0;
-      if (arg == "-geometry") {
-        if (!ParseGeometry(value, &o.width, &o.height)) {
-          return fail("-geometry wants WIDTHxHEIGHT, each 1 to 32767, not '" + value + "'");
-        }
-      } else if (arg == "-window-id") {
-        if (!ParseWindowId(value, &o.windowId)) return fail("'" + value + "' is not a window id");
-        o.target = X11Target::kWindowId;
-      } else if (arg == "-count") {
-        if (!ParseInteger(value, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max(),
-                          &n)) {
-          return fail("--count must be a whole number, not '" + value + "'");
-        }
-        o.requestedCount = n;
-        o.count = static_cast<std::int32_t>(n < kSliderMinimum ? kSliderMinimum : n > kSliderMaximum ? kSliderMaximum : n);
-        o.countClamped = o.count != n;
-      } else if (arg == "-seed") {
-        if (!ParseInteger(value, 0, std::numeric_limits<std::uint32_t>::max(), &n)) {
-          return fail("--seed must be a whole number from 0 to 4294967295, not '" + value + "'");
-        }
-        o.seed = static_cast<std::uint32_t>(n);
-        o.seedGiven = true;
-      } else {
-        if (!ParseInteger(value, 0, std::numeric_limits<std::int32_t>::max(), &n)) {
-          return fail("--frames must be a whole number from 0 to 2147483647, not '" + value + "'");
-        }
-        o.frames = n;
-      }
-    } else {
-      return fail("unknown option '" + args[i] + "'");
-    }
   }
-  if (environmentWindow != nullptr && *environmentWindow != '\0') {
-    if (!ParseWindowId(environmentWindow, &o.windowId)) {
-      return fail(std::string("XSCREENSAVER_WINDOW='") + environmentWindow + "' is not a window id");
-    }
-    o.target = X11Target::kWindowId;
-  }
-  result.ok = true;
+  result.options.target = X11Target::kWindowId;
   return result;
 }
 

@@ -6,30 +6,26 @@
 #include <string>
 #include <vector>
 
+#include "host/program_options.h"
+#include "settings/flake_count.h"
+
 namespace kivo {
 
 enum class X11Target { kOwnWindow, kFullScreen, kRoot, kWindowId };
 
-struct X11Options {
+struct X11Options : ReplayOptions {
+  X11Options() { frames = -1; }  // -1: draw until stopped
   X11Target target = X11Target::kOwnWindow;
   int width = 800;
   int height = 600;
   std::uint64_t windowId = 0;
-  std::int32_t count = 10000;
+  std::int32_t count = kDefaultFlakeCount;  // clamped to the slider's range
   bool countClamped = false;
-  std::int64_t requestedCount = 10000;
-  bool seedGiven = false;
-  std::uint32_t seed = 0;
+  std::int64_t requestedCount = kDefaultFlakeCount;
   bool fps = false;
-  std::int64_t frames = -1;  // stop drawing after this many ticks; -1: never
 };
 
-struct X11ParseResult {
-  bool ok = false;
-  bool help = false;
-  std::string error;
-  X11Options options;
-};
+using X11ParseResult = OptionsResult<X11Options>;
 
 // args excludes the program name. `environmentWindow` is the value of
 // XSCREENSAVER_WINDOW (null when unset); it wins over the command line, as

@@ -126,19 +126,15 @@ bool X11Presenter::Resize(int width, int height, std::string* error) {
   return true;
 }
 
-void X11Presenter::Present(const DibHeader& header, const std::uint8_t* bits) {
-  if (bits == nullptr || image_ == nullptr || header.biWidth != image_->width ||
-      header.biHeight != image_->height) {
-    return;
-  }
+void X11Presenter::Present(const FrameView& frame) {
+  if (frame.Empty() || image_ == nullptr || frame.width != image_->width || frame.height != image_->height) return;
   const auto start = std::chrono::steady_clock::now();
-  const int stride = ((header.biWidth * 24 + 31) / 32) * 4;
-  ConvertFrame(bits, header.biWidth, header.biHeight, stride, format_, reinterpret_cast<std::uint8_t*>(image_->data),
-               image_->bytes_per_line);
+  ConvertFrame(frame.bottomRow, frame.width, frame.height, frame.stride, format_,
+               reinterpret_cast<std::uint8_t*>(image_->data), image_->bytes_per_line);
   convertMs_ = MillisecondsSince(start);
   const auto copyStart = std::chrono::steady_clock::now();
-  const auto w = static_cast<unsigned>(header.biWidth);
-  const auto h = static_cast<unsigned>(header.biHeight);
+  const auto w = static_cast<unsigned>(frame.width);
+  const auto h = static_cast<unsigned>(frame.height);
   if (shmAttached_) {
     XShmPutImage(display_, window_, gc_, image_, 0, 0, 0, 0, w, h, False);
   } else {

@@ -9,15 +9,15 @@
 
 #include <string>
 
-#include "flakes/frame_presenter.h"
+#include "flakes/frame_view.h"
 #include "host/x11/pixel_format.h"
 
 namespace kivo {
 
-class X11Presenter : public FramePresenter {
+class X11Presenter {
  public:
   X11Presenter(Display* display, Window window, Visual* visual, int depth);
-  ~X11Presenter() override;
+  ~X11Presenter();
   X11Presenter(const X11Presenter&) = delete;
   X11Presenter& operator=(const X11Presenter&) = delete;
 
@@ -25,7 +25,9 @@ class X11Presenter : public FramePresenter {
   // image could be made.
   bool Resize(int width, int height, std::string* error);
 
-  void Present(const DibHeader& header, const std::uint8_t* bits) override;
+  // Shows a frame of the size given to Resize; anything else (an empty
+  // frame, a stale size) leaves the window as it is.
+  void Present(const FrameView& frame);
 
   bool SharedMemory() const { return shmAttached_; }
   double LastConvertMilliseconds() const { return convertMs_; }

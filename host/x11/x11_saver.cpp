@@ -9,18 +9,17 @@
 #include <chrono>
 #include <cinttypes>
 #include <cstdio>
-#include <ctime>
 #include <memory>
 #include <string>
 
-#include "host/host_port.h"
+#include "host/saver_driver.h"
 #include "host/x11/x11_presenter.h"
 
 namespace kivo {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr auto kTick = std::chrono::milliseconds(30);
+constexpr auto kTick = std::chrono::milliseconds(SaverDriver::kTickMilliseconds);
 
 volatile sig_atomic_t g_stopRequested = 0;
 void RequestStop(int) { g_stopRequested = 1; }
@@ -48,10 +47,6 @@ void InstallSignalHandlers() {
   sigaction(SIGINT, &action, nullptr);
 }
 
-std::uint32_t PositionWord(int x, int y) {
-  return (static_cast<std::uint32_t>(y) & 0xFFFFu) << 16 | (static_cast<std::uint32_t>(x) & 0xFFFFu);
-}
-
 Cursor InvisibleCursor(Display* display, Window window) {
   char empty[1] = {0};
   Pixmap pixmap = XCreateBitmapFromData(display, window, empty, 1, 1);
@@ -63,7 +58,7 @@ Cursor InvisibleCursor(Display* display, Window window) {
 
 class X11Saver {
  public:
-  explicit X11Saver(const X11Options& options) : options_(options), input_(!TakesInput(options)) {}
+  explicit X11Saver(const X11Options& options) : options_(options), driver_(TakesInput(options)) {}
   ~X11Saver();
   int Run();
 
@@ -79,7 +74,7 @@ class X11Saver {
   void ReportFps(Clock::time_point now);
 
   X11Options options_;
-  InputRules input_;
+  SaverDriver driver_;
   Display* display_ = nullptr;
   Window window_ = 0;
   bool ownWindow_ = false;
@@ -90,8 +85,6 @@ class X11Saver {
   int width_ = 0;
   int height_ = 0;
   bool quit_ = false;
-  std::int64_t ticks_ = 0;
-  std::unique_ptr<SnowScene> scene_;
   std::unique_ptr<X11Presenter> presenter_;
   // -fps figures, summed over the current second.
   Clock::time_point fpsStart_{};
@@ -103,7 +96,7 @@ class X11Saver {
 
 X11Saver::~X11Saver() {
   presenter_.reset();
-  if (scene_) scene_->Stop();
+  driver_.Stop();
   if (display_ != nullptr) {
     if (ownWindow_ && window_ != 0) XDestroyWindow(display_, window_);
     if (hiddenCursor_ != 0) XFreeCursor(display_, hiddenCursor_);
@@ -144,7 +137,7 @@ int X11Saver::CreateOwnWindow() {
   int rootX = 0, rootY = 0, winX = 0, winY = 0;
   unsigned mask = 0;
   XQueryPointer(display_, window_, &root, &child, &rootX, &rootY, &winX, &winY, &mask);
-  input_.SetSavedCursor(rootX, rootY);
+  driver_.SetStartCursor(rootX, rootY);
   return 0;
 }
 
@@ -180,7 +173,7 @@ void X11Saver::FollowSize(int width, int height) {
   if (width == width_ && height == height_) return;
   width_ = width;
   height_ = height;
-  scene_->Resize(width_, height_);
+  driver_.Resize(width_, height_);
   std::string error;
   if (!presenter_->Resize(width_, height_, &error)) std::fprintf(stderr, "kivo: %s\n", error.c_str());
 }
@@ -198,23 +191,20 @@ void X11Saver::HandleEvent(const XEvent& event) {
       break;
     case Expose:
       // The last frame again, so a stopped picture survives being covered.
-      if (event.xexpose.count == 0 && scene_->FrameBuffer().RowAddress(0) != nullptr) {
-        presenter_->Present(FrameHeader(width_, height_), scene_->FrameBuffer().RowAddress(height_ - 1));
-      }
+      if (event.xexpose.count == 0) presenter_->Present(driver_.Frame());
       break;
     case KeyPress:
-      if (input_.OnKeyOrButton() == InputAction::kRequestClose) quit_ = true;
+      if (driver_.OnKeyOrButton() == InputAction::kRequestClose) quit_ = true;
       break;
     case ButtonPress:
       // Left and right, as on Windows; the middle button and the wheel do not count.
       if ((event.xbutton.button == Button1 || event.xbutton.button == Button3) &&
-          input_.OnKeyOrButton() == InputAction::kRequestClose) {
+          driver_.OnKeyOrButton() == InputAction::kRequestClose) {
         quit_ = true;
       }
       break;
     case MotionNotify:
-      if (input_.OnMouseMove(PositionWord(event.xmotion.x_root, event.xmotion.y_root)) ==
-          InputAction::kRequestClose) {
+      if (driver_.OnPointerMove(event.xmotion.x_root, event.xmotion.y_root) == InputAction::kRequestClose) {
         quit_ = true;
       }
       break;
@@ -227,17 +217,16 @@ void X11Saver::HandleEvent(const XEvent& event) {
 }
 
 void X11Saver::Tick() {
-  if (options_.frames >= 0 && ticks_ >= options_.frames) return;
+  if (options_.frames >= 0 && driver_.Ticks() >= options_.frames) return;
   const auto start = Clock::now();
-  scene_->RenderFrame(nullptr);
+  const FrameView frame = driver_.Tick();
   stepMs_ += std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-  presenter_->Present(FrameHeader(width_, height_), scene_->FrameBuffer().RowAddress(height_ - 1));
+  presenter_->Present(frame);
   convertMs_ += presenter_->LastConvertMilliseconds();
   copyMs_ += presenter_->LastCopyMilliseconds();
   ++fpsFrames_;
-  ++ticks_;
-  if (ticks_ == options_.frames) {
-    std::printf("kivo: stopped after %" PRId64 " frames\n", ticks_);
+  if (driver_.Ticks() == options_.frames) {
+    std::printf("kivo: stopped after %" PRId64 " frames\n", driver_.Ticks());
     std::fflush(stdout);
   }
 }
@@ -261,9 +250,12 @@ int X11Saver::Run() {
   if (!PixelFormatOf(display_, visual_, depth_, &format)) {
     return Fail("only 24-bit and 32-bit TrueColor visuals are supported (depth " + std::to_string(depth_) + ")");
   }
-  scene_ = std::make_unique<SnowScene>();
-  scene_->Random().SeedRandom(options_.seedGiven ? options_.seed : static_cast<std::uint32_t>(std::time(nullptr)));
-  scene_->Start(width_, height_, options_.count);
+  if (options_.seedGiven) {
+    driver_.Seed(options_.seed);
+  } else {
+    driver_.SeedFromClock();
+  }
+  driver_.Start(width_, height_, options_.count);
   presenter_ = std::make_unique<X11Presenter>(display_, window_, visual_, depth_);
   std::string error;
   if (!presenter_->Resize(width_, height_, &error)) return Fail(error);

@@ -3,7 +3,7 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
-#include "host/win32/japanese_message.h"
+#include "settings/win32/japanese_message.h"
 #include "resources/resource_ids.h"
 #include "settings/flake_count.h"
 #include "settings/win32/registry_store.h"

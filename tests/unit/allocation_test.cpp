@@ -29,9 +29,9 @@ TEST(FrameStepMemory, NoAllocationPerFrameInSteadyState) {
     auto scene = std::make_unique<SnowScene>();
     scene->Random().SeedRandom(5);
     scene->Start(w, h, 30000);
-    for (int i = 0; i < 300; ++i) scene->RenderFrame(nullptr);
+    for (int i = 0; i < 300; ++i) scene->RenderFrame();
     const long before = allocations.load();
-    for (int i = 0; i < 300; ++i) scene->RenderFrame(nullptr);
+    for (int i = 0; i < 300; ++i) scene->RenderFrame();
     EXPECT_EQ(allocations.load() - before, 0) << w << "x" << h;
   }
 }

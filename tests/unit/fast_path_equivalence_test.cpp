@@ -159,7 +159,7 @@ TEST(FastPathEquivalence, WholeFramesOverManyTicks) {
     fast->Start(c.width, c.height, c.count);
     reference::Scene slow(c.seed, c.width, c.height, c.count);
     for (int tick = 1; tick <= c.ticks; ++tick) {
-      fast->RenderFrame(nullptr);
+      fast->RenderFrame();
       slow.Step();
       ASSERT_TRUE(SamePixels(fast->FrameBuffer(), slow.Frame()))
           << "seed " << c.seed << " " << c.width << "x" << c.height << " tick " << tick;

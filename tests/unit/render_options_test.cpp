@@ -49,19 +49,5 @@ TEST(RenderOptions, BadInputIsRefusedWithAMessage) {
   }
 }
 
-TEST(RenderOptions, IntegerParsingAtTheLimits) {
-  std::int64_t v = 0;
-  EXPECT_TRUE(ParseInteger("-9223372036854775808", INT64_MIN, INT64_MAX, &v));
-  EXPECT_EQ(v, INT64_MIN);
-  EXPECT_TRUE(ParseInteger("9223372036854775807", INT64_MIN, INT64_MAX, &v));
-  EXPECT_EQ(v, INT64_MAX);
-  EXPECT_FALSE(ParseInteger("9223372036854775808", INT64_MIN, INT64_MAX, &v));
-  EXPECT_FALSE(ParseInteger("-9223372036854775809", INT64_MIN, INT64_MAX, &v));
-  EXPECT_TRUE(ParseInteger("+17", 0, 20, &v));
-  EXPECT_EQ(v, 17);
-  EXPECT_FALSE(ParseInteger(" 17", 0, 20, &v));
-  EXPECT_FALSE(ParseInteger("21", 0, 20, &v));
-}
-
 }  // namespace
 }  // namespace kivo

@@ -6,8 +6,6 @@
 #include <cstring>
 #include <vector>
 
-#include "flakes/frame_presenter.h"
-
 #ifdef KIVO_HAVE_PNG
 #include <png.h>
 #endif
@@ -25,37 +23,34 @@ void PutLe32(std::vector<std::uint8_t>* out, std::uint32_t v) {
   PutLe16(out, v >> 16);
 }
 
-// File header (14 bytes), bitmap info header (40 bytes), then the pixel
-// block byte for byte as the image stores it: already a bottom-up DIB.
-bool WriteBmp(const RasterImage& image, std::FILE* file) {
-  const std::uint32_t pixelBytes =
-      static_cast<std::uint32_t>(image.Stride()) * static_cast<std::uint32_t>(image.Height());
+// File header (14 bytes), bitmap info header (40 bytes), then the frame's
+// block byte for byte: it is already a bottom-up 24-bit DIB.
+bool WriteBmp(const FrameView& frame, std::FILE* file) {
+  const std::uint32_t pixelBytes = static_cast<std::uint32_t>(frame.stride) * static_cast<std::uint32_t>(frame.height);
   std::vector<std::uint8_t> head;
   head.push_back('B');
   head.push_back('M');
   PutLe32(&head, 54 + pixelBytes);
   PutLe32(&head, 0);
   PutLe32(&head, 54);
-  const DibHeader h = FrameHeader(image.Width(), image.Height());
-  PutLe32(&head, h.biSize);
-  PutLe32(&head, static_cast<std::uint32_t>(h.biWidth));
-  PutLe32(&head, static_cast<std::uint32_t>(h.biHeight));
-  PutLe16(&head, h.biPlanes);
-  PutLe16(&head, h.biBitCount);
-  PutLe32(&head, h.biCompression);
-  PutLe32(&head, h.biSizeImage);
-  PutLe32(&head, static_cast<std::uint32_t>(h.biXPelsPerMeter));
-  PutLe32(&head, static_cast<std::uint32_t>(h.biYPelsPerMeter));
-  PutLe32(&head, h.biClrUsed);
-  PutLe32(&head, h.biClrImportant);
+  PutLe32(&head, 40);  // size of the info header
+  PutLe32(&head, static_cast<std::uint32_t>(frame.width));
+  PutLe32(&head, static_cast<std::uint32_t>(frame.height));  // positive: bottom-up
+  PutLe16(&head, 1);                                           // planes
+  PutLe16(&head, 24);                                          // bits per pixel
+  PutLe32(&head, 0);                                           // uncompressed
+  PutLe32(&head, 0);                                           // image size, implied
+  PutLe32(&head, 1);                                           // pixels per metre, x and y
+  PutLe32(&head, 1);
+  PutLe32(&head, 0);  // palette entries used and important
+  PutLe32(&head, 0);
   if (std::fwrite(head.data(), 1, head.size(), file) != head.size()) return false;
-  const std::uint8_t* bits = image.RowAddress(image.Height() - 1);
-  return std::fwrite(bits, 1, pixelBytes, file) == pixelBytes;
+  return std::fwrite(frame.bottomRow, 1, pixelBytes, file) == pixelBytes;
 }
 
 #ifdef KIVO_HAVE_PNG
 // 8-bit RGB, top row first.
-bool WritePng(const RasterImage& image, std::FILE* file) {
+bool WritePng(const FrameView& frame, std::FILE* file) {
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   if (png == nullptr) return false;
   png_infop info = png_create_info_struct(png);
@@ -63,7 +58,7 @@ bool WritePng(const RasterImage& image, std::FILE* file) {
     png_destroy_write_struct(&png, nullptr);
     return false;
   }
-  std::vector<png_byte> row(static_cast<std::size_t>(image.Width()) * 3);
+  std::vector<png_byte> row(static_cast<std::size_t>(frame.width) * 3);
   // libpng reports errors by longjmp; nothing with a destructor is created
   // between here and the end of the writes.
   if (setjmp(png_jmpbuf(png))) {
@@ -71,12 +66,12 @@ bool WritePng(const RasterImage& image, std::FILE* file) {
     return false;
   }
   png_init_io(png, file);
-  png_set_IHDR(png, info, static_cast<png_uint_32>(image.Width()), static_cast<png_uint_32>(image.Height()), 8,
+  png_set_IHDR(png, info, static_cast<png_uint_32>(frame.width), static_cast<png_uint_32>(frame.height), 8,
                PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   png_write_info(png, info);
-  for (int y = 0; y < image.Height(); ++y) {
-    const std::uint8_t* src = image.RowAddress(y);
-    for (int x = 0; x < image.Width(); ++x) {
+  for (int y = 0; y < frame.height; ++y) {
+    const std::uint8_t* src = frame.TopDownRow(y);
+    for (int x = 0; x < frame.width; ++x) {
       row[3 * x] = src[3 * x + 2];
       row[3 * x + 1] = src[3 * x + 1];
       row[3 * x + 2] = src[3 * x];
@@ -113,9 +108,8 @@ bool CanCreateFile(const std::string& path, std::string* error) {
   return true;
 }
 
-bool WriteImageFile(const RasterImage& image, const std::string& path, ImageFormat format,
-                    std::string* error) {
-  if (image.RowAddress(0) == nullptr || image.Depth() != 24) {
+bool WriteImageFile(const FrameView& frame, const std::string& path, ImageFormat format, std::string* error) {
+  if (frame.Empty()) {
     *error = "no picture to write (the frame buffer could not be created)";
     return false;
   }
@@ -131,10 +125,10 @@ bool WriteImageFile(const RasterImage& image, const std::string& path, ImageForm
   }
   bool written = false;
   if (format == ImageFormat::kBmp) {
-    written = WriteBmp(image, file);
+    written = WriteBmp(frame, file);
   } else {
 #ifdef KIVO_HAVE_PNG
-    written = WritePng(image, file);
+    written = WritePng(frame, file);
 #endif
   }
   const int closed = std::fclose(file);

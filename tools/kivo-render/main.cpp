@@ -1,17 +1,13 @@
-// kivo-render: runs the snow scene with no window and writes the last frame.
-//
-// It does what the saver window does when it is created (seed, count, seven
-// sprites, spawn, frame buffer), then runs the frame step F times.
+// kivo-render: the saver with no window. It runs the same SaverDriver as the
+// screen savers do (seed, count, start, F ticks) and writes the last frame.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <ctime>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "flakes/flake_field.h"
-#include "flakes/snow_scene.h"
+#include "host/saver_driver.h"
 #include "tools/kivo-render/image_file.h"
 #include "tools/kivo-render/render_options.h"
 
@@ -57,19 +53,19 @@ int main(int argc, char** argv) {
   }
   if (!kivo::CanCreateFile(o.out, &error)) return Fail(error);
 
-  // The scene holds 30000 flake records and eight images: keep it off the stack.
-  auto scene = std::make_unique<kivo::SnowScene>();
-  const std::uint32_t seed = o.seedGiven ? o.seed : static_cast<std::uint32_t>(std::time(nullptr));
-  if (!o.seedGiven) std::fprintf(stderr, "kivo-render: seed %lu\n", static_cast<unsigned long>(seed));
-  scene->Random().SeedRandom(seed);
-
+  kivo::SaverDriver driver(false);  // no window, no input
+  if (o.seedGiven) {
+    driver.Seed(o.seed);
+  } else {
+    std::fprintf(stderr, "kivo-render: seed %lu\n", static_cast<unsigned long>(driver.SeedFromClock()));
+  }
   const std::int32_t count = kivo::ClampToFieldCapacity(o.count);
   if (count != o.count) {
     std::fprintf(stderr, "kivo-render: warning: count %lld clamped to %ld\n", static_cast<long long>(o.count),
                  static_cast<long>(count));
   }
-  scene->Start(o.width, o.height, count);
-  if (scene->FrameBuffer().RowAddress(0) == nullptr) {
+  driver.Start(o.width, o.height, count);
+  if (driver.Frame().Empty()) {
     return Fail("cannot allocate a " + std::to_string(o.width) + " x " + std::to_string(o.height) + " frame buffer");
   }
 
@@ -77,7 +73,7 @@ int main(int argc, char** argv) {
   if (o.stats) millis.reserve(static_cast<std::size_t>(std::min<std::int64_t>(o.frames, 1 << 20)));
   for (std::int64_t frame = 0; frame < o.frames; ++frame) {
     const auto start = std::chrono::steady_clock::now();
-    scene->RenderFrame(nullptr);
+    driver.Tick();
     const auto end = std::chrono::steady_clock::now();
     if (o.stats && millis.size() < millis.capacity()) {
       millis.push_back(std::chrono::duration<double, std::milli>(end - start).count());
@@ -85,6 +81,6 @@ int main(int argc, char** argv) {
   }
   if (o.stats) PrintStats(millis);
 
-  if (!kivo::WriteImageFile(scene->FrameBuffer(), o.out, o.format, &error)) return Fail(error);
+  if (!kivo::WriteImageFile(driver.Frame(), o.out, o.format, &error)) return Fail(error);
   return 0;
 }

@@ -5,30 +5,24 @@
 #include <string>
 #include <vector>
 
-#include "host/decimal_number.h"
+#include "host/program_options.h"
+#include "settings/flake_count.h"
 
 namespace kivo {
 
 enum class ImageFormat { kBmp, kPng };
 
-struct RenderOptions {
+struct RenderOptions : ReplayOptions {
+  RenderOptions() { frames = 100; }
   int width = 800;
   int height = 600;
-  std::int64_t count = 10000;  // as given; the scene clamps it
-  bool seedGiven = false;
-  std::uint32_t seed = 0;
-  std::int64_t frames = 100;
+  std::int64_t count = kDefaultFlakeCount;  // as given; clamped to the field when used
   std::string out = "kivo.png";
   ImageFormat format = ImageFormat::kPng;
   bool stats = false;
 };
 
-struct ParseResult {
-  bool ok = false;
-  bool help = false;
-  std::string error;  // one line, without the program name
-  RenderOptions options;
-};
+using ParseResult = OptionsResult<RenderOptions>;
 
 // args excludes the program name.
 ParseResult ParseRenderOptions(const std::vector<std::string>& args);

@@ -1,4 +1,6 @@
-// Message boxes whose Japanese texts are stored as code page 932 bytes.
+// Message boxes whose Japanese texts are stored as code page 932 bytes. The
+// settings dialog shows one of them and the saver host the others; they live
+// here, below both, so that neither reaches up into the other.
 #pragma once
 
 #include <windows.h>

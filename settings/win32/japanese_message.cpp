@@ -1,4 +1,4 @@
-#include "host/win32/japanese_message.h"
+#include "settings/win32/japanese_message.h"
 
 #include <string>
 

@@ -1,0 +1,23 @@
+// How a finished frame leaves the core.
+#pragma once
+
+#include <cstdint>
+
+namespace kivo {
+
+// A read-only look at the frame buffer after a tick. Rows run bottom-up and
+// hold blue, green, red bytes, each row padded to a multiple of 4 bytes: the
+// layout of a bottom-up 24-bit device-independent bitmap, so a host can hand
+// the block to the platform as it is, or convert it row by row.
+struct FrameView {
+  const std::uint8_t* bottomRow = nullptr;  // first byte of the bottom row; null when there are no pixels
+  int width = 0;
+  int height = 0;
+  int stride = 0;  // bytes from one row to the next one up
+
+  bool Empty() const { return bottomRow == nullptr; }
+  // First byte of row y counted from the top, as a screen counts rows.
+  const std::uint8_t* TopDownRow(int y) const { return bottomRow + static_cast<long>(height - 1 - y) * stride; }
+};
+
+}  // namespace kivo

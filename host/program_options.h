@@ -1,0 +1,98 @@
+// The command-line options of every KIVO program, as one table read by one
+// parser. A program names the rows it accepts and gets back what was given,
+// in order, each value already checked against its row.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+namespace kivo {
+
+enum class OptionId {
+  kHelp,
+  kWidth,
+  kHeight,
+  kGeometry,
+  kCount,
+  kSeed,
+  kFrames,
+  kOut,
+  kStats,
+  kWindow,
+  kFullScreen,
+  kRoot,
+  kWindowId,
+  kFps,
+};
+
+// The largest window or picture side any program takes.
+constexpr int kLargestSide = 32767;
+
+// "--name" only, as GNU tools do; or "-name" as well, as X programs do.
+enum class DashStyle { kDoubleOnly, kSingleOrDouble };
+
+struct OptionHit {
+  OptionId id;
+  std::int64_t number = 0;  // for options with a numeric value
+  std::string text;         // for options with a text value
+};
+
+struct ParsedOptions {
+  bool ok = false;
+  std::string error;  // one line, without the program name
+  std::vector<OptionHit> hits;  // in command-line order; help ends the list
+};
+
+// The options every program takes to replay a run: its seed and how many
+// ticks to draw.
+struct ReplayOptions {
+  bool seedGiven = false;
+  std::uint32_t seed = 0;
+  std::int64_t frames = 0;
+};
+
+// Takes a --seed or --frames hit into `options`; false for any other option.
+bool TakeReplayOption(const OptionHit& hit, ReplayOptions* options);
+
+// `args` excludes the program name. "-h" always asks for help.
+ParsedOptions ParseOptions(const std::vector<std::string>& args, std::initializer_list<OptionId> accepted,
+                           DashStyle dashes);
+
+// A program's options once read: its own typed struct, or help, or a refusal.
+template <typename Options>
+struct OptionsResult {
+  bool ok = false;
+  bool help = false;
+  std::string error;  // one line, without the program name
+  Options options;
+};
+
+// Reads `args` into a program's Options (derived from ReplayOptions): the
+// seed and frames directly, every other option by take(hit, options), which
+// returns a refusal or an empty string. Options are taken in command-line
+// order, and help ends the reading.
+template <typename Options, typename Take>
+OptionsResult<Options> ReadOptions(const std::vector<std::string>& args, std::initializer_list<OptionId> accepted,
+                                   DashStyle dashes, Take take) {
+  OptionsResult<Options> result;
+  const ParsedOptions parsed = ParseOptions(args, accepted, dashes);
+  if (!parsed.ok) {
+    result.error = parsed.error;
+    return result;
+  }
+  for (const OptionHit& hit : parsed.hits) {
+    if (hit.id == OptionId::kHelp) {
+      result.help = true;
+      break;
+    }
+    if (TakeReplayOption(hit, &result.options)) continue;
+    result.error = take(hit, result.options);
+    if (!result.error.empty()) return result;
+  }
+  result.ok = true;
+  return result;
+}
+
+}  // namespace kivo
