@@ -3,9 +3,14 @@
 namespace kivo {
 namespace {
 
-// |a - b| compared as a signed 16-bit value, as positions carry 16-bit
-// coordinates.
-bool FartherThanThree(std::int32_t saved, std::uint32_t now) {
+// A position travels as a signed 16-bit value: negative on a monitor left
+// of or above the primary one.
+std::int32_t Signed16(std::int32_t v) {
+  return static_cast<std::int16_t>(static_cast<std::uint16_t>(static_cast<std::uint32_t>(v) & 0xFFFFu));
+}
+
+// |a - b| compared as a signed 16-bit value.
+bool FartherThanThree(std::int32_t saved, std::int32_t now) {
   const std::int64_t diff = static_cast<std::int64_t>(saved) - static_cast<std::int64_t>(now);
   const auto distance = static_cast<std::uint32_t>(diff < 0 ? -diff : diff);
   return static_cast<std::int16_t>(distance & 0xFFFFu) > 3;
@@ -17,9 +22,9 @@ InputAction InputRules::OnMouseMove(std::int32_t x, std::int32_t y) {
   if (preview_) return InputAction::kPassOn;
   ++moves_;
   if (moves_ <= kIgnoredMoves) return InputAction::kPassOn;
-  const std::uint32_t x16 = static_cast<std::uint32_t>(x) & 0xFFFFu;
-  const std::uint32_t y16 = static_cast<std::uint32_t>(y) & 0xFFFFu;
-  if (FartherThanThree(savedX_, x16) && FartherThanThree(savedY_, y16)) return InputAction::kRequestClose;
+  if (FartherThanThree(savedX_, Signed16(x)) && FartherThanThree(savedY_, Signed16(y))) {
+    return InputAction::kRequestClose;
+  }
   return InputAction::kPassOn;
 }
 

@@ -25,9 +25,10 @@ class InputRules {
 
   InputAction OnKeyOrButton() const { return preview_ ? InputAction::kPassOn : InputAction::kRequestClose; }
 
-  // The pointer's position in screen coordinates. Positions travel as 16-bit
-  // values, so only the low 16 bits of each count and distances wrap as
-  // signed 16-bit numbers, whatever the platform reports.
+  // The pointer's position in screen coordinates. Positions travel as signed
+  // 16-bit values (negative left of or above the primary monitor), so only
+  // the low 16 bits of each count, and distances wrap as signed 16-bit
+  // numbers, whatever the platform reports.
   InputAction OnMouseMove(std::int32_t x, std::int32_t y);
 
   // A refused close starts the count of ignored moves again.

@@ -8,8 +8,10 @@ SaverDriver::SaverDriver(bool endsOnInput) : scene_(std::make_unique<SnowScene>(
 
 void SaverDriver::Seed(std::uint32_t seed) { scene_->Random().SeedRandom(seed); }
 
+std::uint32_t SaverDriver::ClockSeed() { return static_cast<std::uint32_t>(std::time(nullptr)); }
+
 std::uint32_t SaverDriver::SeedFromClock() {
-  const auto seed = static_cast<std::uint32_t>(std::time(nullptr));
+  const std::uint32_t seed = ClockSeed();
   Seed(seed);
   return seed;
 }

@@ -44,6 +44,7 @@ class SaverDriver {
   // The seed decides every flake; a saver seeds from the calendar time.
   void Seed(std::uint32_t seed);
   std::uint32_t SeedFromClock();  // returns the seed it used
+  static std::uint32_t ClockSeed();
 
   // Builds the sprites, spawns `flakeCount` flakes (clamped to the field)
   // and creates the width x height frame buffer. A frame buffer that cannot

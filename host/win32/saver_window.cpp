@@ -3,6 +3,7 @@
 #include <windowsx.h>
 
 #include "host/win32/system_password.h"
+#include "host/win32/window_painting.h"
 #include "settings/flake_count.h"
 #include "settings/win32/registry_store.h"
 
@@ -11,33 +12,14 @@ namespace {
 
 constexpr char kWindowTitle[] = "Screen Saver";
 
-// One device-independent-bitmap copy of the whole frame: its rows already
-// have the layout the call expects.
-void ShowFrame(HDC dc, const FrameView& frame) {
-  SetStretchBltMode(dc, COLORONCOLOR);
-  if (frame.Empty()) return;  // no frame buffer: the window keeps its black
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = frame.width;
-  info.bmiHeader.biHeight = frame.height;  // positive: bottom-up
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 24;
-  info.bmiHeader.biCompression = BI_RGB;
-  info.bmiHeader.biXPelsPerMeter = 1;
-  info.bmiHeader.biYPelsPerMeter = 1;
-  SetDIBitsToDevice(dc, 0, 0, static_cast<DWORD>(frame.width), static_cast<DWORD>(frame.height), 0, 0, 0,
-                    static_cast<UINT>(frame.height), frame.bottomRow, &info, DIB_RGB_COLORS);
-}
-
 void OnCreate(SaverProcess& p, HWND window) {
   p.saverWindow = window;
-  p.driver->SeedFromClock();
+  p.seed = p.driver->SeedFromClock();
   RegistrySettingsStore store;
-  std::int32_t count = 0;
   // Without the settings key the window stays black: no sprites, no flakes,
   // no timer, and the cursor stays visible.
-  if (!ReadFlakeCount(store, &count)) return;
-  p.driver->Start(p.targetWidth, p.targetHeight, count);
+  if (!ReadFlakeCount(store, &p.flakeCount)) return;
+  p.driver->Start(p.targetWidth, p.targetHeight, p.flakeCount);
   p.timerId = SetTimer(window, 0, SaverDriver::kTickMilliseconds, nullptr);
   if (!p.Preview()) {
     POINT cursor{};
@@ -45,21 +27,32 @@ void OnCreate(SaverProcess& p, HWND window) {
     p.driver->SetStartCursor(cursor.x, cursor.y);
     ShowCursor(FALSE);
     p.cursorHidden = true;
+    OpenMonitorWindows(p, p.seed, p.flakeCount);
   }
 }
 
-void EraseBackground(HWND window) {
-  HDC dc = GetDC(window);
-  RECT client{};
-  GetClientRect(window, &client);
-  FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-  ReleaseDC(window, dc);
+// Monitors were added, removed or rearranged: the saver window takes the
+// primary monitor's new size and the other monitors get new windows.
+void OnDisplayChange(SaverProcess& p, HWND window) {
+  if (p.Preview() || p.timerId == 0) return;
+  CloseMonitorWindows(p);
+  HDC screen = GetDC(nullptr);
+  const auto width = static_cast<std::int16_t>(GetDeviceCaps(screen, HORZRES));
+  const auto height = static_cast<std::int16_t>(GetDeviceCaps(screen, VERTRES));
+  ReleaseDC(nullptr, screen);
+  if (width != p.targetWidth || height != p.targetHeight) {
+    p.targetWidth = width;
+    p.targetHeight = height;
+    p.driver->Resize(width, height);
+    SetWindowPos(window, nullptr, 0, 0, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  OpenMonitorWindows(p, p.seed, p.flakeCount);
 }
 
 void OnTick(SaverProcess& p, HWND window) {
-  HDC dc = GetDC(window);
-  ShowFrame(dc, p.driver->Tick());
-  ReleaseDC(window, dc);
+  if (!p.Preview() && SummariseMonitors() != p.monitorSummary) OnDisplayChange(p, window);
+  ShowFrame(window, p.driver->Tick());
+  TickMonitorWindows(p);
 }
 
 LRESULT OnClose(SaverProcess& p, HWND window) {
@@ -81,6 +74,7 @@ void OnDestroy(SaverProcess& p, HWND window) {
   // Only undo what creation did, so the cursor's display count stays balanced.
   if (p.cursorHidden) ShowCursor(TRUE);
   p.cursorHidden = false;
+  CloseMonitorWindows(p);
   p.driver->Stop();
   PostQuitMessage(0);
 }
@@ -117,6 +111,9 @@ LRESULT CALLBACK SaverWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
         PostMessageA(window, WM_CLOSE, 0, 0);
         return 0;
       }
+      break;
+    case WM_DISPLAYCHANGE:
+      OnDisplayChange(*p, window);
       break;
     case WM_SYSCOMMAND:
       return 0;  // no system command (close, screen saver start, ...) takes effect

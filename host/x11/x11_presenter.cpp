@@ -136,9 +136,9 @@ void X11Presenter::Present(const FrameView& frame) {
   const auto w = static_cast<unsigned>(frame.width);
   const auto h = static_cast<unsigned>(frame.height);
   if (shmAttached_) {
-    XShmPutImage(display_, window_, gc_, image_, 0, 0, 0, 0, w, h, False);
+    XShmPutImage(display_, window_, gc_, image_, 0, 0, x_, y_, w, h, False);
   } else {
-    XPutImage(display_, window_, gc_, image_, 0, 0, 0, 0, w, h);
+    XPutImage(display_, window_, gc_, image_, 0, 0, x_, y_, w, h);
   }
   // The next frame is converted into the same memory: wait until the server
   // has read this one.

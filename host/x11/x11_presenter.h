@@ -25,6 +25,12 @@ class X11Presenter {
   // image could be made.
   bool Resize(int width, int height, std::string* error);
 
+  // Where in the window the frame's top-left pixel goes (0, 0 at first).
+  void MoveTo(int x, int y) {
+    x_ = x;
+    y_ = y;
+  }
+
   // Shows a frame of the size given to Resize; anything else (an empty
   // frame, a stale size) leaves the window as it is.
   void Present(const FrameView& frame);
@@ -47,6 +53,8 @@ class X11Presenter {
   XShmSegmentInfo shm_{};
   bool shmAttached_ = false;
   XImage* image_ = nullptr;
+  int x_ = 0;
+  int y_ = 0;
   double convertMs_ = 0;
   double copyMs_ = 0;
 };

@@ -3,6 +3,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/Xrandr.h>
 #include <poll.h>
 #include <signal.h>
 
@@ -11,8 +12,10 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "host/saver_driver.h"
+#include "host/screen_layout.h"
 #include "host/x11/x11_presenter.h"
 
 namespace kivo {
@@ -56,9 +59,37 @@ Cursor InvisibleCursor(Display* display, Window window) {
   return cursor;
 }
 
+// The monitors of the display as RandR 1.5 lists them; empty where the
+// server cannot tell.
+std::vector<Monitor> ListMonitors(Display* display) {
+  std::vector<Monitor> monitors;
+  int eventBase = 0;
+  int errorBase = 0;
+  int major = 0;
+  int minor = 0;
+  if (!XRRQueryExtension(display, &eventBase, &errorBase) || !XRRQueryVersion(display, &major, &minor) ||
+      major * 100 + minor < 105) {
+    return monitors;
+  }
+  int count = 0;
+  XRRMonitorInfo* info = XRRGetMonitors(display, DefaultRootWindow(display), True, &count);
+  for (int i = 0; i < count; ++i) {
+    monitors.push_back(Monitor{ScreenRect{info[i].x, info[i].y, info[i].width, info[i].height}, info[i].primary != 0});
+  }
+  if (info != nullptr) XRRFreeMonitors(info);
+  return monitors;
+}
+
+// One monitor's part of the window: its own snow, shown at its place.
+struct Pane {
+  ScreenRect rect;
+  std::unique_ptr<SaverDriver> driver;
+  std::unique_ptr<X11Presenter> presenter;
+};
+
 class X11Saver {
  public:
-  explicit X11Saver(const X11Options& options) : options_(options), driver_(TakesInput(options)) {}
+  explicit X11Saver(const X11Options& options) : options_(options) {}
   ~X11Saver();
   int Run();
 
@@ -66,15 +97,25 @@ class X11Saver {
   static bool TakesInput(const X11Options& o) {
     return o.target == X11Target::kOwnWindow || o.target == X11Target::kFullScreen;
   }
+  // Full screen and the root window cover every monitor, one scene each.
+  bool CoversMonitors() const {
+    return options_.target == X11Target::kFullScreen || options_.target == X11Target::kRoot;
+  }
   int OpenTarget();
   int CreateOwnWindow();
+  void WatchMonitors();
+  bool LayOut(std::string* error);
   void HandleEvent(const XEvent& event);
   void FollowSize(int width, int height);
   void Tick();
   void ReportFps(Clock::time_point now);
+  // The pane that takes the input: the primary monitor's.
+  SaverDriver& Lead() { return *panes_.front().driver; }
 
   X11Options options_;
-  SaverDriver driver_;
+  std::uint32_t seed_ = 0;
+  std::vector<Pane> panes_;
+  int randrEventBase_ = -1;
   Display* display_ = nullptr;
   Window window_ = 0;
   bool ownWindow_ = false;
@@ -84,8 +125,10 @@ class X11Saver {
   int depth_ = 0;
   int width_ = 0;
   int height_ = 0;
+  int startX_ = 0;  // where the pointer was when the saver started
+  int startY_ = 0;
   bool quit_ = false;
-  std::unique_ptr<X11Presenter> presenter_;
+  std::int64_t ticks_ = 0;
   // -fps figures, summed over the current second.
   Clock::time_point fpsStart_{};
   int fpsFrames_ = 0;
@@ -95,8 +138,10 @@ class X11Saver {
 };
 
 X11Saver::~X11Saver() {
-  presenter_.reset();
-  driver_.Stop();
+  for (Pane& pane : panes_) {
+    pane.presenter.reset();
+    pane.driver->Stop();
+  }
   if (display_ != nullptr) {
     if (ownWindow_ && window_ != 0) XDestroyWindow(display_, window_);
     if (hiddenCursor_ != 0) XFreeCursor(display_, hiddenCursor_);
@@ -137,8 +182,52 @@ int X11Saver::CreateOwnWindow() {
   int rootX = 0, rootY = 0, winX = 0, winY = 0;
   unsigned mask = 0;
   XQueryPointer(display_, window_, &root, &child, &rootX, &rootY, &winX, &winY, &mask);
-  driver_.SetStartCursor(rootX, rootY);
+  startX_ = rootX;
+  startY_ = rootY;
   return 0;
+}
+
+void X11Saver::WatchMonitors() {
+  int errorBase = 0;
+  if (!CoversMonitors() || !XRRQueryExtension(display_, &randrEventBase_, &errorBase)) {
+    randrEventBase_ = -1;
+    return;
+  }
+  XRRSelectInput(display_, DefaultRootWindow(display_), RRScreenChangeNotifyMask);
+}
+
+// Makes the panes follow the monitors (or the window's size): a pane that
+// stays keeps its flakes, new ones start with seeds of their own.
+bool X11Saver::LayOut(std::string* error) {
+  std::vector<ScreenRect> rects{ScreenRect{0, 0, width_, height_}};
+  // Both the own full-screen window and the root window have their origin
+  // at the root's.
+  if (CoversMonitors()) rects = ScreensInWindow(SaverScreens(ListMonitors(display_)), 0, 0, width_, height_);
+  if (rects.empty()) rects.push_back(ScreenRect{0, 0, width_, height_});  // input and timing need a lead pane
+  if (panes_.size() > rects.size()) {
+    for (std::size_t i = rects.size(); i < panes_.size(); ++i) panes_[i].driver->Stop();
+    panes_.resize(rects.size());
+  }
+  for (std::size_t i = 0; i < rects.size(); ++i) {
+    const ScreenRect& r = rects[i];
+    if (i == panes_.size()) {
+      Pane pane;
+      pane.driver = std::make_unique<SaverDriver>(i == 0 && TakesInput(options_));
+      pane.driver->Seed(ScreenSeed(seed_, i));
+      pane.driver->Start(r.width, r.height, options_.count);
+      if (i == 0) pane.driver->SetStartCursor(startX_, startY_);
+      pane.presenter = std::make_unique<X11Presenter>(display_, window_, visual_, depth_);
+      if (!pane.presenter->Resize(r.width, r.height, error)) return false;
+      pane.rect = r;
+      panes_.push_back(std::move(pane));
+    } else if (r.width != panes_[i].rect.width || r.height != panes_[i].rect.height) {
+      panes_[i].driver->Resize(r.width, r.height);
+      if (!panes_[i].presenter->Resize(r.width, r.height, error)) return false;
+    }
+    panes_[i].rect = r;
+    panes_[i].presenter->MoveTo(r.x, r.y);
+  }
+  return true;
 }
 
 int X11Saver::OpenTarget() {
@@ -173,12 +262,25 @@ void X11Saver::FollowSize(int width, int height) {
   if (width == width_ && height == height_) return;
   width_ = width;
   height_ = height;
-  driver_.Resize(width_, height_);
   std::string error;
-  if (!presenter_->Resize(width_, height_, &error)) std::fprintf(stderr, "kivo: %s\n", error.c_str());
+  if (!LayOut(&error)) std::fprintf(stderr, "kivo: %s\n", error.c_str());
 }
 
 void X11Saver::HandleEvent(const XEvent& event) {
+  if (randrEventBase_ >= 0 && event.type == randrEventBase_ + RRScreenChangeNotify) {
+    XEvent copy = event;
+    XRRUpdateConfiguration(&copy);
+    // A full-screen window grows or shrinks with the screen; the root
+    // window does so by itself.
+    const int screen = DefaultScreen(display_);
+    if (ownWindow_) {
+      XResizeWindow(display_, window_, static_cast<unsigned>(DisplayWidth(display_, screen)),
+                    static_cast<unsigned>(DisplayHeight(display_, screen)));
+    }
+    std::string error;
+    if (!LayOut(&error)) std::fprintf(stderr, "kivo: %s\n", error.c_str());
+    return;
+  }
   switch (event.type) {
     case ConfigureNotify:
       if (event.xconfigure.window == window_) FollowSize(event.xconfigure.width, event.xconfigure.height);
@@ -191,20 +293,22 @@ void X11Saver::HandleEvent(const XEvent& event) {
       break;
     case Expose:
       // The last frame again, so a stopped picture survives being covered.
-      if (event.xexpose.count == 0) presenter_->Present(driver_.Frame());
+      if (event.xexpose.count == 0) {
+        for (Pane& pane : panes_) pane.presenter->Present(pane.driver->Frame());
+      }
       break;
     case KeyPress:
-      if (driver_.OnKeyOrButton() == InputAction::kRequestClose) quit_ = true;
+      if (Lead().OnKeyOrButton() == InputAction::kRequestClose) quit_ = true;
       break;
     case ButtonPress:
       // Left and right, as on Windows; the middle button and the wheel do not count.
       if ((event.xbutton.button == Button1 || event.xbutton.button == Button3) &&
-          driver_.OnKeyOrButton() == InputAction::kRequestClose) {
+          Lead().OnKeyOrButton() == InputAction::kRequestClose) {
         quit_ = true;
       }
       break;
     case MotionNotify:
-      if (driver_.OnPointerMove(event.xmotion.x_root, event.xmotion.y_root) == InputAction::kRequestClose) {
+      if (Lead().OnPointerMove(event.xmotion.x_root, event.xmotion.y_root) == InputAction::kRequestClose) {
         quit_ = true;
       }
       break;
@@ -217,16 +321,19 @@ void X11Saver::HandleEvent(const XEvent& event) {
 }
 
 void X11Saver::Tick() {
-  if (options_.frames >= 0 && driver_.Ticks() >= options_.frames) return;
-  const auto start = Clock::now();
-  const FrameView frame = driver_.Tick();
-  stepMs_ += std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-  presenter_->Present(frame);
-  convertMs_ += presenter_->LastConvertMilliseconds();
-  copyMs_ += presenter_->LastCopyMilliseconds();
+  if (options_.frames >= 0 && ticks_ >= options_.frames) return;
+  for (Pane& pane : panes_) {
+    const auto start = Clock::now();
+    const FrameView frame = pane.driver->Tick();
+    stepMs_ += std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    pane.presenter->Present(frame);
+    convertMs_ += pane.presenter->LastConvertMilliseconds();
+    copyMs_ += pane.presenter->LastCopyMilliseconds();
+  }
   ++fpsFrames_;
-  if (driver_.Ticks() == options_.frames) {
-    std::printf("kivo: stopped after %" PRId64 " frames\n", driver_.Ticks());
+  ++ticks_;
+  if (ticks_ == options_.frames) {
+    std::printf("kivo: stopped after %" PRId64 " frames\n", ticks_);
     std::fflush(stdout);
   }
 }
@@ -237,7 +344,7 @@ void X11Saver::ReportFps(Clock::time_point now) {
   if (fpsFrames_ > 0) {
     std::fprintf(stderr, "kivo: %.1f fps, frame step %.3f ms, convert %.3f ms, copy %.3f ms%s\n",
                  fpsFrames_ / seconds, stepMs_ / fpsFrames_, convertMs_ / fpsFrames_, copyMs_ / fpsFrames_,
-                 presenter_->SharedMemory() ? "" : " (no MIT-SHM)");
+                 panes_.front().presenter->SharedMemory() ? "" : " (no MIT-SHM)");
   }
   fpsStart_ = now;
   fpsFrames_ = 0;
@@ -250,15 +357,10 @@ int X11Saver::Run() {
   if (!PixelFormatOf(display_, visual_, depth_, &format)) {
     return Fail("only 24-bit and 32-bit TrueColor visuals are supported (depth " + std::to_string(depth_) + ")");
   }
-  if (options_.seedGiven) {
-    driver_.Seed(options_.seed);
-  } else {
-    driver_.SeedFromClock();
-  }
-  driver_.Start(width_, height_, options_.count);
-  presenter_ = std::make_unique<X11Presenter>(display_, window_, visual_, depth_);
+  seed_ = options_.seedGiven ? options_.seed : SaverDriver::ClockSeed();
+  WatchMonitors();
   std::string error;
-  if (!presenter_->Resize(width_, height_, &error)) return Fail(error);
+  if (!LayOut(&error)) return Fail(error);
   InstallSignalHandlers();
 
   const int fd = ConnectionNumber(display_);

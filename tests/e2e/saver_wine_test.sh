@@ -4,6 +4,10 @@
 # the exit codes and a small Windows helper (kivo-testhost).
 #
 #   saver_wine_test.sh BUILD_TREE [SCENARIO...]
+#
+# With KIVO_TEST_DISPLAY=two-monitors it runs on a two-monitor Xorg instead
+# of Xvfb (the "monitors" scenario needs it), with monitor-left on one whose
+# second monitor is left of the primary one ("monitor_left").
 set -u
 build=$(realpath "$1"); shift
 here=$(cd "$(dirname "$0")" && pwd)
@@ -19,7 +23,13 @@ for f in "$scr" "$testhost"; do [ -f "$f" ] || { echo "FAIL: $f is not built"; e
 work=$(mktemp -d)
 cleanup() { wine_stop_all; stop_xvfb; rm -rf "$work"; }
 trap cleanup EXIT
-start_xvfb || exit 1
+if [ "${KIVO_TEST_DISPLAY:-}" = two-monitors ]; then
+  start_two_monitors || exit 1
+elif [ "${KIVO_TEST_DISPLAY:-}" = monitor-left ]; then
+  start_two_monitors left || exit 1
+else
+  start_xvfb || exit 1
+fi
 wine_prefix_ready || exit 1
 
 KEY='HKCU\Software\Orvek\SCREEN SAVER\KIVO'
@@ -388,6 +398,111 @@ scenario_high_dpi() {
     [ $((${big:-0} * 10)) -ge $((${small:-1} * 13)) ]
   reg delete "$DESKTOP" /v LogPixels /f
   reg delete 'HKCC\Software\Fonts' /v LogPixels /f
+  stop_everything
+}
+
+monitor_windows() { "$WINE" "$testhost" monitors 2>/dev/null | tr -d '\r'; }
+# Snow on each monitor and a moving picture on both; $1 names the case.
+snow_on_both_monitors() {
+  local first second
+  import -window root "$work/a.png"
+  first=$(bright_pixels 0 0 1024 768) second=$(bright_pixels 1024 0 800 600)
+  check "$1: snow on the first monitor ($first bright pixels)" [ "${first:-0}" -gt 200 ]
+  check "$1: snow on the second monitor ($second bright pixels)" [ "${second:-0}" -gt 200 ]
+  sleep 0.5
+  import -window root "$work/b.png"
+  check "$1: the picture moves on the first monitor" picture_moves "$work/a.png" "$work/b.png" 1024 768 0 0
+  check "$1: the picture moves on the second monitor" picture_moves "$work/a.png" "$work/b.png" 800 600 1024 0
+}
+
+scenario_monitors() {
+  echo "-- two monitors: a window and a scene on each"
+  reset_settings
+  local dir; dir=$(saver_dir monitors)
+  start_full_screen "$dir" 2
+  check "the saver window covers the primary monitor as ever ($SAVER_PROBE)" \
+    starts_with "$SAVER_PROBE" 'window 0 0 1024 768 topmost=1 popup=1 visible=1'
+  check "a top-most window covers the second monitor ($(monitor_windows))" \
+    [ "$(monitor_windows)" = "monitor 1024 0 800 600 topmost=1 visible=1" ]
+  snow_on_both_monitors "/s"
+  [ -n "${KIVO_KEEP_SCREENSHOTS:-}" ] && import -window root "$KIVO_KEEP_SCREENSHOTS/two-monitors.png"
+  xdotool mousemove 1400 300; sleep 0.3
+  xdotool key a
+  check "a key with the pointer on the second monitor ends /s with 0" [ "$(exit_code "$dir" 20)" = 0 ]
+  check "and closes every window" [ "$(monitor_windows)" = none ]
+  stop_everything
+
+  start_full_screen "$dir"
+  local i
+  for i in $(seq 1 8); do xdotool mousemove $((500 + 10 * i)) 400; sleep 0.1; done
+  sleep 0.5
+  check "horizontal moves leave /s running" [ "$(exit_code "$dir" 1)" = running ]
+  xdotool mousemove 1400 300
+  check "a move onto the second monitor ends /s with 0" [ "$(exit_code "$dir" 20)" = 0 ]
+  stop_everything
+
+  reg add "$DESKTOP" /v ScreenSaveUsePassword /t REG_DWORD /d 1 /f
+  export KIVO_TEST_LOG=$work/monitors.log KIVO_TEST_VERIFY=refuse
+  dir=$(saver_dir monitors_refuse verifier/PASSWORD.CPL)
+  start_full_screen "$dir"
+  xdotool mousemove 1400 300; sleep 0.3
+  xdotool key a; sleep 2
+  check "a key on the second monitor asks PASSWORD.CPL" grep -q '^verify [1-9]' "$KIVO_TEST_LOG"
+  check "a refused password keeps the saver running" [ "$(exit_code "$dir" 1)" = running ]
+  check "with its window on the second monitor" [ "$(monitor_windows)" = "monitor 1024 0 800 600 topmost=1 visible=1" ]
+  snow_on_both_monitors "after a refused password"
+  stop_everything
+  unset KIVO_TEST_LOG KIVO_TEST_VERIFY
+  reg delete "$DESKTOP" /v ScreenSaveUsePassword /f
+
+  # A monitor that goes away and comes back while the saver runs.
+  dir=$(saver_dir monitors_change)
+  start_full_screen "$dir"
+  xrandr --output DUMMY1 --off; sleep 3
+  check "a monitor switched off leaves /s running" [ "$(exit_code "$dir" 1)" = running ]
+  check "without a window for it ($(monitor_windows))" [ "$(monitor_windows)" = none ]
+  xrandr --output DUMMY1 --auto --right-of DUMMY0; sleep 3
+  check "when it comes back it gets a window again ($(monitor_windows))" \
+    [ "$(monitor_windows)" = "monitor 1024 0 800 600 topmost=1 visible=1" ]
+  snow_on_both_monitors "after the monitor came back"
+  xdotool key a
+  check "and a key still ends /s with 0" [ "$(exit_code "$dir" 20)" = 0 ]
+  stop_everything
+
+  dir=$(saver_dir monitors_preview)
+  start_pane 320 240 "$dir" pane
+  wait_for_line "$work/pane.log" '^child' 30
+  check "/p still fills only its pane ($(grep '^child' "$work/pane.log"))" \
+    line_in_file 'child KIVO.gwp 100 100 320 240 visible=1' "$work/pane.log"
+  check "and opens no window on the second monitor" [ "$(monitor_windows)" = none ]
+  end_pane pane
+  stop_everything
+}
+
+# X puts the 800x600 monitor at +0+0 and the primary one at +800+0; the
+# saver sees them at -800,0 and 0,0.
+scenario_monitor_left() {
+  echo "-- a second monitor left of the primary one: negative screen coordinates"
+  reset_settings
+  local dir; dir=$(saver_dir left)
+  xdotool mousemove 1300 400
+  start_saver "$dir" /s
+  SAVER_PROBE=$(wait_saver_window)
+  sleep 2
+  check "the saver window covers the primary monitor ($SAVER_PROBE)" \
+    starts_with "$SAVER_PROBE" 'window 0 0 1024 768 topmost=1 popup=1 visible=1'
+  check "a top-most window covers the monitor on the left ($(monitor_windows))" \
+    [ "$(monitor_windows)" = "monitor -800 0 800 600 topmost=1 visible=1" ]
+  local primary left
+  primary=$(bright_pixels 800 0 1024 768) left=$(bright_pixels 0 0 800 600)
+  check "snow on the primary monitor ($primary bright pixels)" [ "${primary:-0}" -gt 200 ]
+  check "snow on the monitor on the left ($left bright pixels)" [ "${left:-0}" -gt 200 ]
+  local i
+  for i in $(seq 1 8); do xdotool mousemove $((1300 + 10 * i)) 400; sleep 0.1; done
+  sleep 0.5
+  check "horizontal moves leave /s running" [ "$(exit_code "$dir" 1)" = running ]
+  xdotool mousemove 300 300
+  check "a move onto the monitor on the left ends /s with 0" [ "$(exit_code "$dir" 20)" = 0 ]
   stop_everything
 }
 

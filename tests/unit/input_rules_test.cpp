@@ -32,12 +32,24 @@ TEST(InputRules, DistancesAreComparedAsSigned16Bit) {
   InputRules rules(false);
   rules.SetSavedCursor(0, 0);
   for (int i = 0; i < 6; ++i) rules.OnMouseMove(0, 0);
-  // 40000 as a signed 16-bit value is negative, so it is not "more than 3".
-  EXPECT_EQ(rules.OnMouseMove(40000, 10), InputAction::kPassOn);
   EXPECT_EQ(rules.OnMouseMove(30000, 10), InputAction::kRequestClose);
-  // A pointer left of the screen arrives as 65535 - small.
-  rules.SetSavedCursor(5, 5);
-  EXPECT_EQ(rules.OnMouseMove(-2, 20), InputAction::kPassOn);
+  EXPECT_EQ(rules.OnMouseMove(65536 + 10, 10), InputAction::kRequestClose) << "only the low 16 bits count";
+  // A distance beyond 32767 wraps negative, so it is not "more than 3".
+  rules.SetSavedCursor(-30000, 0);
+  EXPECT_EQ(rules.OnMouseMove(30000, 10), InputAction::kPassOn);
+}
+
+// Monitors left of or above the primary one have negative coordinates; a
+// move there is judged like any other.
+TEST(InputRules, MovesOnMonitorsLeftOfOrAboveThePrimaryCount) {
+  InputRules rules(false);
+  rules.SetSavedCursor(500, 400);
+  for (int i = 0; i < 6; ++i) rules.OnMouseMove(500, 400);
+  EXPECT_EQ(rules.OnMouseMove(-100, 300), InputAction::kRequestClose) << "onto a monitor on the left";
+  EXPECT_EQ(rules.OnMouseMove(700, -300), InputAction::kRequestClose) << "onto a monitor above";
+  rules.SetSavedCursor(-20, -10);
+  EXPECT_EQ(rules.OnMouseMove(-23, -13), InputAction::kPassOn) << "3 pixels is not more than 3";
+  EXPECT_EQ(rules.OnMouseMove(-24, -14), InputAction::kRequestClose);
 }
 
 TEST(InputRules, RefusedCloseIgnoresTheNextSixMovesAgain) {

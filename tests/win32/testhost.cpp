@@ -1,6 +1,9 @@
 // kivo-testhost: the Windows side of the saver's end-to-end tests.
 //
 //   kivo-testhost probe           describe the running saver window, if any
+//   kivo-testhost monitors        describe the saver's windows on the other
+//                                 monitors, if any
+//   kivo-testhost screens         list the monitors the system reports
 //   kivo-testhost dialog          describe the settings dialog and each of its
 //                                 controls, and whether each lies wholly inside
 //                                 the dialog's client area
@@ -34,6 +37,38 @@ int Probe() {
               (exStyle & WS_EX_TOPMOST) != 0, (style & WS_POPUP) != 0, IsWindowVisible(saver) != 0,
               GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
   return 0;
+}
+
+BOOL CALLBACK DescribeMonitorWindow(HWND window, LPARAM count) {
+  char className[32] = "";
+  GetClassNameA(window, className, sizeof className);
+  if (std::string(className) != "KIVO.monitor") return TRUE;
+  RECT r{};
+  GetWindowRect(window, &r);
+  const LONG_PTR exStyle = GetWindowLongPtrA(window, GWL_EXSTYLE);
+  std::printf("monitor %d %d %d %d topmost=%d visible=%d\n", static_cast<int>(r.left), static_cast<int>(r.top),
+              static_cast<int>(r.right - r.left), static_cast<int>(r.bottom - r.top), (exStyle & WS_EX_TOPMOST) != 0,
+              IsWindowVisible(window) != 0);
+  ++*reinterpret_cast<int*>(count);
+  return TRUE;
+}
+
+int Monitors() {
+  int count = 0;
+  EnumWindows(DescribeMonitorWindow, reinterpret_cast<LPARAM>(&count));
+  if (count == 0) std::printf("none\n");
+  return 0;
+}
+
+BOOL CALLBACK DescribeScreen(HMONITOR monitor, HDC, LPRECT, LPARAM) {
+  MONITORINFO info{};
+  info.cbSize = sizeof info;
+  GetMonitorInfoA(monitor, &info);
+  const RECT& r = info.rcMonitor;
+  std::printf("screen %d %d %d %d primary=%d\n", static_cast<int>(r.left), static_cast<int>(r.top),
+              static_cast<int>(r.right - r.left), static_cast<int>(r.bottom - r.top),
+              (info.dwFlags & MONITORINFOF_PRIMARY) != 0);
+  return TRUE;
 }
 
 struct DialogSurvey {
@@ -171,7 +206,9 @@ int main(int argc, char** argv) {
   const std::string verb = argc > 1 ? argv[1] : "";
   if (verb == "probe") return Probe();
   if (verb == "dialog") return Dialog();
+  if (verb == "monitors") return Monitors();
+  if (verb == "screens") return EnumDisplayMonitors(nullptr, nullptr, DescribeScreen, 0) ? 0 : 1;
   if (verb == "pane" && argc == 6) return Pane(std::atoi(argv[2]), std::atoi(argv[3]), argv[4], argv[5]);
-  std::fprintf(stderr, "usage: kivo-testhost probe | dialog | pane W H SAVER CONTROL\n");
+  std::fprintf(stderr, "usage: kivo-testhost probe | monitors | screens | dialog | pane W H SAVER CONTROL\n");
   return 2;
 }

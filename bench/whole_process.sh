@@ -1,0 +1,85 @@
+#!/usr/bin/env bash
+# What the savers cost as whole processes: the share of one core each uses,
+# from /proc/PID/stat, over 10 seconds after 3 seconds of settling, at 30000
+# flakes. Not a test: run it and read the figures.
+#
+#   bench/whole_process.sh [kivo] [wine]   (both by default)
+#
+# kivo: `kivo -fullscreen` on Xvfb at 1920x1080 and 3840x2160, and on a
+# two-monitor Xorg (1024x768 + 800x600) beside the same Xorg with one monitor.
+# wine: kivo.scr /s, 32-bit and 64-bit, under the Wine root's WoW64 Wine on
+# Xvfb at 1920x1080 and on the two-monitor Xorg.
+set -u
+top=$(cd "$(dirname "$0")/.." && pwd)
+. "$top/tests/e2e/x_display.sh"
+settle=${KIVO_BENCH_SETTLE:-3}
+span=${KIVO_BENCH_SECONDS:-10}
+
+cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat" 2>/dev/null; }
+# Prints the share of one core that PID uses over the span, after settling.
+cpu_share() {
+  sleep "$settle"
+  local a b
+  a=$(cpu_ticks "$1")
+  sleep "$span"
+  b=$(cpu_ticks "$1")
+  [ -n "$a" ] && [ -n "$b" ] || { echo "gone"; return; }
+  awk -v t=$((b - a)) -v hz="$(getconf CLK_TCK)" -v s="$span" 'BEGIN { printf "%.1f %%", 100 * t / hz / s }'
+}
+row() { printf '%-52s %s\n' "$1" "$2"; }
+
+bench_kivo() {
+  local kivo=$top/build/native/kivo size
+  [ -x "$kivo" ] || { echo "build the native preset first"; return 1; }
+  for size in 1920x1080 3840x2160; do
+    start_xvfb "$size" || return 1
+    "$kivo" -fullscreen --count 30000 >/dev/null 2>&1 &
+    row "kivo -fullscreen, Xvfb $size" "$(cpu_share $!)"
+    kill $! 2>/dev/null; wait $! 2>/dev/null; stop_xvfb; wait "$XVFB_PID" 2>/dev/null
+  done
+  start_two_monitors || return 1
+  "$kivo" -fullscreen --count 30000 >/dev/null 2>&1 &
+  row "kivo -fullscreen, Xorg 1024x768 + 800x600" "$(cpu_share $!)"
+  kill $!; wait $! 2>/dev/null
+  xrandr --output DUMMY1 --off
+  "$kivo" -fullscreen --count 30000 >/dev/null 2>&1 &
+  row "kivo -fullscreen, Xorg 1024x768 alone" "$(cpu_share $!)"
+  kill $!; wait $! 2>/dev/null
+  stop_xvfb
+}
+
+# Runs inside the Wine root.
+bench_wine_inside() {
+  . "$top/tests/e2e/wine_env.sh"
+  export KIVO_WINEPREFIX=${KIVO_WINEPREFIX:-/tmp/kivo-wineprefix-bench}
+  local arch display pid
+  for display in xvfb two-monitors; do
+    if [ "$display" = xvfb ]; then start_xvfb 1920x1080 || return 1; else start_two_monitors || return 1; fi
+    wine_prefix_ready >/dev/null || return 1
+    "$WINE" reg add 'HKCU\Software\Orvek\SCREEN SAVER\KIVO' /v COUNT /t REG_DWORD /d 30000 /f >/dev/null 2>&1
+    for arch in i686 x64; do
+      "$WINE" "$top/build/mingw-$arch/kivo.scr" /s >/dev/null 2>&1 &
+      sleep 2
+      pid=$(pgrep -f "mingw-$arch/kivo.scr" | head -n 1)
+      row "kivo.scr /s ($arch), $([ "$display" = xvfb ] && echo "Xvfb 1920x1080" || echo "Xorg 1024x768 + 800x600")" \
+        "$([ -n "$pid" ] && cpu_share "$pid" || echo "did not start")"
+      wine_stop_all; sleep 1
+    done
+    stop_xvfb; wait "$XVFB_PID" 2>/dev/null
+  done
+}
+
+case "${1:-all}" in
+  --inside-wine-root) bench_wine_inside ;;
+  *)
+    what=${*:-kivo wine}
+    echo "whole-process CPU, share of one core, over ${span} s ($(nproc) cores, $(date -u +%F))"
+    for w in $what; do
+      case "$w" in
+        kivo) bench_kivo ;;
+        wine) "$top/scripts/wine-root.sh" run "$top/bench/whole_process.sh" --inside-wine-root ;;
+        *) echo "unknown: $w (kivo or wine)"; exit 2 ;;
+      esac
+    done
+    ;;
+esac
