@@ -8,7 +8,7 @@
 # kivo: `kivo -fullscreen` on Xvfb at 1920x1080 and 3840x2160, and on a
 # two-monitor Xorg (1024x768 + 800x600) beside the same Xorg with one monitor.
 # wine: kivo.scr /s, 32-bit and 64-bit, under the Wine root's WoW64 Wine on
-# Xvfb at 1920x1080 and on the two-monitor Xorg.
+# Xvfb at 1920x1080, on the two-monitor Xorg and on it with one monitor.
 set -u
 top=$(cd "$(dirname "$0")/.." && pwd)
 . "$top/tests/e2e/x_display.sh"
@@ -52,17 +52,20 @@ bench_kivo() {
 bench_wine_inside() {
   . "$top/tests/e2e/wine_env.sh"
   export KIVO_WINEPREFIX=${KIVO_WINEPREFIX:-/tmp/kivo-wineprefix-bench}
-  local arch display pid
-  for display in xvfb two-monitors; do
-    if [ "$display" = xvfb ]; then start_xvfb 1920x1080 || return 1; else start_two_monitors || return 1; fi
+  local arch display pid name
+  for display in xvfb two-monitors one-monitor; do
+    case "$display" in
+      xvfb) start_xvfb 1920x1080 || return 1; name="Xvfb 1920x1080" ;;
+      two-monitors) start_two_monitors || return 1; name="Xorg 1024x768 + 800x600" ;;
+      one-monitor) start_two_monitors || return 1; xrandr --output DUMMY1 --off; name="Xorg 1024x768 alone" ;;
+    esac
     wine_prefix_ready >/dev/null || return 1
     "$WINE" reg add 'HKCU\Software\Orvek\SCREEN SAVER\KIVO' /v COUNT /t REG_DWORD /d 30000 /f >/dev/null 2>&1
     for arch in i686 x64; do
       "$WINE" "$top/build/mingw-$arch/kivo.scr" /s >/dev/null 2>&1 &
       sleep 2
       pid=$(pgrep -f "mingw-$arch/kivo.scr" | head -n 1)
-      row "kivo.scr /s ($arch), $([ "$display" = xvfb ] && echo "Xvfb 1920x1080" || echo "Xorg 1024x768 + 800x600")" \
-        "$([ -n "$pid" ] && cpu_share "$pid" || echo "did not start")"
+      row "kivo.scr /s ($arch), $name" "$([ -n "$pid" ] && cpu_share "$pid" || echo "did not start")"
       wine_stop_all; sleep 1
     done
     stop_xvfb; wait "$XVFB_PID" 2>/dev/null

@@ -39,9 +39,13 @@ void FramePainter::Reset(RasterImage* frame) {
   stride_ = drawable ? frame->Stride() : 0;
   drawn_.clear();
   drawn_.reserve(1u << 16);
+  cleared_.clear();
+  cleared_.reserve(1u << 16);
   pendingCount_ = 0;
   pendingNext_ = 0;
   wholeFrameDirty_ = false;
+  wholeFrameCleared_ = true;
+  freshFrame_ = true;
   texelRow_.assign(3 * (2 * kMaxFastRadius + 1), 0);
   texelIndex_.assign(2 * kMaxFastRadius + 1, 0);
 }
@@ -53,8 +57,20 @@ void FramePainter::Clear() {
   } else {
     for (const Span& s : drawn_) std::memset(bits_ + s.offset, 0, s.bytes);
   }
+  // What was drawn is what this clear changed; kept as the next damage.
+  drawn_.swap(cleared_);
   drawn_.clear();
+  wholeFrameCleared_ = wholeFrameDirty_ || freshFrame_;
   wholeFrameDirty_ = false;
+  freshFrame_ = false;
+}
+
+FrameDamage FramePainter::Damage() const {
+  FrameDamage damage;
+  damage.whole = bits_ == nullptr || wholeFrameCleared_ || wholeFrameDirty_;
+  damage.cleared = &cleared_;
+  damage.drawn = &drawn_;
+  return damage;
 }
 
 void FramePainter::AddDisc(int x, int y, int radius, int grey) {

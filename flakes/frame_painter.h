@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "flakes/frame_view.h"
 #include "raster/clip_range.h"
 #include "raster/raster_image.h"
 
@@ -38,12 +39,13 @@ class FramePainter {
   // sprite's corners (0, 0) .. (64, 64).
   void AddSprite(int x, int y, int r, const RasterImage& sprite);
 
+  // What the last Clear and the drawing since may have changed; valid until
+  // the next Clear or Reset.
+  FrameDamage Damage() const;
+
  private:
   // A run of bytes drawn since the last clear, by offset into the block.
-  struct Span {
-    std::ptrdiff_t offset;
-    std::size_t bytes;
-  };
+  using Span = FrameRun;
   static constexpr std::size_t kMaxRecordedSpans = 1u << 18;
   static constexpr int kMaxFastRadius = 100;
   static constexpr std::size_t kPendingDiscs = 64;
@@ -70,7 +72,10 @@ class FramePainter {
   int height_ = 0;
   int stride_ = 0;
   std::vector<Span> drawn_;
+  std::vector<Span> cleared_;  // drawn before the last clear
   bool wholeFrameDirty_ = false;
+  bool wholeFrameCleared_ = true;
+  bool freshFrame_ = true;  // no frame drawn since Reset: nothing to compare with
   PendingDisc pending_[kPendingDiscs] = {};
   std::size_t pendingCount_ = 0;
   std::size_t pendingNext_ = 0;

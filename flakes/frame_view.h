@@ -1,9 +1,28 @@
 // How a finished frame leaves the core.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace kivo {
+
+// A run of bytes within one row of a frame, by its offset from the frame's
+// first byte (the bottom row's).
+struct FrameRun {
+  std::ptrdiff_t offset;
+  std::size_t bytes;
+};
+
+// What may differ between a frame and the one before it: the runs drawn in
+// the frame before (black again now) and those drawn in this one. Every
+// other pixel is as it was. `whole` says the runs do not tell: a fresh frame
+// buffer, or a frame drawn or cleared as a whole.
+struct FrameDamage {
+  bool whole = true;
+  const std::vector<FrameRun>* cleared = nullptr;
+  const std::vector<FrameRun>* drawn = nullptr;
+};
 
 // A read-only look at the frame buffer after a tick. Rows run bottom-up and
 // hold blue, green, red bytes, each row padded to a multiple of 4 bytes: the
@@ -14,6 +33,7 @@ struct FrameView {
   int width = 0;
   int height = 0;
   int stride = 0;  // bytes from one row to the next one up
+  FrameDamage damage;  // against the frame the previous tick left
 
   bool Empty() const { return bottomRow == nullptr; }
   // First byte of row y counted from the top, as a screen counts rows.

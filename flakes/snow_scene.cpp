@@ -94,6 +94,7 @@ FrameView SnowScene::Frame() const {
   view.width = frameBuffer_.Width();
   view.height = frameBuffer_.Height();
   view.stride = frameBuffer_.Stride();
+  view.damage = painter_.Damage();
   return view;
 }
 

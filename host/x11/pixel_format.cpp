@@ -46,32 +46,58 @@ bool IsSupportedPixelFormat(const PixelFormat& f) {
   return (f.redMask & f.greenMask) == 0 && (f.redMask & f.blueMask) == 0 && (f.greenMask & f.blueMask) == 0;
 }
 
-void ConvertFrame(const std::uint8_t* bits, int width, int height, int stride, const PixelFormat& f,
-                  std::uint8_t* out, int outStride) {
-  const int bpp = f.bytesPerPixel;
-  // Byte index of each channel inside one output pixel.
+PixelConverter::PixelConverter(const PixelFormat& f) : bytesPerPixel_(f.bytesPerPixel) {
   auto byteOf = [&](std::uint32_t mask) {
     const int lsbIndex = ShiftOf(mask) / 8;
-    return f.mostSignificantFirst ? bpp - 1 - lsbIndex : lsbIndex;
+    return f.mostSignificantFirst ? bytesPerPixel_ - 1 - lsbIndex : lsbIndex;
   };
-  const int r = byteOf(f.redMask);
-  const int g = byteOf(f.greenMask);
-  const int b = byteOf(f.blueMask);
-  const bool common = bpp == 4 && b == 0 && g == 1 && r == 2;
+  red_ = byteOf(f.redMask);
+  green_ = byteOf(f.greenMask);
+  blue_ = byteOf(f.blueMask);
+  common_ = bytesPerPixel_ == 4 && blue_ == 0 && green_ == 1 && red_ == 2;
+}
+
+void PixelConverter::ConvertRun(const std::uint8_t* src, int pixels, std::uint8_t* dst) const {
+  if (common_) {
+    ConvertRowToX8R8G8B8(src, pixels, dst);
+    return;
+  }
+  for (int x = 0; x < pixels; ++x, src += 3, dst += bytesPerPixel_) {
+    std::memset(dst, 0, static_cast<std::size_t>(bytesPerPixel_));
+    dst[blue_] = src[0];
+    dst[green_] = src[1];
+    dst[red_] = src[2];
+  }
+}
+
+void ConvertFrame(const std::uint8_t* bits, int width, int height, int stride, const PixelFormat& f,
+                  std::uint8_t* out, int outStride) {
+  const PixelConverter converter(f);
   for (int y = 0; y < height; ++y) {
-    const std::uint8_t* src = bits + static_cast<std::ptrdiff_t>(height - 1 - y) * stride;
-    std::uint8_t* dst = out + static_cast<std::ptrdiff_t>(y) * outStride;
-    if (common) {
-      ConvertRowToX8R8G8B8(src, width, dst);
-      continue;
-    }
-    for (int x = 0; x < width; ++x, src += 3, dst += bpp) {
-      std::memset(dst, 0, static_cast<std::size_t>(bpp));
-      dst[b] = src[0];
-      dst[g] = src[1];
-      dst[r] = src[2];
+    converter.ConvertRun(bits + static_cast<std::ptrdiff_t>(height - 1 - y) * stride, width,
+                         out + static_cast<std::ptrdiff_t>(y) * outStride);
+  }
+}
+
+bool ConvertDamage(const FrameView& frame, const PixelConverter& converter, std::uint8_t* out, int outStride,
+                   DirtyRows* rows) {
+  const FrameDamage& damage = frame.damage;
+  if (damage.whole || damage.cleared == nullptr || damage.drawn == nullptr) return false;
+  rows->Reset(frame.height);
+  for (const std::vector<FrameRun>* runs : {damage.cleared, damage.drawn}) {
+    for (const FrameRun& run : *runs) {
+      const int y = frame.height - 1 - static_cast<int>(run.offset / frame.stride);
+      const int x = static_cast<int>(run.offset % frame.stride) / 3;
+      const int pixels = static_cast<int>(run.bytes / 3);
+      converter.ConvertRun(frame.bottomRow + run.offset, pixels,
+                           out + static_cast<std::ptrdiff_t>(y) * outStride + x * converter.BytesPerPixel());
+      auto& first = rows->first[static_cast<std::size_t>(y)];
+      auto& last = rows->last[static_cast<std::size_t>(y)];
+      if (x < first) first = x;
+      if (x + pixels - 1 > last) last = x + pixels - 1;
     }
   }
+  return true;
 }
 
 }  // namespace kivo

@@ -2,6 +2,9 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
+
+#include "flakes/frame_view.h"
 
 namespace kivo {
 
@@ -18,9 +21,40 @@ struct PixelFormat {
 // True for the layouts ConvertFrame can write.
 bool IsSupportedPixelFormat(const PixelFormat& format);
 
+// Converts runs of blue-green-red pixels into a supported layout.
+class PixelConverter {
+ public:
+  explicit PixelConverter(const PixelFormat& format);
+  void ConvertRun(const std::uint8_t* src, int pixels, std::uint8_t* dst) const;
+  int BytesPerPixel() const { return bytesPerPixel_; }
+
+ private:
+  int bytesPerPixel_;
+  int red_;  // byte index of each channel inside one output pixel
+  int green_;
+  int blue_;
+  bool common_;  // blue, green, red, pad: the usual 32-bit layout
+};
+
 // Writes `height` rows of `width` pixels, top row first, from a bottom-up
 // blue-green-red block whose rows are `stride` bytes apart.
 void ConvertFrame(const std::uint8_t* bottomUpBits, int width, int height, int stride, const PixelFormat& format,
                   std::uint8_t* out, int outStride);
+
+// The part of each row (top-down) that a damage conversion touched.
+struct DirtyRows {
+  std::vector<int> first;  // first pixel touched; > last when the row is clean
+  std::vector<int> last;
+  void Reset(int height) {
+    first.assign(static_cast<std::size_t>(height), 1 << 30);
+    last.assign(static_cast<std::size_t>(height), -1);
+  }
+};
+
+// Converts only the runs the frame's damage names into `out` (top row
+// first), which must hold the conversion of the frame before, and notes
+// them in `rows`. False, with nothing done, when the damage is whole.
+bool ConvertDamage(const FrameView& frame, const PixelConverter& converter, std::uint8_t* out, int outStride,
+                   DirtyRows* rows);
 
 }  // namespace kivo

@@ -3,6 +3,7 @@
 #include <sys/ipc.h>
 #include <sys/shm.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 
@@ -41,9 +42,10 @@ bool PixelFormatOf(Display* display, Visual* visual, int depth, PixelFormat* for
 }
 
 X11Presenter::X11Presenter(Display* display, Window window, Visual* visual, int depth)
-    : display_(display), window_(window), visual_(visual), depth_(depth) {
+    : display_(display), window_(window), visual_(visual), depth_(depth), converter_(PixelFormat{}) {
   gc_ = XCreateGC(display_, window_, 0, nullptr);
   PixelFormatOf(display_, visual_, depth_, &format_);
+  converter_ = PixelConverter(format_);
   shmAvailable_ = XShmQueryExtension(display_) == True;
 }
 
@@ -107,6 +109,7 @@ bool X11Presenter::CreateShared(int width, int height) {
 
 bool X11Presenter::Resize(int width, int height, std::string* error) {
   Release();
+  pictureShown_ = false;
   if (shmAvailable_ && CreateShared(width, height)) return true;
   shmAvailable_ = false;
   image_ = XCreateImage(display_, visual_, static_cast<unsigned>(depth_), ZPixmap, 0, nullptr,
@@ -126,24 +129,65 @@ bool X11Presenter::Resize(int width, int height, std::string* error) {
   return true;
 }
 
+void X11Presenter::Put(int x, int y, int width, int height) {
+  const auto w = static_cast<unsigned>(width);
+  const auto h = static_cast<unsigned>(height);
+  if (shmAttached_) {
+    XShmPutImage(display_, window_, gc_, image_, x, y, x_ + x, y_ + y, w, h, False);
+  } else {
+    XPutImage(display_, window_, gc_, image_, x, y, x_ + x, y_ + y, w, h);
+  }
+}
+
+// Each band of consecutive rows that changed, as the rectangle around it.
+void X11Presenter::PutDirtyBands() {
+  const int height = image_->height;
+  for (int y = 0; y < height;) {
+    if (dirty_.last[static_cast<std::size_t>(y)] < 0) {
+      ++y;
+      continue;
+    }
+    int first = dirty_.first[static_cast<std::size_t>(y)];
+    int last = dirty_.last[static_cast<std::size_t>(y)];
+    const int top = y;
+    for (++y; y < height && dirty_.last[static_cast<std::size_t>(y)] >= 0; ++y) {
+      first = std::min(first, dirty_.first[static_cast<std::size_t>(y)]);
+      last = std::max(last, dirty_.last[static_cast<std::size_t>(y)]);
+    }
+    Put(first, top, last - first + 1, y - top);
+  }
+}
+
 void X11Presenter::Present(const FrameView& frame) {
-  if (frame.Empty() || image_ == nullptr || frame.width != image_->width || frame.height != image_->height) return;
+  if (frame.Empty() || image_ == nullptr || frame.width != image_->width || frame.height != image_->height) {
+    pictureShown_ = false;  // the image no longer follows the frames
+    return;
+  }
   const auto start = std::chrono::steady_clock::now();
-  ConvertFrame(frame.bottomRow, frame.width, frame.height, frame.stride, format_,
-               reinterpret_cast<std::uint8_t*>(image_->data), image_->bytes_per_line);
+  auto* pixels = reinterpret_cast<std::uint8_t*>(image_->data);
+  // Only what changed since the last frame, once the image holds that one.
+  const bool partial = pictureShown_ && ConvertDamage(frame, converter_, pixels, image_->bytes_per_line, &dirty_);
+  if (!partial) {
+    ConvertFrame(frame.bottomRow, frame.width, frame.height, frame.stride, format_, pixels, image_->bytes_per_line);
+  }
   convertMs_ = MillisecondsSince(start);
   const auto copyStart = std::chrono::steady_clock::now();
-  const auto w = static_cast<unsigned>(frame.width);
-  const auto h = static_cast<unsigned>(frame.height);
-  if (shmAttached_) {
-    XShmPutImage(display_, window_, gc_, image_, 0, 0, x_, y_, w, h, False);
+  if (partial) {
+    PutDirtyBands();
   } else {
-    XPutImage(display_, window_, gc_, image_, 0, 0, x_, y_, w, h);
+    Put(0, 0, frame.width, frame.height);
   }
+  pictureShown_ = true;
   // The next frame is converted into the same memory: wait until the server
   // has read this one.
   XSync(display_, False);
   copyMs_ = MillisecondsSince(copyStart);
+}
+
+void X11Presenter::Repaint() {
+  if (image_ == nullptr || !pictureShown_) return;
+  Put(0, 0, image_->width, image_->height);
+  XSync(display_, False);
 }
 
 }  // namespace kivo

@@ -32,8 +32,13 @@ class X11Presenter {
   }
 
   // Shows a frame of the size given to Resize; anything else (an empty
-  // frame, a stale size) leaves the window as it is.
+  // frame, a stale size) leaves the window as it is. Once the image holds
+  // the previous frame, only the runs the frame's damage names are
+  // converted and only the rows they lie in are sent.
   void Present(const FrameView& frame);
+
+  // Sends the whole image again, as it is (after an Expose).
+  void Repaint();
 
   bool SharedMemory() const { return shmAttached_; }
   double LastConvertMilliseconds() const { return convertMs_; }
@@ -42,6 +47,8 @@ class X11Presenter {
  private:
   void Release();
   bool CreateShared(int width, int height);
+  void Put(int x, int y, int width, int height);
+  void PutDirtyBands();
 
   Display* display_;
   Window window_;
@@ -49,6 +56,9 @@ class X11Presenter {
   int depth_;
   GC gc_;
   PixelFormat format_;
+  PixelConverter converter_;
+  DirtyRows dirty_;
+  bool pictureShown_ = false;  // the image holds the last frame shown
   bool shmAvailable_;
   XShmSegmentInfo shm_{};
   bool shmAttached_ = false;

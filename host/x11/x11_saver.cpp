@@ -294,7 +294,7 @@ void X11Saver::HandleEvent(const XEvent& event) {
     case Expose:
       // The last frame again, so a stopped picture survives being covered.
       if (event.xexpose.count == 0) {
-        for (Pane& pane : panes_) pane.presenter->Present(pane.driver->Frame());
+        for (Pane& pane : panes_) pane.presenter->Repaint();
       }
       break;
     case KeyPress:

@@ -18,7 +18,10 @@ start_kivo() {
   local name=$1; shift
   rm -f "$work/$name.exit"
   ( "$kivo" "$@" >"$work/$name.out" 2>&1; echo $? >"$work/$name.exit" ) &
+  KIVO_PID=$!
 }
+# Our own kivo only: other tests may run theirs at the same time.
+kivo_pid() { pgrep -P "$KIVO_PID" -x kivo | head -n 1; }
 exit_code() { code_in "$work/$1.exit" "$2"; }
 # Snow on each monitor on its own, the space beside the smaller one black,
 # and the picture moving on both. $1 names the mode.
@@ -61,6 +64,6 @@ xrandr --output DUMMY1 --off; sleep 1
 check "-root: a monitor switched off leaves it running" [ "$(exit_code root 1)" = running ]
 xrandr --output DUMMY1 --auto --right-of DUMMY0; sleep 2
 check_both_monitors "-root after the second monitor came back"
-pkill -TERM -x kivo
+kill -TERM "$(kivo_pid)"
 check "-root: SIGTERM ends it with 0" [ "$(exit_code root 10)" = 0 ]
 finish

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <memory>
 #include <vector>
 
+#include "flakes/snow_scene.h"
 #include "host/x11/pixel_format.h"
 #include "host/x11/x11_options.h"
 
@@ -120,6 +123,93 @@ TEST(PixelFormat, OnlyEightBitChannelsInThreeOrFourBytes) {
   f.redMask = 0xFF000000u;
   EXPECT_FALSE(IsSupportedPixelFormat(f));
 }
+
+// An X image kept up to date by converting only each frame's damage must
+// hold, tick after tick, exactly what a full conversion gives.
+class DamageConversion : public ::testing::TestWithParam<PixelFormat> {
+ protected:
+  struct Image {
+    int stride = 0;
+    std::vector<std::uint8_t> pixels;
+  };
+  static Image Blank(int width, int height, int bytesPerPixel) {
+    Image image;
+    image.stride = width * bytesPerPixel + 8;  // padded rows, as X images may have
+    image.pixels.assign(static_cast<std::size_t>(image.stride) * height, 0x5A);
+    return image;
+  }
+  // Runs `ticks` frames, converting damage where it can; returns how many
+  // frames took the partial path.
+  int Follow(SnowScene& scene, Image& image, int ticks) {
+    const PixelConverter converter(GetParam());
+    int partial = 0;
+    for (int t = 0; t < ticks; ++t) {
+      scene.RenderFrame();
+      const FrameView frame = scene.Frame();
+      DirtyRows rows;
+      if (ConvertDamage(frame, converter, image.pixels.data(), image.stride, &rows)) {
+        ++partial;
+      } else {
+        ConvertFrame(frame.bottomRow, frame.width, frame.height, frame.stride, GetParam(), image.pixels.data(),
+                     image.stride);
+      }
+      Image full = image;  // padding bytes as they are; pixels written afresh
+      ConvertFrame(frame.bottomRow, frame.width, frame.height, frame.stride, GetParam(), full.pixels.data(),
+                   full.stride);
+      EXPECT_EQ(image.pixels, full.pixels) << frame.width << "x" << frame.height << ", tick " << t;
+      if (image.pixels != full.pixels) return partial;
+    }
+    return partial;
+  }
+};
+
+TEST_P(DamageConversion, FollowsEveryTickAtOddSizesAndAcrossResizes) {
+  const int bpp = GetParam().bytesPerPixel;
+  for (const auto& size : std::vector<std::pair<int, int>>{{333, 201}, {1, 1}, {64, 48}, {641, 479}}) {
+    auto scene = std::make_unique<SnowScene>();
+    scene->Random().SeedRandom(static_cast<std::uint32_t>(size.first * 7 + size.second));
+    scene->Start(size.first, size.second, 30000);
+    Image image = Blank(size.first, size.second, bpp);
+    const int partial = Follow(*scene, image, 60);
+    EXPECT_EQ(partial, 59) << "every frame but the first converts only its damage";
+  }
+  auto scene = std::make_unique<SnowScene>();
+  scene->Random().SeedRandom(9);
+  scene->Start(320, 240, 10000);
+  Image image = Blank(320, 240, bpp);
+  Follow(*scene, image, 20);
+  scene->Resize(517, 93);  // a new frame buffer: its first frame is converted whole
+  image = Blank(517, 93, bpp);
+  EXPECT_EQ(Follow(*scene, image, 30), 29);
+}
+
+TEST_P(DamageConversion, DirtyRowsCoverEveryChangedPixel) {
+  auto scene = std::make_unique<SnowScene>();
+  scene->Random().SeedRandom(4);
+  scene->Start(200, 150, 20000);
+  scene->RenderFrame();
+  std::vector<std::uint8_t> before(scene->Frame().bottomRow,
+                                   scene->Frame().bottomRow + static_cast<std::size_t>(scene->Frame().stride) * 150);
+  scene->RenderFrame();
+  const FrameView frame = scene->Frame();
+  Image image = Blank(200, 150, GetParam().bytesPerPixel);
+  DirtyRows rows;
+  ASSERT_TRUE(ConvertDamage(frame, PixelConverter(GetParam()), image.pixels.data(), image.stride, &rows));
+  for (int y = 0; y < 150; ++y) {
+    for (int x = 0; x < 200; ++x) {
+      const std::size_t at = static_cast<std::size_t>(149 - y) * frame.stride + 3 * x;
+      const bool changed = std::memcmp(&before[at], frame.bottomRow + at, 3) != 0;
+      if (changed) {
+        EXPECT_LE(rows.first[static_cast<std::size_t>(y)], x) << x << "," << y;
+        EXPECT_GE(rows.last[static_cast<std::size_t>(y)], x) << x << "," << y;
+      }
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, DamageConversion,
+                         ::testing::Values(PixelFormat{}, PixelFormat{3, 0xFF0000, 0x00FF00, 0x0000FF, false},
+                                           PixelFormat{4, 0x00FF00, 0xFF0000, 0x0000FF, true}));
 
 }  // namespace
 }  // namespace kivo
