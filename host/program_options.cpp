@@ -26,6 +26,7 @@ constexpr std::int64_t kUint32Max = std::numeric_limits<std::uint32_t>::max();
 
 const OptionRow kOptionTable[] = {
     {OptionId::kHelp, "help", ValueKind::kNone, 0, 0, ""},
+    {OptionId::kVersion, "version", ValueKind::kNone, 0, 0, ""},
     {OptionId::kWidth, "width", ValueKind::kNumber, 1, kLargestSide, "a whole number from 1 to 32767"},
     {OptionId::kHeight, "height", ValueKind::kNumber, 1, kLargestSide, "a whole number from 1 to 32767"},
     {OptionId::kGeometry, "geometry", ValueKind::kText, 0, 0, ""},
@@ -100,7 +101,7 @@ ParsedOptions ParseOptions(const std::vector<std::string>& args, std::initialize
       }
     }
     result.hits.push_back(hit);
-    if (row->id == OptionId::kHelp) break;
+    if (row->id == OptionId::kHelp || row->id == OptionId::kVersion) break;
   }
   result.ok = true;
   return result;

@@ -12,6 +12,7 @@ namespace kivo {
 
 enum class OptionId {
   kHelp,
+  kVersion,
   kWidth,
   kHeight,
   kGeometry,
@@ -65,6 +66,7 @@ template <typename Options>
 struct OptionsResult {
   bool ok = false;
   bool help = false;
+  bool version = false;
   std::string error;  // one line, without the program name
   Options options;
 };
@@ -72,7 +74,7 @@ struct OptionsResult {
 // Reads `args` into a program's Options (derived from ReplayOptions): the
 // seed and frames directly, every other option by take(hit, options), which
 // returns a refusal or an empty string. Options are taken in command-line
-// order, and help ends the reading.
+// order, and help or version ends the reading.
 template <typename Options, typename Take>
 OptionsResult<Options> ReadOptions(const std::vector<std::string>& args, std::initializer_list<OptionId> accepted,
                                    DashStyle dashes, Take take) {
@@ -83,8 +85,8 @@ OptionsResult<Options> ReadOptions(const std::vector<std::string>& args, std::in
     return result;
   }
   for (const OptionHit& hit : parsed.hits) {
-    if (hit.id == OptionId::kHelp) {
-      result.help = true;
+    if (hit.id == OptionId::kHelp || hit.id == OptionId::kVersion) {
+      (hit.id == OptionId::kHelp ? result.help : result.version) = true;
       break;
     }
     if (TakeReplayOption(hit, &result.options)) continue;

@@ -8,12 +8,17 @@
 
 #include "host/x11/x11_options.h"
 #include "host/x11/x11_saver.h"
+#include "kivo_version.h"
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
   const kivo::X11ParseResult parsed = kivo::ParseX11Options(args, std::getenv("XSCREENSAVER_WINDOW"));
   if (parsed.help) {
     std::fputs(kivo::kX11Usage, stdout);
+    return 0;
+  }
+  if (parsed.version) {
+    std::printf("kivo %s\n", KIVO_VERSION);
     return 0;
   }
   if (!parsed.ok) {

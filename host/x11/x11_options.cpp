@@ -10,7 +10,7 @@ namespace kivo {
 
 const char kX11Usage[] =
     "usage: kivo [-window | -fullscreen | -root | -window-id ID] [-geometry WxH] [--count N] [--seed S]\n"
-    "            [-fps] [--frames F]\n";
+    "            [-fps] [--frames F] [--version]\n";
 
 bool ParseWindowId(const std::string& text, std::uint64_t* id) {
   if (text.empty()) return false;
@@ -55,8 +55,8 @@ bool ParseGeometry(const std::string& text, int* width, int* height) {
 X11ParseResult ParseX11Options(const std::vector<std::string>& args, const char* environmentWindow) {
   X11ParseResult result = ReadOptions<X11Options>(
       args,
-      {OptionId::kHelp, OptionId::kWindow, OptionId::kFullScreen, OptionId::kRoot, OptionId::kWindowId,
-       OptionId::kGeometry, OptionId::kCount, OptionId::kSeed, OptionId::kFps, OptionId::kFrames},
+      {OptionId::kHelp, OptionId::kVersion, OptionId::kWindow, OptionId::kFullScreen, OptionId::kRoot,
+       OptionId::kWindowId, OptionId::kGeometry, OptionId::kCount, OptionId::kSeed, OptionId::kFps, OptionId::kFrames},
       DashStyle::kSingleOrDouble, [](const OptionHit& hit, X11Options& o) -> std::string {
         switch (hit.id) {
           case OptionId::kWindow:
@@ -90,7 +90,7 @@ X11ParseResult ParseX11Options(const std::vector<std::string>& args, const char*
         }
         return "";
       });
-  if (!result.ok || result.help || environmentWindow == nullptr || *environmentWindow == '\0') return result;
+  if (!result.ok || result.help || result.version || environmentWindow == nullptr || *environmentWindow == '\0') return result;
   // XScreenSaver names the window to draw in this way; it wins.
   if (!ParseWindowId(environmentWindow, &result.options.windowId)) {
     result.ok = false;

@@ -3,10 +3,16 @@
 # that a failed run leaves no file behind.
 set -u
 render=$1
+version=${2:-}
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+if [ -n "$version" ]; then
+  got=$("$render" --version)
+  [ "$got" = "kivo-render $version" ] || fail "--version says '$got', want 'kivo-render $version'"
+fi
 
 "$render" --width 800 --height 600 --count 10000 --seed 1 --frames 100 --out "$dir/a.bmp" || fail "render a.bmp"
 size=$(stat -c %s "$dir/a.bmp" 2>/dev/null || echo 0)

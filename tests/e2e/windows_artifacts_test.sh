@@ -5,6 +5,7 @@
 # version information and the manifest.
 set -u
 builds=$1
+version=${2:-}
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 system_dlls='^(kernel32|user32|gdi32|advapi32|shell32|comctl32|msvcrt)\.dll$'
@@ -28,6 +29,11 @@ check_saver() {
   grep -q '^102 14 /\* RT_GROUP_ICON \*/' <<<"$rc" || fail "$scr: no icon group 102"
   grep -q '1, "KIVO"' <<<"$rc" || fail "$scr: no display name in string 1"
   grep -q 'VERSIONINFO' <<<"$rc" || fail "$scr: no version information"
+  if [ -n "$version" ]; then
+    grep -qF "VALUE \"FileVersion\", \"$version\"" <<<"$rc" || fail "$scr: FileVersion is not $version"
+    grep -q "FILEVERSION ${version//./, }, 0" <<<"$rc" || fail "$scr: FILEVERSION is not $version"
+    strings "$scr" | grep -q "name=\"Orvek.KIVO\" version=\"$version.0\"" || fail "$scr: manifest version is not $version.0"
+  fi
   grep -q 'MANIFEST' <<<"$rc" || fail "$scr: no manifest"
   strings "$scr" | grep -q 'PerMonitorV2' || fail "$scr: manifest without DPI awareness"
 }

@@ -52,6 +52,14 @@ TEST(ProgramOptions, HelpEndsTheLineAndMinusHAlwaysAsksForIt) {
   EXPECT_FALSE(Parse({"--bogus", "-h"}, DashStyle::kDoubleOnly).ok) << "what comes before help is still read";
 }
 
+TEST(ProgramOptions, VersionEndsTheLineLikeHelp) {
+  const ParsedOptions p = ParseOptions({"--version", "--bogus"}, {OptionId::kVersion}, DashStyle::kDoubleOnly);
+  ASSERT_TRUE(p.ok) << p.error;
+  EXPECT_EQ(p.hits.back().id, OptionId::kVersion);
+  EXPECT_TRUE(ParseOptions({"-version"}, {OptionId::kVersion}, DashStyle::kSingleOrDouble).ok);
+  EXPECT_FALSE(ParseOptions({"--version"}, {OptionId::kHelp}, DashStyle::kDoubleOnly).ok) << "only where accepted";
+}
+
 TEST(ProgramOptions, RefusalsNameTheOptionAndTheValue) {
   EXPECT_EQ(Parse({"--seed", "-1"}, DashStyle::kDoubleOnly).error,
             "--seed must be a whole number from 0 to 4294967295, not '-1'");

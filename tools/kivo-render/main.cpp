@@ -8,6 +8,7 @@
 
 #include "flakes/flake_field.h"
 #include "host/saver_driver.h"
+#include "kivo_version.h"
 #include "tools/kivo-render/image_file.h"
 #include "tools/kivo-render/render_options.h"
 
@@ -40,6 +41,10 @@ int main(int argc, char** argv) {
   const kivo::ParseResult parsed = kivo::ParseRenderOptions(args);
   if (parsed.help) {
     std::fputs(kivo::kRenderUsage, stdout);
+    return 0;
+  }
+  if (parsed.version) {
+    std::printf("kivo-render %s\n", KIVO_VERSION);
     return 0;
   }
   if (!parsed.ok) {

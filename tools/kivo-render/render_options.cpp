@@ -8,7 +8,7 @@ namespace kivo {
 
 const char kRenderUsage[] =
     "usage: kivo-render [--width W] [--height H] [--count N] [--seed S] [--frames F] "
-    "[--out FILE] [--stats]\n";
+    "[--out FILE] [--stats] [--version]\n";
 
 bool FormatFromFileName(const std::string& name, ImageFormat* format) {
   const std::size_t dot = name.find_last_of('.');
@@ -30,8 +30,8 @@ bool FormatFromFileName(const std::string& name, ImageFormat* format) {
 ParseResult ParseRenderOptions(const std::vector<std::string>& args) {
   ParseResult result = ReadOptions<RenderOptions>(
       args,
-      {OptionId::kHelp, OptionId::kWidth, OptionId::kHeight, OptionId::kCount, OptionId::kSeed, OptionId::kFrames,
-       OptionId::kOut, OptionId::kStats},
+      {OptionId::kHelp, OptionId::kVersion, OptionId::kWidth, OptionId::kHeight, OptionId::kCount, OptionId::kSeed,
+       OptionId::kFrames, OptionId::kOut, OptionId::kStats},
       DashStyle::kDoubleOnly, [](const OptionHit& hit, RenderOptions& o) -> std::string {
         switch (hit.id) {
           case OptionId::kWidth:
@@ -55,7 +55,7 @@ ParseResult ParseRenderOptions(const std::vector<std::string>& args) {
         }
         return "";
       });
-  if (result.ok && !result.help && !FormatFromFileName(result.options.out, &result.options.format)) {
+  if (result.ok && !result.help && !result.version && !FormatFromFileName(result.options.out, &result.options.format)) {
     result.ok = false;
     result.error = "cannot tell the image format of '" + result.options.out + "': use a .bmp or .png file name";
   }
