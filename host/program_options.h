@@ -21,6 +21,7 @@ enum class OptionId {
   kFrames,
   kOut,
   kStats,
+  kGifFrames,
   kWindow,
   kFullScreen,
   kRoot,

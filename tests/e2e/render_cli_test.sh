@@ -55,7 +55,7 @@ expect_refusal "$dir/g.bmp" --width 40000 --out "$dir/g.bmp"
 expect_refusal "$dir/g.bmp" --height abc --out "$dir/g.bmp"
 expect_refusal "$dir/g.bmp" --frames -1 --out "$dir/g.bmp"
 expect_refusal "$dir/g.bmp" --colour red --out "$dir/g.bmp"
-expect_refusal "$dir/g.gif" --out "$dir/g.gif"
+expect_refusal "$dir/g.jpg" --out "$dir/g.jpg"
 expect_refusal "$dir/missing/g.bmp" --out "$dir/missing/g.bmp"
 
 [ "$failures" = 0 ] && echo "render CLI: all checks passed"

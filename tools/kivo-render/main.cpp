@@ -2,12 +2,14 @@
 // screen savers do (seed, count, start, F ticks) and writes the last frame.
 #include <algorithm>
 #include <chrono>
+#include <memory>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "flakes/flake_field.h"
 #include "host/saver_driver.h"
+#include "tools/kivo-render/gif_file.h"
 #include "kivo_version.h"
 #include "tools/kivo-render/image_file.h"
 #include "tools/kivo-render/render_options.h"
@@ -53,9 +55,11 @@ int main(int argc, char** argv) {
   }
   const kivo::RenderOptions& o = parsed.options;
   std::string error;
-  if (o.format == kivo::ImageFormat::kPng && !kivo::PngSupported()) {
+  if ((o.format == kivo::ImageFormat::kPng && !kivo::PngSupported()) ||
+      (o.format == kivo::ImageFormat::kGif && !kivo::GifSupported())) {
     return Fail("this build writes BMP files only; use a .bmp file name");
   }
+  if (o.format == kivo::ImageFormat::kGif && o.frames < 1) return Fail("an animated GIF needs --frames 1 or more");
   if (!kivo::CanCreateFile(o.out, &error)) return Fail(error);
 
   kivo::SaverDriver driver(false);  // no window, no input
@@ -74,18 +78,28 @@ int main(int argc, char** argv) {
     return Fail("cannot allocate a " + std::to_string(o.width) + " x " + std::to_string(o.height) + " frame buffer");
   }
 
+  // An animation shows the last ticks, each for one tick period.
+  std::unique_ptr<kivo::GifAnimation> gif;
+  const std::int64_t firstGifFrame = o.frames - std::min(o.frames, o.gifFrames);
+  if (o.format == kivo::ImageFormat::kGif) {
+    gif = kivo::GifAnimation::Start(o.out, o.width, o.height, kivo::SaverDriver::kTickMilliseconds, &error);
+    if (!gif) return Fail(error);
+  }
+
   std::vector<double> millis;
   if (o.stats) millis.reserve(static_cast<std::size_t>(std::min<std::int64_t>(o.frames, 1 << 20)));
   for (std::int64_t frame = 0; frame < o.frames; ++frame) {
     const auto start = std::chrono::steady_clock::now();
-    driver.Tick();
+    const kivo::FrameView view = driver.Tick();
     const auto end = std::chrono::steady_clock::now();
     if (o.stats && millis.size() < millis.capacity()) {
       millis.push_back(std::chrono::duration<double, std::milli>(end - start).count());
     }
+    if (gif && frame >= firstGifFrame && !gif->AddFrame(view, &error)) return Fail(error);
   }
   if (o.stats) PrintStats(millis);
 
+  if (gif) return gif->Finish(&error) ? 0 : Fail(error);
   if (!kivo::WriteImageFile(driver.Frame(), o.out, o.format, &error)) return Fail(error);
   return 0;
 }

@@ -8,7 +8,7 @@ namespace kivo {
 
 const char kRenderUsage[] =
     "usage: kivo-render [--width W] [--height H] [--count N] [--seed S] [--frames F] "
-    "[--out FILE] [--stats] [--version]\n";
+    "[--out FILE] [--gif-frames N] [--stats] [--version]\n";
 
 bool FormatFromFileName(const std::string& name, ImageFormat* format) {
   const std::size_t dot = name.find_last_of('.');
@@ -24,6 +24,10 @@ bool FormatFromFileName(const std::string& name, ImageFormat* format) {
     *format = ImageFormat::kPng;
     return true;
   }
+  if (ext == "gif") {
+    *format = ImageFormat::kGif;
+    return true;
+  }
   return false;
 }
 
@@ -31,7 +35,7 @@ ParseResult ParseRenderOptions(const std::vector<std::string>& args) {
   ParseResult result = ReadOptions<RenderOptions>(
       args,
       {OptionId::kHelp, OptionId::kVersion, OptionId::kWidth, OptionId::kHeight, OptionId::kCount, OptionId::kSeed,
-       OptionId::kFrames, OptionId::kOut, OptionId::kStats},
+       OptionId::kFrames, OptionId::kOut, OptionId::kStats, OptionId::kGifFrames},
       DashStyle::kDoubleOnly, [](const OptionHit& hit, RenderOptions& o) -> std::string {
         switch (hit.id) {
           case OptionId::kWidth:
@@ -50,6 +54,9 @@ ParseResult ParseRenderOptions(const std::vector<std::string>& args) {
           case OptionId::kStats:
             o.stats = true;
             break;
+          case OptionId::kGifFrames:
+            o.gifFrames = hit.number;
+            break;
           default:
             break;
         }
@@ -57,7 +64,8 @@ ParseResult ParseRenderOptions(const std::vector<std::string>& args) {
       });
   if (result.ok && !result.help && !result.version && !FormatFromFileName(result.options.out, &result.options.format)) {
     result.ok = false;
-    result.error = "cannot tell the image format of '" + result.options.out + "': use a .bmp or .png file name";
+    result.error =
+        "cannot tell the image format of '" + result.options.out + "': use a .bmp, .png or .gif file name";
   }
   return result;
 }

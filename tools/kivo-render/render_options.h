@@ -10,7 +10,7 @@
 
 namespace kivo {
 
-enum class ImageFormat { kBmp, kPng };
+enum class ImageFormat { kBmp, kPng, kGif };
 
 struct RenderOptions : ReplayOptions {
   RenderOptions() { frames = 100; }
@@ -20,6 +20,7 @@ struct RenderOptions : ReplayOptions {
   std::string out = "kivo.png";
   ImageFormat format = ImageFormat::kPng;
   bool stats = false;
+  std::int64_t gifFrames = 50;  // the last ticks an animated GIF shows
 };
 
 using ParseResult = OptionsResult<RenderOptions>;
