@@ -17,6 +17,14 @@ if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
   endif()
 endif()
 
+if(UNIX AND NOT CMAKE_CROSSCOMPILING AND CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
+  # The hardening Debian's packages carry: checked string and memory calls
+  # (optimised builds only), stack protection, read-only relocations.
+  target_compile_options(kivo_compile_options INTERFACE -fstack-protector-strong
+    $<$<CONFIG:Release,RelWithDebInfo>:-D_FORTIFY_SOURCE=2>)
+  target_link_options(kivo_compile_options INTERFACE -Wl,-z,relro -Wl,-z,now)
+endif()
+
 if(MINGW)
   # One self-contained executable: no libgcc, libstdc++ or winpthread DLLs.
   target_link_options(kivo_compile_options INTERFACE -static -static-libgcc -static-libstdc++)

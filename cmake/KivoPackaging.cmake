@@ -1,0 +1,47 @@
+# What a native build installs, and the Debian package made from it
+# (cpack -G DEB in the build tree): kivo for XScreenSaver, kivo-render, their
+# manual pages and the files screen-saver front ends read.
+include(GNUInstallDirs)
+
+set(generated ${PROJECT_BINARY_DIR}/generated)
+set(KIVO_MAN_DATE ${KIVO_RELEASE_DATE})
+foreach(page kivo.6x kivo-render.1)
+  configure_file(${PROJECT_SOURCE_DIR}/resources/man/${page}.in ${generated}/${page} @ONLY)
+endforeach()
+configure_file(${PROJECT_SOURCE_DIR}/resources/debian/changelog.in ${generated}/changelog @ONLY)
+
+# Manual pages and the changelog go in compressed, without time stamps.
+set(compressed ${generated}/kivo.6x.gz ${generated}/kivo-render.1.gz ${generated}/changelog.gz)
+add_custom_command(OUTPUT ${compressed}
+  COMMAND gzip -9nkf ${generated}/kivo.6x ${generated}/kivo-render.1 ${generated}/changelog
+  DEPENDS ${generated}/kivo.6x ${generated}/kivo-render.1 ${generated}/changelog)
+add_custom_target(kivo_docs ALL DEPENDS ${compressed})
+
+install(FILES ${PROJECT_SOURCE_DIR}/resources/kivo.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications/screensavers)
+install(FILES ${generated}/kivo.6x.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
+install(FILES ${generated}/kivo-render.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${PROJECT_SOURCE_DIR}/resources/debian/copyright ${generated}/changelog.gz
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/kivo)
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME kivo)
+set(CPACK_PACKAGE_VENDOR Orvek)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "snow screen saver for XScreenSaver")
+set(CPACK_PACKAGE_DESCRIPTION "Thousands of small white and faintly tinted flakes drift down and towards
+you out of a black night, swaying in the wind; the near ones glow as soft
+discs. Every monitor gets a snowfall of its own.
+
+This package holds kivo, the screen saver for XScreenSaver, and
+kivo-render, which renders the same snow to a picture or an animated GIF
+with no window.")
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Orvek <kivo@orvek.invalid>")
+set(CPACK_DEBIAN_PACKAGE_SECTION x11)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS xscreensaver)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_OUTPUT_FILE_PREFIX ${PROJECT_BINARY_DIR}/dist)
+include(CPack)
