@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds every preset CI needs and runs every test: unit tests, the renderer
+# Builds every preset CI needs and the release files (build/dist), and runs
+# every test: unit tests, the renderer
 # end to end, the cross-target frame comparison, both Windows savers under the
 # WoW64 Wine of the Wine root (made once, then reused),
 # the X11 host under Xvfb and the robustness checks; then the unit suite and
@@ -21,6 +22,7 @@ cmake --preset sanitize >/dev/null
 cmake --build --preset sanitize -j "$jobs"
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j "$jobs"
+scripts/release.sh >/dev/null   # the installer, the zip and the package, for the tests below
 
 ctest --preset native -j "$jobs"
 ctest --preset sanitize -j "$jobs"

@@ -40,5 +40,20 @@ check_saver() {
 
 check_saver "$builds/mingw-i686/kivo.scr" pei-i386 i686-w64-mingw32
 check_saver "$builds/mingw-x64/kivo.scr" pei-x86-64 x86_64-w64-mingw32
-[ "$failures" = 0 ] && echo "Windows artifacts: both kivo.scr files complete"
+
+# The release files scripts/release.sh makes, when it has run.
+if [ -n "$version" ] && [ -d "$builds/dist" ]; then
+  setup=$builds/dist/kivo-setup-$version.exe
+  rc=$(i686-w64-mingw32-windres -i "$setup" -O rc 2>/dev/null)
+  grep -qF "VALUE \"ProductVersion\", \"$version\"" <<<"$rc" || fail "$setup: ProductVersion is not $version"
+  grep -qF 'VALUE "CompanyName", "Orvek"' <<<"$rc" || fail "$setup: no publisher in its version information"
+  grep -q 'RT_GROUP_ICON' <<<"$rc" || fail "$setup: no icon"
+  zip=$builds/dist/kivo-$version-windows.zip
+  for pair in "32-bit/kivo.scr mingw-i686/kivo.scr" "64-bit/kivo.scr mingw-x64/kivo.scr"; do
+    read -r inside built <<<"$pair"
+    unzip -p "$zip" "kivo-$version-windows/$inside" | cmp -s - "$builds/$built" || fail "$zip: $inside is not $built"
+  done
+  unzip -p "$zip" "kivo-$version-windows/INSTALL.txt" | grep -q "SysWOW64" || fail "$zip: no INSTALL.txt"
+fi
+[ "$failures" = 0 ] && echo "Windows artifacts: both kivo.scr files (and the release files, where made) complete"
 exit "$failures"
