@@ -4,7 +4,10 @@
 #include <cstdint>
 #include <limits>
 
+#include <cstdio>
+
 #include "host/decimal_number.h"
+#include "kivo_version.h"
 
 namespace kivo {
 namespace {
@@ -65,6 +68,22 @@ const OptionRow* FindRow(const std::string& arg, std::initializer_list<OptionId>
 }
 
 }  // namespace
+
+int AnswerCommandLine(bool ok, bool help, bool version, const std::string& error, const char* program,
+                      const char* usage) {
+  if (help) {
+    std::fputs(usage, stdout);
+    return 0;
+  }
+  if (version) {
+    std::printf("%s %s\n", program, KIVO_VERSION);
+    return 0;
+  }
+  if (ok) return -1;
+  std::fprintf(stderr, "%s: %s\n", program, error.c_str());
+  std::fputs(usage, stderr);
+  return 2;
+}
 
 bool TakeReplayOption(const OptionHit& hit, ReplayOptions* options) {
   if (hit.id == OptionId::kSeed) {

@@ -72,6 +72,13 @@ struct OptionsResult {
   Options options;
 };
 
+// What every program does with its command line before its real work:
+// help (the usage) or version ("PROGRAM VERSION") on standard output and 0,
+// or the refusal ("PROGRAM: why") and the usage on standard error and 2.
+// -1 when the program should go on.
+int AnswerCommandLine(bool ok, bool help, bool version, const std::string& error, const char* program,
+                      const char* usage);
+
 // Reads `args` into a program's Options (derived from ReplayOptions): the
 // seed and frames directly, every other option by take(hit, options), which
 // returns a refusal or an empty string. Options are taken in command-line
@@ -96,6 +103,11 @@ OptionsResult<Options> ReadOptions(const std::vector<std::string>& args, std::in
   }
   result.ok = true;
   return result;
+}
+
+template <typename Options>
+int AnswerCommandLine(const OptionsResult<Options>& r, const char* program, const char* usage) {
+  return AnswerCommandLine(r.ok, r.help, r.version, r.error, program, usage);
 }
 
 }  // namespace kivo

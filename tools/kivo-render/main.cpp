@@ -10,7 +10,6 @@
 #include "flakes/flake_field.h"
 #include "host/saver_driver.h"
 #include "tools/kivo-render/gif_file.h"
-#include "kivo_version.h"
 #include "tools/kivo-render/image_file.h"
 #include "tools/kivo-render/render_options.h"
 
@@ -41,18 +40,8 @@ void PrintStats(std::vector<double> millis) {
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
   const kivo::ParseResult parsed = kivo::ParseRenderOptions(args);
-  if (parsed.help) {
-    std::fputs(kivo::kRenderUsage, stdout);
-    return 0;
-  }
-  if (parsed.version) {
-    std::printf("kivo-render %s\n", KIVO_VERSION);
-    return 0;
-  }
-  if (!parsed.ok) {
-    std::fputs(kivo::kRenderUsage, stderr);
-    return Fail(parsed.error);
-  }
+  const int answered = kivo::AnswerCommandLine(parsed, "kivo-render", kivo::kRenderUsage);
+  if (answered >= 0) return answered;
   const kivo::RenderOptions& o = parsed.options;
   std::string error;
   if ((o.format == kivo::ImageFormat::kPng && !kivo::PngSupported()) ||
