@@ -15,6 +15,10 @@ namespace {
 // and 2: exactly the spans AddFilledCircle draws for those radii.
 constexpr int kDiscRows[3][5] = {{0}, {0, 1, 0}, {0, 2, 2, 2, 0}};
 
+// Read from 16 - n on, the first n lanes are all ones and the rest zero.
+alignas(16) constexpr std::uint8_t kFirstLanes[32] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                                                      0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+
 // Adds n bytes of src to dst, each sum limited to 255.
 void AddSaturated(std::uint8_t* dst, const std::uint8_t* src, std::size_t n) {
   std::size_t i = 0;
@@ -37,6 +41,7 @@ void FramePainter::Reset(RasterImage* frame) {
   width_ = drawable ? frame->Width() : 0;
   height_ = drawable ? frame->Height() : 0;
   stride_ = drawable ? frame->Stride() : 0;
+  blockEnd_ = drawable ? bits_ + static_cast<std::ptrdiff_t>(stride_) * height_ : nullptr;
   drawn_.clear();
   drawn_.reserve(1u << 16);
   cleared_.clear();
@@ -73,19 +78,9 @@ FrameDamage FramePainter::Damage() const {
   return damage;
 }
 
-void FramePainter::AddDisc(int x, int y, int radius, int grey) {
-  if (bits_ == nullptr) return;
-  if (radius > 2) {
-    frame_->AddFilledCircle(x, y, radius, grey, grey, grey);
-    wholeFrameDirty_ = true;
-    return;
-  }
-  const int r = radius < 0 ? 0 : radius;
-  PendingDisc& slot = pending_[pendingNext_];
-  if (pendingCount_ == kPendingDiscs) DrawDisc(slot);
-  else ++pendingCount_;
-  slot = PendingDisc{x, y, r, grey};
-  pendingNext_ = (pendingNext_ + 1) % kPendingDiscs;
+void FramePainter::AddLargeDisc(int x, int y, int radius, int grey) {
+  frame_->AddFilledCircle(x, y, radius, grey, grey, grey);
+  wholeFrameDirty_ = true;
 }
 
 void FramePainter::Flush() {
@@ -97,6 +92,12 @@ void FramePainter::Flush() {
 
 void FramePainter::DrawDisc(const PendingDisc& disc) {
   const int r = disc.radius;
+#if defined(__SSE2__)
+  // A disc row is at most 15 bytes: one 16-byte saturating add whose lanes
+  // past the row add 0, so the neighbours are written back unchanged.
+  const bool wholeLanes = disc.grey >= 0 && disc.grey <= 255;
+  const __m128i grey = _mm_set1_epi8(static_cast<char>(disc.grey));
+#endif
   for (int row = 0; row <= 2 * r; ++row) {
     const int py = disc.y - r + row;
     int lo = disc.x - kDiscRows[r][row];
@@ -104,6 +105,15 @@ void FramePainter::DrawDisc(const PendingDisc& disc) {
     if (!ClipRow(py, &lo, &hi)) continue;
     std::uint8_t* p = PixelAddress(lo, py);
     const std::size_t bytes = 3 * static_cast<std::size_t>(hi - lo + 1);
+#if defined(__SSE2__)
+    if (wholeLanes && blockEnd_ - p >= 16) {
+      const __m128i lanes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(kFirstLanes + 16 - bytes));
+      const __m128i pixels = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm_adds_epu8(pixels, _mm_and_si128(grey, lanes)));
+      Record(p, bytes);
+      continue;
+    }
+#endif
     for (std::size_t i = 0; i < bytes; ++i) p[i] = SaturatingAdd(p[i], disc.grey);
     Record(p, bytes);
   }
