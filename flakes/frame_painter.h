@@ -36,13 +36,17 @@ class FramePainter {
       AddLargeDisc(x, y, radius, grey);
       return;
     }
+    // Many flakes wait above the top edge before they fall into view: a
+    // disc with no row or column in the frame is not worth queueing.
+    const int r = radius < 0 ? 0 : radius;
+    if (y + r < 0 || y - r >= height_ || x + r < 0 || x - r >= width_) return;
     PendingDisc& slot = pending_[pendingNext_];
     if (pendingCount_ == kPendingDiscs) {
       DrawDisc(slot);
     } else {
       ++pendingCount_;
     }
-    slot = PendingDisc{x, y, radius < 0 ? 0 : radius, grey};
+    slot = PendingDisc{x, y, r, grey};
     pendingNext_ = (pendingNext_ + 1) % kPendingDiscs;
   }
 
