@@ -110,12 +110,12 @@ void FramePainter::DrawDisc(const PendingDisc& disc) {
       const __m128i lanes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(kFirstLanes + 16 - bytes));
       const __m128i pixels = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
       _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm_adds_epu8(pixels, _mm_and_si128(grey, lanes)));
-      Record(p, bytes);
+      Record(p, bytes, py);
       continue;
     }
 #endif
     for (std::size_t i = 0; i < bytes; ++i) p[i] = SaturatingAdd(p[i], disc.grey);
-    Record(p, bytes);
+    Record(p, bytes, py);
   }
 }
 
@@ -150,7 +150,7 @@ void FramePainter::AddSprite(int x, int y, int r, const RasterImage& sprite) {
     }
     std::uint8_t* p = PixelAddress(lo, py);
     AddSaturated(p, row, bytes);
-    Record(p, bytes);
+    Record(p, bytes, py);
   }
 }
 

@@ -80,9 +80,9 @@ class FramePainter {
   std::uint8_t* PixelAddress(int x, int y) const {
     return bits_ + static_cast<std::ptrdiff_t>(height_ - 1 - y) * stride_ + 3 * static_cast<std::ptrdiff_t>(x);
   }
-  void Record(std::uint8_t* first, std::size_t bytes) {
+  void Record(std::uint8_t* first, std::size_t bytes, int y) {
     if (drawn_.size() == kMaxRecordedSpans) wholeFrameDirty_ = true;  // more memory is not worth it
-    if (!wholeFrameDirty_) drawn_.push_back(Span{first - bits_, bytes});
+    if (!wholeFrameDirty_) drawn_.push_back(Span{first - bits_, static_cast<std::uint32_t>(bytes), y});
   }
 
   RasterImage* frame_ = nullptr;

@@ -7,11 +7,13 @@
 
 namespace kivo {
 
-// A run of bytes within one row of a frame, by its offset from the frame's
-// first byte (the bottom row's).
+// A run of bytes within one row of a frame: its offset from the frame's
+// first byte (the bottom row's), its length, and the row it lies in counted
+// from the top, so that no one has to divide to find it.
 struct FrameRun {
   std::ptrdiff_t offset;
-  std::size_t bytes;
+  std::uint32_t bytes;
+  std::int32_t row;
 };
 
 // What may differ between a frame and the one before it: the runs drawn in

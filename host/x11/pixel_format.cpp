@@ -86,8 +86,9 @@ bool ConvertDamage(const FrameView& frame, const PixelConverter& converter, std:
   rows->Reset(frame.height);
   for (const std::vector<FrameRun>* runs : {damage.cleared, damage.drawn}) {
     for (const FrameRun& run : *runs) {
-      const int y = frame.height - 1 - static_cast<int>(run.offset / frame.stride);
-      const int x = static_cast<int>(run.offset % frame.stride) / 3;
+      const int y = run.row;
+      const std::ptrdiff_t rowStart = static_cast<std::ptrdiff_t>(frame.height - 1 - y) * frame.stride;
+      const int x = static_cast<int>((run.offset - rowStart) / 3);
       const int pixels = static_cast<int>(run.bytes / 3);
       converter.ConvertRun(frame.bottomRow + run.offset, pixels,
                            out + static_cast<std::ptrdiff_t>(y) * outStride + x * converter.BytesPerPixel());
