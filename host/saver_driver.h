@@ -65,7 +65,6 @@ class SaverDriver {
   InputAction OnPointerMove(std::int32_t x, std::int32_t y) { return input_.OnMouseMove(x, y); }
   void OnCloseRefused() { input_.OnCloseRefused(); }
 
-  const SnowScene& Scene() const { return *scene_; }
 
  private:
   // 30000 flake records and eight images: kept off the stack.

@@ -9,9 +9,7 @@ failing_calloc=$3
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/x_display.sh"
 . "$here/test_lib.sh"
-work=$(mktemp -d)
-cleanup() { pkill -P $$ 2>/dev/null; stop_xvfb; rm -rf "$work"; }
-trap cleanup EXIT
+. "$here/kivo_run.sh"
 nothing_lost() { grep -q "All heap blocks were freed -- no leaks are possible" "$1" && grep -q "ERROR SUMMARY: 0 errors" "$1"; }
 # Runs kivo in the background for a while, then SIGTERM; its code is printed.
 run_then_term() {

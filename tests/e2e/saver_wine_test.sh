@@ -95,6 +95,13 @@ start_full_screen() {
   sleep "${2:-1}"
 }
 stop_everything() { wine_stop_all; sleep 0.5; }
+# COUNT pointer moves of 10 px to the right from X,Y: purely horizontal, so
+# none of them may end the saver; then a pause of SECONDS.
+slide_right() {  # X Y COUNT SECONDS
+  local i
+  for i in $(seq 1 "$3"); do xdotool mousemove $(($1 + 10 * i)) "$2"; sleep 0.1; done
+  sleep "$4"
+}
 
 scenario_run() {
   echo "-- /s: full screen, snow, settings key, key press ends it"
@@ -136,9 +143,7 @@ scenario_mouse() {
 
   dir=$(saver_dir move)
   start_full_screen "$dir"
-  local i
-  for i in $(seq 1 10); do xdotool mousemove $((500 + 10 * i)) 400; sleep 0.1; done
-  sleep 1
+  slide_right 500 400 10 1
   check "100 px purely horizontal movement does not end /s" [ "$(exit_code "$dir" 1)" = running ]
   xdotool mousemove 504 404
   check "after six ignored moves, 4 px right and 4 px down ends /s with 0" [ "$(exit_code "$dir" 20)" = 0 ]
@@ -433,9 +438,7 @@ scenario_monitors() {
   stop_everything
 
   start_full_screen "$dir"
-  local i
-  for i in $(seq 1 8); do xdotool mousemove $((500 + 10 * i)) 400; sleep 0.1; done
-  sleep 0.5
+  slide_right 500 400 8 0.5
   check "horizontal moves leave /s running" [ "$(exit_code "$dir" 1)" = running ]
   xdotool mousemove 1400 300
   check "a move onto the second monitor ends /s with 0" [ "$(exit_code "$dir" 20)" = 0 ]
@@ -497,9 +500,7 @@ scenario_monitor_left() {
   primary=$(bright_pixels 800 0 1024 768) left=$(bright_pixels 0 0 800 600)
   check "snow on the primary monitor ($primary bright pixels)" [ "${primary:-0}" -gt 200 ]
   check "snow on the monitor on the left ($left bright pixels)" [ "${left:-0}" -gt 200 ]
-  local i
-  for i in $(seq 1 8); do xdotool mousemove $((1300 + 10 * i)) 400; sleep 0.1; done
-  sleep 0.5
+  slide_right 1300 400 8 0.5
   check "horizontal moves leave /s running" [ "$(exit_code "$dir" 1)" = running ]
   xdotool mousemove 300 300
   check "a move onto the monitor on the left ends /s with 0" [ "$(exit_code "$dir" 20)" = 0 ]

@@ -8,20 +8,9 @@ render=$3
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/x_display.sh"
 . "$here/test_lib.sh"
-work=$(mktemp -d)
-cleanup() { pkill -P $$ 2>/dev/null; stop_xvfb; rm -rf "$work"; }
-trap cleanup EXIT
+. "$here/kivo_run.sh"
 start_xvfb || exit 1
 
-# Starts kivo in the background; its exit code lands in $work/$1.exit.
-start_kivo() {
-  local name=$1; shift
-  rm -f "$work/$name.exit" "$work/$name.out"
-  ( "$kivo" "$@" >"$work/$name.out" 2>&1; echo $? >"$work/$name.exit" ) &
-  KIVO_PID=$!
-}
-exit_code() { code_in "$work/$1.exit" "$2"; }  # NAME SECONDS
-kivo_pid() { pgrep -P "$KIVO_PID" -x kivo | head -n 1; }
 open_test_window() {  # W H: sets WINDOW_ID and WINDOW_PID
   rm -f "$work/window.id"
   "$test_window" "$1" "$2" >"$work/window.id" &

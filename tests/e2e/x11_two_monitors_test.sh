@@ -9,20 +9,8 @@ kivo=$1
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/x_display.sh"
 . "$here/test_lib.sh"
-work=$(mktemp -d)
-cleanup() { pkill -P $$ 2>/dev/null; stop_xvfb; rm -rf "$work"; }
-trap cleanup EXIT
+. "$here/kivo_run.sh"
 start_two_monitors || exit 1
-
-start_kivo() {
-  local name=$1; shift
-  rm -f "$work/$name.exit"
-  ( "$kivo" "$@" >"$work/$name.out" 2>&1; echo $? >"$work/$name.exit" ) &
-  KIVO_PID=$!
-}
-# Our own kivo only: other tests may run theirs at the same time.
-kivo_pid() { pgrep -P "$KIVO_PID" -x kivo | head -n 1; }
-exit_code() { code_in "$work/$1.exit" "$2"; }
 # Snow on each monitor on its own, the space beside the smaller one black,
 # and the picture moving on both. $1 names the mode.
 check_both_monitors() {
