@@ -11,7 +11,8 @@
 # Xvfb at 1920x1080, on the two-monitor Xorg and on it with one monitor.
 set -u
 top=$(cd "$(dirname "$0")/.." && pwd)
-. "$top/tests/e2e/x_display.sh"
+. "$top/tests/e2e/lib.sh"
+stop_x() { kill "$XSERVER_PID" 2>/dev/null; wait "$XSERVER_PID" 2>/dev/null; }
 settle=${KIVO_BENCH_SETTLE:-3}
 span=${KIVO_BENCH_SECONDS:-10}
 
@@ -35,7 +36,7 @@ bench_kivo() {
     start_xvfb "$size" || return 1
     "$kivo" -fullscreen --count 30000 >/dev/null 2>&1 &
     row "kivo -fullscreen, Xvfb $size" "$(cpu_share $!)"
-    kill $! 2>/dev/null; wait $! 2>/dev/null; stop_xvfb; wait "$XVFB_PID" 2>/dev/null
+    kill $! 2>/dev/null; wait $! 2>/dev/null; stop_x
   done
   start_two_monitors || return 1
   "$kivo" -fullscreen --count 30000 >/dev/null 2>&1 &
@@ -45,7 +46,7 @@ bench_kivo() {
   "$kivo" -fullscreen --count 30000 >/dev/null 2>&1 &
   row "kivo -fullscreen, Xorg 1024x768 alone" "$(cpu_share $!)"
   kill $!; wait $! 2>/dev/null
-  stop_xvfb
+  stop_x
 }
 
 # Runs inside the Wine root.
@@ -68,7 +69,7 @@ bench_wine_inside() {
       row "kivo.scr /s ($arch), $name" "$([ -n "$pid" ] && cpu_share "$pid" || echo "did not start")"
       wine_stop_all; sleep 1
     done
-    stop_xvfb; wait "$XVFB_PID" 2>/dev/null
+    stop_x
   done
 }
 

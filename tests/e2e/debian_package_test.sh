@@ -6,32 +6,17 @@
 # Needs root (dpkg, a test user); it installs into this machine and purges
 # the package again whatever happens.
 set -u
-build=$(realpath "$1")
-version=$2
-here=$(cd "$(dirname "$0")" && pwd)
-. "$here/x_display.sh"
-. "$here/test_lib.sh"
+build=$(realpath "$1") version=$2
+. "$(dirname "$0")/lib.sh"
 [ "$(id -u)" = 0 ] || { echo "FAIL: the package test needs root"; exit 1; }
-not_grep() { ! grep -q "$1" "$2"; }
-not_pgrep() { ! pgrep -u "$1" -x kivo >/dev/null; }
-kivo_running() { pgrep -u "$1" -x kivo >/dev/null; }
-quiet() { "$@" >/dev/null 2>&1; }
-renders_cleanly() {  # PAGE: present, and groff -ww has nothing to say
-  [ -f "$1" ] || return 1
-  zcat "$1" | groff -ww -z -man >"$work/groff.txt" 2>&1
-  [ ! -s "$work/groff.txt" ]
-}
-not_installed() { ! dpkg-query -W -f='${Status}' kivo 2>/dev/null | grep -q installed; }
-work=$(mktemp -d)
 user=kivo-test
-cleanup() {
-  su "$user" -s /bin/sh -c "DISPLAY=$DISPLAY xscreensaver-command -exit" >/dev/null 2>&1
-  pkill -u "$user" 2>/dev/null
-  dpkg --purge kivo >/dev/null 2>&1
-  stop_xvfb
-  rm -rf "$work"
+as_user() { su "$user" -s /bin/sh -c "DISPLAY=$DISPLAY $*"; }
+at_exit+=("as_user xscreensaver-command -exit >/dev/null 2>&1; pkill -u $user; dpkg --purge kivo >/dev/null 2>&1")
+quiet() { "$@" >/dev/null 2>&1; }
+renders_cleanly() {  # PAGE: present, groff -ww has nothing to say, man shows it
+  [ -f "$1" ] && [ -z "$(zcat "$1" | groff -ww -z -man 2>&1)" ] && man -l "$1" 2>/dev/null | grep -q SYNOPSIS
 }
-trap cleanup EXIT
+kivo_of_user() { pgrep -u "$user" -x kivo >/dev/null; }
 
 echo "-- the package"
 (cd "$build" && cpack -G DEB -D CPACK_OUTPUT_FILE_PREFIX="$work" >"$work/cpack.txt" 2>&1) || cat "$work/cpack.txt"
@@ -47,7 +32,7 @@ depends=$(dpkg-deb -f "$deb" Depends)
 check "its dependencies come from the libraries it links ($depends)" grep -q 'libx11-6.*libxrandr2' <<<"$depends"
 lintian --tag-display-limit 0 "$deb" >"$work/lintian.txt" 2>&1
 grep -v 'root privileges' "$work/lintian.txt" | sed 's/^/   lintian: /'
-check "lintian reports no error and no warning" not_grep '^[EW]: ' "$work/lintian.txt"
+check "lintian reports no error and no warning" not grep -q '^[EW]: ' "$work/lintian.txt"
 
 echo "-- installed"
 check "dpkg -i installs it" quiet dpkg -i "$deb"
@@ -55,38 +40,29 @@ check "kivo --version says $version" [ "$(/usr/libexec/xscreensaver/kivo --versi
 check "kivo-render is on the PATH" [ "$(command -v kivo-render)" = /usr/bin/kivo-render ]
 for page in /usr/share/man/man6/kivo.6x.gz /usr/share/man/man1/kivo-render.1.gz; do
   check "$page renders without warnings" renders_cleanly "$page"
-  check "man -l shows $page" grep -q "SYNOPSIS" <(man -l "$page" 2>/dev/null)
 done
 
 echo "-- chosen in XScreenSaver by an ordinary user"
 id "$user" >/dev/null 2>&1 || useradd -m "$user"
 home=$(getent passwd "$user" | cut -d: -f6)
-cat >"$home/.xscreensaver" <<'CONF'
-mode:		one
-selected:	0
-lock:		False
-fade:		False
-unfade:		False
-splash:		False
-programs:	kivo -root --count 20000	\n
-CONF
+printf '%s\n' "mode:		one" "selected:	0" "lock:		False" "fade:		False" "unfade:		False" "splash:		False" \
+  'programs:	kivo -root --count 20000	\n' >"$home/.xscreensaver"
 chown "$user" "$home/.xscreensaver"
 start_xvfb || exit 1
-as_user() { su "$user" -s /bin/sh -c "DISPLAY=$DISPLAY $*"; }
 as_user "xscreensaver -no-splash >/dev/null 2>&1 &"
 sleep 3
 as_user "xscreensaver-command -activate" >/dev/null 2>&1
 sleep 4
-check "blanking starts kivo from the installed files" kivo_running "$user"
+check "blanking starts kivo from the installed files" kivo_of_user
 lit=$(bright_pixels 0 0 1024 768)
 check "snow on the screen ($lit bright pixels)" [ "${lit:-0}" -gt 300 ]
 as_user "xscreensaver-command -deactivate" >/dev/null 2>&1
 sleep 3
-check "unblanking ends it" not_pgrep "$user"
+check "unblanking ends it" not kivo_of_user
 
 echo "-- removed"
 check "dpkg -r removes it" quiet dpkg -r kivo
 check "no program is left" [ ! -e /usr/libexec/xscreensaver/kivo -a ! -e /usr/bin/kivo-render ]
 check "dpkg --purge leaves no trace" quiet dpkg --purge kivo
-check "dpkg knows it no more" not_installed
+check "dpkg knows it no more" not grep -q installed <<<"$(dpkg-query -W -f='${Status}' kivo 2>/dev/null)"
 finish

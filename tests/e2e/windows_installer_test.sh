@@ -6,51 +6,35 @@
 # setting; a silent uninstall removes everything but that setting.
 #   windows_installer_test.sh DIST_DIR BUILD_ROOT VERSION   (inside the Wine root)
 set -u
-dist=$(realpath "$1")
-builds=$(realpath "$2")
-version=$3
+dist=$(realpath "$1") builds=$(realpath "$2") version=$3
 here=$(cd "$(dirname "$0")" && pwd)
+. "$here/lib.sh"
 . "$here/wine_env.sh"
-. "$here/x_display.sh"
-. "$here/test_lib.sh"
-
+at_exit+=(wine_stop_all)
 setup=$dist/kivo-setup-$version.exe
 testhost=$builds/mingw-x64/tests/win32/kivo-testhost.exe
 for f in "$setup" "$testhost"; do [ -f "$f" ] || { echo "FAIL: $f is not built"; exit 1; }; done
-work=$(mktemp -d)
-cleanup() { wine_stop_all; stop_xvfb; rm -rf "$work"; }
-trap cleanup EXIT
 start_xvfb || exit 1
 wine_prefix_ready || exit 1
 
 KEY='HKCU\Software\Orvek\SCREEN SAVER\KIVO'
 DESKTOP='HKCU\Control Panel\Desktop'
 UNINSTALL='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\KIVO'
-CAPTION='ヌワスクリーンセーバー  Version1.00'
 system32=$WINEPREFIX/drive_c/windows/system32
 syswow64=$WINEPREFIX/drive_c/windows/syswow64
-
 reg() { "$WINE" reg "$@" >/dev/null 2>&1; }
 value_of() {  # KEY NAME [VIEW]: "TYPE DATA" of a value, or nothing
   "$WINE" reg query "$1" /v "$2" ${3:+/reg:$3} 2>/dev/null | tr -d '\r' |
     awk -v n="$2" '$1 == n { $1 = ""; sub(/^ /, ""); print }'
 }
+value_is() { [ "$(value_of "$1" "$2" "${4:-}")" = "$3" ]; }  # KEY NAME "TYPE DATA" [VIEW]
 # Runs a Windows program to its end, including any it started.
 run_to_end() { "$WINE" "$@" >/dev/null 2>&1; local code=$?; "$WINESERVER" -w; return $code; }
-# Starts an installed saver; its exit code lands in $work/$1.exit.
-start_installed() {  # NAME WINDOWS_PATH ARGS...
-  local name=$1; shift
-  rm -f "$work/$name.exit"
-  ( "$WINE" "$@" >/dev/null 2>&1; echo $? >"$work/$name.exit" ) &
-}
-winepath_unix() { "$WINE" winepath -u "$1" 2>/dev/null | tr -d '\r'; }
-saver_window() { "$WINE" "$testhost" probe 2>/dev/null | tr -d '\r'; }
-wait_saver() {
+saver_window_opens() {
   local end=$((SECONDS + 30))
-  while [ $SECONDS -lt $end ]; do case "$(saver_window)" in window*) return 0 ;; esac; sleep 0.3; done
+  while [ $SECONDS -lt $end ]; do "$WINE" "$testhost" probe 2>/dev/null | grep -q '^window' && return 0; sleep 0.3; done
   return 1
 }
-
 reg delete "$KEY" /f
 reg delete "$DESKTOP" /v SCRNSAVE.EXE /f
 
@@ -58,53 +42,47 @@ echo "-- silent install"
 check "kivo-setup-$version.exe /S ends with 0" run_to_end "$setup" /S
 check "the 64-bit kivo.scr is in System32" cmp -s "$system32/kivo.scr" "$builds/mingw-x64/kivo.scr"
 check "the 32-bit kivo.scr is in SysWOW64" cmp -s "$syswow64/kivo.scr" "$builds/mingw-i686/kivo.scr"
-scrnsave=$(value_of "$DESKTOP" SCRNSAVE.EXE)
-check "KIVO is the current screen saver ($scrnsave)" grep -qix 'REG_SZ C:\\windows\\System32\\kivo.scr' <<<"$scrnsave"
-check "the screen saver is on" [ "$(value_of "$DESKTOP" ScreenSaveActive)" = "REG_SZ 1" ]
-check "Apps & features lists KIVO" [ "$(value_of "$UNINSTALL" DisplayName 64)" = "REG_SZ KIVO" ]
-check "with version $version" [ "$(value_of "$UNINSTALL" DisplayVersion 64)" = "REG_SZ $version" ]
-check "publisher Orvek" [ "$(value_of "$UNINSTALL" Publisher 64)" = "REG_SZ Orvek" ]
-size=$(value_of "$UNINSTALL" EstimatedSize 64)
-check "and its size ($size)" grep -q '^REG_DWORD 0x[0-9a-f]*[1-9a-f]' <<<"$size"
+check "KIVO is the current screen saver" grep -qix 'REG_SZ C:\\windows\\System32\\kivo.scr' <<<"$(value_of "$DESKTOP" SCRNSAVE.EXE)"
+check "the screen saver is on" value_is "$DESKTOP" ScreenSaveActive "REG_SZ 1"
+for pair in "DisplayName KIVO" "DisplayVersion $version" "Publisher Orvek"; do
+  check "Apps & features: ${pair% *} ${pair#* }" value_is "$UNINSTALL" "${pair% *}" "REG_SZ ${pair#* }" 64
+done
+check "Apps & features: its size ($(value_of "$UNINSTALL" EstimatedSize 64))" \
+  grep -q '^REG_DWORD 0x[0-9a-f]*[1-9a-f]' <<<"$(value_of "$UNINSTALL" EstimatedSize 64)"
 uninstaller=$(value_of "$UNINSTALL" UninstallString 64 | sed 's/^REG_SZ //; s/"//g')
-check "an uninstaller ($uninstaller)" [ -n "$uninstaller" ]
+check "Apps & features: an uninstaller ($uninstaller)" [ -n "$uninstaller" ]
 
 echo "-- the installed savers"
 for saver in 'C:\windows\system32\kivo.scr' 'C:\windows\syswow64\kivo.scr'; do
   xdotool mousemove 500 400
-  start_installed run "$saver" /s
-  check "$saver /s opens its window" wait_saver
+  start run "$WINE" "$saver" /s
+  check "$saver /s opens its window" saver_window_opens
   sleep 1
   xdotool key a
-  check "$saver /s ends with 0 on a key" [ "$(code_in "$work/run.exit" 20)" = 0 ]
+  check "$saver /s ends with 0 on a key" ends_with run 0
   wine_stop_all; sleep 0.5
 done
-start_installed dialog 'C:\windows\system32\kivo.scr' /c
-dialog=$(wait_window_titled "$CAPTION" 30)
+start dialog "$WINE" 'C:\windows\system32\kivo.scr' /c
+dialog=$(wait_window_titled 'ヌワスクリーンセーバー  Version1.00' 30)
 check "the installed kivo.scr /c opens the settings dialog" [ -n "$dialog" ]
-if [ -n "$dialog" ]; then point_at_window "$dialog"; sleep 0.5; xdotool key Tab Tab End Return; fi
-check "and its OK writes COUNT ($(value_of "$KEY" COUNT))" [ "$(value_of "$KEY" COUNT)" = "REG_DWORD 0x7530" ]
+[ -n "$dialog" ] && { point_at_window "$dialog"; sleep 0.5; xdotool key Tab Tab End Return; }
+check "and its OK writes COUNT" value_is "$KEY" COUNT "REG_DWORD 0x7530"
 wine_stop_all
 
-echo "-- upgrade"
+echo "-- upgrade, uninstall"
 reg add "$KEY" /v COUNT /t REG_DWORD /d 2500 /f
 check "installing again ends with 0" run_to_end "$setup" /S
-check "the user's COUNT survives it" [ "$(value_of "$KEY" COUNT)" = "REG_DWORD 0x9c4" ]
-
-echo "-- silent uninstall"
+check "the user's COUNT survives it" value_is "$KEY" COUNT "REG_DWORD 0x9c4"
 check "the uninstaller /S ends with 0" run_to_end "$uninstaller" /S
-check "System32 holds no kivo.scr" [ ! -e "$system32/kivo.scr" ]
-check "SysWOW64 holds no kivo.scr" [ ! -e "$syswow64/kivo.scr" ]
-check "Apps & features lists KIVO no more" [ -z "$(value_of "$UNINSTALL" DisplayName 64)" ]
-check "the uninstaller is gone" [ ! -e "$(winepath_unix "$uninstaller")" ]
-check "KIVO is no longer the current screen saver" [ -z "$(value_of "$DESKTOP" SCRNSAVE.EXE)" ]
-check "the user's COUNT stays" [ "$(value_of "$KEY" COUNT)" = "REG_DWORD 0x9c4" ]
-
-echo "-- another screen saver chosen since"
+check "System32 and SysWOW64 hold no kivo.scr" [ ! -e "$system32/kivo.scr" -a ! -e "$syswow64/kivo.scr" ]
+check "Apps & features lists KIVO no more" value_is "$UNINSTALL" DisplayName "" 64
+check "the uninstaller is gone" [ ! -e "$("$WINE" winepath -u "$uninstaller" 2>/dev/null | tr -d '\r')" ]
+check "KIVO is no longer the current screen saver" value_is "$DESKTOP" SCRNSAVE.EXE ""
+check "the user's COUNT stays" value_is "$KEY" COUNT "REG_DWORD 0x9c4"
 run_to_end "$setup" /S
 reg add "$DESKTOP" /v SCRNSAVE.EXE /t REG_SZ /d 'C:\windows\system32\other.scr' /f
 run_to_end "$uninstaller" /S
-check "uninstalling leaves the other screen saver chosen" \
-  [ "$(value_of "$DESKTOP" SCRNSAVE.EXE)" = 'REG_SZ C:\windows\system32\other.scr' ]
+check "uninstalling leaves another screen saver chosen since" \
+  value_is "$DESKTOP" SCRNSAVE.EXE 'REG_SZ C:\windows\system32\other.scr'
 reg delete "$DESKTOP" /v SCRNSAVE.EXE /f
 finish

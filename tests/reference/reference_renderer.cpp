@@ -113,43 +113,65 @@ void BuildSprite(Image& sprite, double r, double g, double b) {
     }
 }
 
-Scene::Scene(std::uint32_t seed, int width, int height, std::int32_t count)
-    : width_(width), height_(height), count_(count), flakes_(static_cast<std::size_t>(count)) {
-  random_.SeedRandom(seed);
+Scene::Scene(std::uint32_t seed, int width, int height, int count)
+    : state_(seed), width_(width), height_(height), flakes_(static_cast<std::size_t>(count < 0 ? 0 : count)) {
   const double tints[7][3] = {{255, 255, 255}, {230, 230, 255}, {230, 255, 230}, {230, 255, 255},
                               {255, 230, 230}, {255, 230, 255}, {255, 255, 230}};
   for (int i = 0; i < 7; ++i) BuildSprite(sprites_[i], tints[i][0], tints[i][1], tints[i][2]);
-  for (FlakeState& f : flakes_) SpawnFlake(f, random_, width_, height_);
+  for (Flake& f : flakes_) Spawn(f);
   frame_.Create(width, height);
+}
+
+// state = state * 214013 + 2531011 (mod 2^32); bits 16..30 over 32768.
+double Scene::Uniform() {
+  state_ = state_ * 214013u + 2531011u;
+  return static_cast<double>((state_ >> 16) & 0x7FFFu) / 32768.0;
+}
+
+void Scene::Spawn(Flake& f) {
+  const double w = width_, h = height_;
+  const double u1 = Uniform();
+  f.x = (u1 - 0.5) * w * 2.5;
+  const double u2 = Uniform();
+  f.z = u2 * 1000 + 10;
+  const double u3 = Uniform();
+  f.y = -(h * f.z * 0.001) - u3 * h * 0.5;
+  const double u4 = Uniform();
+  f.vx = (u4 - 0.5) * w * 0.001;
+  const double u5 = Uniform();
+  f.vy = u5 * h * 0.001 + 3;
+  const double u6 = Uniform();
+  f.vz = -(u6 * 70) - 1;
 }
 
 void Scene::Step() {
   frame_.Create(width_, height_);
   const double cx = width_ * 0.5, cy = height_ * 0.5;
-  for (FlakeState& f : flakes_) {
+  for (Flake& f : flakes_) {
     f.x += f.vx;
     f.y += f.vy;
     f.z += f.vz;
-    if (f.z < 5) SpawnFlake(f, random_, width_, height_);
-    const double sx = 500 / f.z * f.x + cx;
-    const double sy = 500 / f.z * f.y + cy;
-    const double sx1 = 500 / f.z * (f.x + 1) + cx;
+    if (f.z < 5) Spawn(f);
+    const double k = 500 / f.z;
+    const double sx = k * f.x + cx;
+    const double sy = k * f.y + cy;
+    const double sx1 = k * (f.x + 1) + cx;
     const int r = static_cast<int>(std::fabs(sx1 - sx));
-    if (random_.UniformRandom() < 0.1) {
-      f.vx = (random_.UniformRandom() - 0.5) * width_ * 0.001;
-      f.vy = random_.UniformRandom() * height_ * 0.001 + 3;
+    if (Uniform() < 0.1) {
+      f.vx = (Uniform() - 0.5) * width_ * 0.001;
+      f.vy = Uniform() * height_ * 0.001 + 3;
     }
-    if (height_ + r < sy) SpawnFlake(f, random_, width_, height_);
-    if (sx < r) SpawnFlake(f, random_, width_, height_);
-    if (width_ + r < sx) SpawnFlake(f, random_, width_, height_);
+    if (height_ + r < sy) Spawn(f);
+    if (sx < r) Spawn(f);
+    if (width_ + r < sx) Spawn(f);
     const int x = static_cast<int>(sx), y = static_cast<int>(sy);
     if (r <= 2) {
       AddFilledCircle(frame_, x, y, r, 128, 128, 128);
     } else {
       const int p[8] = {x - r, y - r, x + r, y - r, x + r, y + r, x - r, y + r};
       const int t[8] = {0, 0, 64, 0, 64, 64, 0, 64};
-      const int k = static_cast<int>(7 * random_.UniformRandom());
-      AddTexturedQuad(frame_, p, sprites_[k], t);
+      const int k7 = static_cast<int>(7 * Uniform());
+      AddTexturedQuad(frame_, p, sprites_[k7], t);
     }
   }
 }

@@ -1,14 +1,12 @@
-// A straightforward rendering of the snow, kept only for the tests: every
-// drawing operation written pixel by pixel through guarded accessors, exactly
-// as the operations are described, with no fast path anywhere. The fast code
-// must produce the same bytes.
+// A straightforward rendering of the snow, kept only for the tests and the
+// benchmarks: its own random numbers, its own spawning, every drawing
+// operation pixel by pixel through guarded accessors, exactly as the
+// operations are described, with no fast path and nothing taken from the
+// product. The product's frames must be the same bytes.
 #pragma once
 
 #include <cstdint>
 #include <vector>
-
-#include "flakes/flake_field.h"
-#include "flakes/random_source.h"
 
 namespace kivo::reference {
 
@@ -32,16 +30,21 @@ void BuildSprite(Image& sprite, double r, double g, double b);
 // The whole frame step, one flake at a time, in the plainest terms.
 class Scene {
  public:
-  Scene(std::uint32_t seed, int width, int height, std::int32_t count);
+  Scene(std::uint32_t seed, int width, int height, int count);
   void Step();
   const Image& Frame() const { return frame_; }
 
  private:
-  RandomSource random_;
+  struct Flake {
+    double x, y, z, vx, vy, vz;
+  };
+  double Uniform();
+  void Spawn(Flake& f);
+
+  std::uint32_t state_;
   int width_;
   int height_;
-  std::int32_t count_;
-  std::vector<FlakeState> flakes_;
+  std::vector<Flake> flakes_;
   Image sprites_[7];
   Image frame_;
 };

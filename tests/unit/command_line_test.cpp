@@ -14,79 +14,77 @@ CommandLine Parse(const char* line) {
   return ParseCommandLine(line, [] { return kForeground; });
 }
 
-TEST(CommandLine, EmptyLineConfiguresWithoutAskingForTheForegroundWindow) {
-  bool asked = false;
-  const CommandLine c = ParseCommandLine("", [&asked] {
-    asked = true;
-    return kForeground;
-  });
-  EXPECT_EQ(c.failed, 0);
-  EXPECT_EQ(c.mode, SaverMode::kConfigure);
-  EXPECT_EQ(c.hostWindow, 0);
-  EXPECT_FALSE(asked);
-  EXPECT_EQ(ParseCommandLine(nullptr, [] { return kForeground; }).mode, SaverMode::kConfigure);
-}
-
-TEST(CommandLine, EverySwitchSelectsItsMode) {
-  for (const SwitchRow& row : kSwitchTable) {
-    const std::string line = std::string(row.text) + " 77";
+TEST(CommandLine, EachOfTheSixteenSwitchesSelectsItsMode) {
+  const struct {
+    const char* text;
+    SaverMode mode;
+  } switches[] = {{"-c", SaverMode::kConfigure},      {"-C", SaverMode::kConfigure},      {"/c", SaverMode::kConfigure},
+                  {"/C", SaverMode::kConfigure},      {"-p", SaverMode::kPreview},        {"-P", SaverMode::kPreview},
+                  {"/p", SaverMode::kPreview},        {"/P", SaverMode::kPreview},        {"-s", SaverMode::kRun},
+                  {"-S", SaverMode::kRun},            {"/s", SaverMode::kRun},            {"/S", SaverMode::kRun},
+                  {"-a", SaverMode::kChangePassword}, {"-A", SaverMode::kChangePassword}, {"/a", SaverMode::kChangePassword},
+                  {"/A", SaverMode::kChangePassword}};
+  for (const auto& s : switches) {
+    const std::string line = std::string(s.text) + " 77";
     const CommandLine c = Parse(line.c_str());
     EXPECT_EQ(c.failed, 0) << line;
-    EXPECT_EQ(c.mode, row.mode) << line;
+    EXPECT_EQ(c.mode, s.mode) << line;
     EXPECT_EQ(c.hostWindow, 77) << line;
   }
+  for (const char* line : {"/x", "hello", " ", "/", "-", "\xE3\x81\x82/q", "sc", "c-", "-x /z"}) {
+    EXPECT_EQ(Parse(line).failed, 1) << line;
+  }
+  bool asked = false;
+  const CommandLine empty = ParseCommandLine("", [&asked] { return asked = true, kForeground; });
+  EXPECT_EQ(empty.failed, 0);
+  EXPECT_EQ(empty.mode, SaverMode::kConfigure);
+  EXPECT_EQ(empty.hostWindow, 0) << "an empty line configures without asking for the foreground window";
+  EXPECT_FALSE(asked);
+  EXPECT_EQ(Parse(nullptr).mode, SaverMode::kConfigure);
 }
 
-TEST(CommandLine, NumberRulesFollowAtol) {
-  EXPECT_EQ(Parse("/p 3456").hostWindow, 3456);
-  EXPECT_EQ(Parse("/p3456").hostWindow, 3456);
-  EXPECT_EQ(Parse("/p \t 12x34").hostWindow, 12);
-  EXPECT_EQ(Parse("/p -42").hostWindow, -42);
-  EXPECT_EQ(Parse("/p +42").hostWindow, 42);
-  EXPECT_EQ(Parse("/S").hostWindow, kForeground) << "no number: the foreground window owns the saver";
-  EXPECT_EQ(Parse("/p 0").hostWindow, kForeground);
-  EXPECT_EQ(Parse("-c:120").hostWindow, kForeground) << "the colon stops the number";
-  EXPECT_EQ(Parse("-c:120").mode, SaverMode::kConfigure);
+TEST(CommandLine, TheFirstRowFoundAnywhereWinsAndItsNumberFollowsByAtolRules) {
+  struct Case {
+    const char* line;
+    SaverMode mode;
+    std::intptr_t host;
+  };
+  for (const Case& c : {Case{"/s /c", SaverMode::kConfigure, kForeground},
+                        Case{"C:\\saver-config\\kivo.scr /s", SaverMode::kConfigure, kForeground},
+                        Case{"/a /p 5", SaverMode::kPreview, 5},
+                        Case{"xx/sxx", SaverMode::kRun, kForeground},
+                        Case{"/P 12 /c 34", SaverMode::kConfigure, 34},
+                        Case{"/p 3456", SaverMode::kPreview, 3456},
+                        Case{"/p3456", SaverMode::kPreview, 3456},
+                        Case{"/p \t\n\v\f\r 12x34", SaverMode::kPreview, 12},
+                        Case{"/p -42", SaverMode::kPreview, -42},
+                        Case{"/p +42", SaverMode::kPreview, 42},
+                        Case{"/p+-42", SaverMode::kPreview, kForeground},
+                        Case{"/S", SaverMode::kRun, kForeground},
+                        Case{"/p 0", SaverMode::kPreview, kForeground},
+                        Case{"-c:120", SaverMode::kConfigure, kForeground}}) {
+    const CommandLine parsed = Parse(c.line);
+    EXPECT_EQ(parsed.mode, c.mode) << c.line;
+    EXPECT_EQ(parsed.hostWindow, c.host) << c.line;
+  }
 }
 
 // A host may print a 32-bit handle signed or unsigned; both must name the
-// same window, widened the way the system widens handles (sign extension).
+// same window, widened the way the system widens handles (sign extension),
+// and numbers beyond any handle saturate instead of overflowing.
 TEST(CommandLine, EveryPrintedFormOfA32BitHandleReachesTheWindow) {
-  const std::int64_t handles[] = {1, 0x1F00D, 0x7FFFFFFF, 0x80000000, 0x80000001, 0xC0DE0042, 0xFFFFFFFE, 0xFFFFFFFF};
-  for (const std::int64_t handle : handles) {
+  for (const std::int64_t handle : {1LL, 0x1F00DLL, 0x7FFFFFFFLL, 0x80000000LL, 0xC0DE0042LL, 0xFFFFFFFFLL}) {
     const auto bits = static_cast<std::uint32_t>(handle);
     const auto expected = static_cast<std::intptr_t>(static_cast<std::int32_t>(bits));
-    const std::string asUnsigned = "/p " + std::to_string(bits);
-    const std::string asSigned = "/p " + std::to_string(static_cast<std::int32_t>(bits));
-    EXPECT_EQ(Parse(asUnsigned.c_str()).hostWindow, expected) << asUnsigned;
-    EXPECT_EQ(Parse(asSigned.c_str()).hostWindow, expected) << asSigned;
-    EXPECT_EQ(static_cast<std::uint32_t>(Parse(asUnsigned.c_str()).hostWindow), bits) << "the low 32 bits are kept";
+    for (const std::string& printed : {std::to_string(bits), std::to_string(static_cast<std::int32_t>(bits))}) {
+      EXPECT_EQ(Parse(("/p " + printed).c_str()).hostWindow, expected) << printed;
+    }
   }
-  EXPECT_EQ(Parse("/a 4294967295").hostWindow, -1);
-  EXPECT_EQ(Parse("/p -2147483648").hostWindow, static_cast<std::intptr_t>(INT32_MIN));
-}
-
-TEST(CommandLine, NumbersBeyondAnyHandleSaturateInsteadOfOverflowing) {
-  EXPECT_EQ(Parse("/p 4294967296").hostWindow, -1) << "the largest unsigned handle";
-  EXPECT_EQ(Parse("/p 99999999999999999999").hostWindow, -1);
-  EXPECT_EQ(Parse("/p -2147483649").hostWindow, static_cast<std::intptr_t>(INT32_MIN)) << "the smallest signed one";
-  EXPECT_EQ(Parse("/p -99999999999999999999").hostWindow, static_cast<std::intptr_t>(INT32_MIN));
-}
-
-TEST(CommandLine, FirstTableRowFoundAnywhereWins) {
-  EXPECT_EQ(Parse("/s /c").mode, SaverMode::kConfigure);
-  EXPECT_EQ(Parse("C:\\saver-config\\kivo.scr /s").mode, SaverMode::kConfigure) << "-c inside a path";
-  EXPECT_EQ(Parse("/a /p 5").mode, SaverMode::kPreview);
-  const CommandLine inWord = Parse("xx/sxx");
-  EXPECT_EQ(inWord.mode, SaverMode::kRun);
-  EXPECT_EQ(inWord.hostWindow, kForeground);
-  EXPECT_EQ(Parse("/P 12 /c 34").hostWindow, 34) << "the number follows the winning row's match";
-}
-
-TEST(CommandLine, NoSwitchFails) {
-  for (const char* line : {"/x", "hello", " ", "/", "-", "\xE3\x81\x82/q", "sc", "c-"}) {
-    const CommandLine c = Parse(line);
-    EXPECT_EQ(c.failed, 1) << line;
+  constexpr auto kMin = static_cast<std::intptr_t>(INT32_MIN);
+  for (const auto& [text, host] : {std::pair<const char*, std::intptr_t>{"/p 4294967296", -1},
+                                   {"/p 99999999999999999999", -1}, {"/p -2147483648", kMin}, {"/p -2147483649", kMin},
+                                   {"/p -99999999999999999999", kMin}}) {
+    EXPECT_EQ(Parse(text).hostWindow, host) << text;
   }
 }
 

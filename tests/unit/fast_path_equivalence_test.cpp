@@ -3,9 +3,11 @@
 // images, and whole frames over many ticks, must match byte for byte.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <random>
+#include <vector>
 
 #include "flakes/flake_sprite.h"
 #include "flakes/frame_painter.h"
@@ -104,7 +106,11 @@ TEST(FastPathEquivalence, ThousandsOfTexturedSpansAndQuads) {
   }
 }
 
-TEST(FastPathEquivalence, PainterDiscsAndSpritesMatchAndClearToBlack) {
+// The painter's discs and sprites, including the shapes it hands to the
+// general rasterisers (large discs, sprites of radius 0 or above 100), must
+// match the reference, clear to black, and report damage that keeps a copy
+// of the frame exact.
+TEST(FastPathEquivalence, PainterShapesMatchClearToBlackAndReportTheirDamage) {
   std::mt19937 rng(99);
   RasterImage sprite;
   BuildFlakeSprite(sprite, 230, 255, 255);
@@ -115,14 +121,19 @@ TEST(FastPathEquivalence, PainterDiscsAndSpritesMatchAndClearToBlack) {
     const int w = size(rng) | 1, h = size(rng);
     RasterImage fast;
     ASSERT_EQ(fast.Create(w, h, 24), 1);
+    const std::size_t bytes = static_cast<std::size_t>(fast.Stride()) * h;
+    std::vector<std::uint8_t> kept(bytes, 0x5A);  // follows the frame through its damage only
     FramePainter painter;
     painter.Reset(&fast);
-    for (int frame = 0; frame < 3; ++frame) {
+    for (int frame = 0; frame < 5; ++frame) {
       painter.Clear();
       reference::Image slow;
       slow.Create(w, h);
       ASSERT_TRUE(SamePixels(fast, slow)) << "clear left something, round " << round;
-      std::uniform_int_distribution<int> cx(-110, w + 110), cy(-110, h + 110), disc(-1, 2), big(1, 100);
+      // One frame with shapes the painter hands to the general rasterisers.
+      const bool fallbacks = frame == 2;
+      std::uniform_int_distribution<int> cx(-110, w + 110), cy(-110, h + 110), disc(-1, 2), odd(0, 49);
+      std::uniform_int_distribution<int> big(fallbacks ? -1 : 1, fallbacks ? 110 : 100);
       for (int i = 0; i < 400; ++i) {
         const int x = cx(rng), y = cy(rng);
         if (i % 4 == 0) {
@@ -132,13 +143,29 @@ TEST(FastPathEquivalence, PainterDiscsAndSpritesMatchAndClearToBlack) {
           const int t[8] = {0, 0, 64, 0, 64, 64, 0, 64};
           reference::AddTexturedQuad(slow, p, slowSprite, t);
         } else {
-          const int r = disc(rng);
+          const int r = fallbacks && odd(rng) == 0 ? 3 + odd(rng) % 5 : disc(rng);
           painter.AddDisc(x, y, r, 128);
           reference::AddFilledCircle(slow, x, y, r, 128, 128, 128);
         }
       }
       painter.Flush();
       ASSERT_TRUE(SamePixels(fast, slow)) << "round " << round << " frame " << frame;
+      const FrameDamage damage = painter.Damage();
+      const std::uint8_t* bits = fast.RowAddress(h - 1);
+      // Whole for a fresh frame buffer, after drawing or clearing as a whole.
+      EXPECT_EQ(damage.whole, frame == 0 || frame == 2 || frame == 3) << "round " << round << " frame " << frame;
+      if (damage.whole) {
+        kept.assign(bits, bits + bytes);
+      } else {
+        for (const auto* runs : {damage.cleared, damage.drawn}) {
+          for (const FrameRun& run : *runs) {
+            ASSERT_EQ(run.row, h - 1 - static_cast<int>(run.offset / fast.Stride())) << "the row a run names";
+            std::memcpy(&kept[static_cast<std::size_t>(run.offset)], bits + run.offset, run.bytes);
+          }
+        }
+      }
+      ASSERT_TRUE(std::equal(kept.begin(), kept.end(), bits)) << "damage missed a change, round " << round << " frame "
+                                                              << frame;
     }
   }
 }

@@ -9,73 +9,42 @@
 namespace kivo {
 namespace {
 
-TEST(RandomSource, FirstOutputsFromTheUnseededState) {
+TEST(RandomSource, TheGeneratorAndItsUniformDraws) {
   RandomSource random;
-  const int expected[] = {41, 18467, 6334, 26500, 19169};
-  for (int value : expected) EXPECT_EQ(random.NextOutput(), value);
-}
-
-TEST(RandomSource, UniformIsOutputOver32768) {
-  RandomSource random;
-  random.SeedRandom(12345);
-  RandomSource twin;
-  twin.SeedRandom(12345);
-  for (int i = 0; i < 1000; ++i) {
-    const double u = random.UniformRandom();
-    EXPECT_EQ(u, twin.NextOutput() / 32768.0);
-    ASSERT_GE(u, 0.0);
-    ASSERT_LT(u, 1.0);
-  }
-  EXPECT_EQ(0 * (1.0 / 32768.0), 0.0);
-  EXPECT_EQ(16384 * (1.0 / 32768.0), 0.5);
-  EXPECT_EQ(32767 * (1.0 / 32768.0), 0.999969482421875);
-}
-
-TEST(RandomSource, StateWrapsModulo2To32) {
-  RandomSource random;
+  for (int value : {41, 18467, 6334, 26500, 19169}) EXPECT_EQ(random.NextOutput(), value);
   random.SeedRandom(0xFFFFFFFFu);
-  random.NextOutput();
+  EXPECT_EQ(random.NextOutput(), 0x23);  // state 0x00235AC6 after wrapping
   EXPECT_EQ(random.State(), 0xFFFFFFFFu * 214013u + 2531011u);
+  // Outputs 0, 16384 and 32767 as draws: 0, one half, 32767 / 32768.
+  for (const auto& [seed, draw] : {std::pair{0xA170F641u, 0.0}, {0xE170F641u, 0.5}, {0xF01BF641u, 32767.0 / 32768}}) {
+    random.SeedRandom(seed);
+    EXPECT_EQ(random.UniformRandom(), draw) << std::hex << seed;
+  }
 }
 
-TEST(SpawnFlake, AllDrawsOneHalf) {
-  FlakeState f{};
-  SpawnFlakeFrom(f, [] { return 0.5; }, 800, 600);
-  EXPECT_EQ(f.x, 0.0);
-  EXPECT_EQ(f.z, 510.0);
-  EXPECT_EQ(f.y, -456.0);
-  EXPECT_EQ(f.vx, 0.0);
-  EXPECT_DOUBLE_EQ(f.vy, 3.3);
-  EXPECT_EQ(f.vz, -36.0);
-  // Projects to the centre column and about 147 rows above the top edge.
-  EXPECT_NEAR(500 * f.y / f.z + 300, -147.06, 0.01);
+TEST(SpawnFlake, EachDrawGoesToItsFieldInOrder) {
+  struct Case {
+    double draws[6];
+    int width, height;
+    FlakeState expected;
+  };
+  const Case cases[] = {
+      {{0.5, 0.5, 0.5, 0.5, 0.5, 0.5}, 800, 600, {0, -456, 510, 0, 3.3, -36}},
+      {{0, 0, 0, 0, 0, 0}, 800, 600, {-1000, -6, 10, -0.4, 3, -1}},
+      {{0, 0.1, 0.2, 0.3, 0.4, 0.5}, 1000, 600, {-1250, -66 - 60, 110, -0.2, 3.24, -36}},
+  };
+  for (const Case& c : cases) {
+    FlakeState f{};
+    int next = 0;
+    SpawnFlakeFrom(f, [&] { return c.draws[next++]; }, c.width, c.height);
+    EXPECT_EQ(next, 6);
+    const double got[6] = {f.x, f.y, f.z, f.vx, f.vy, f.vz};
+    const double want[6] = {c.expected.x, c.expected.y, c.expected.z, c.expected.vx, c.expected.vy, c.expected.vz};
+    for (int i = 0; i < 6; ++i) EXPECT_NEAR(got[i], want[i], 1e-9) << "field " << i << ", draws from " << c.draws[1];
+  }
 }
 
-TEST(SpawnFlake, AllDrawsZero) {
-  FlakeState f{};
-  SpawnFlakeFrom(f, [] { return 0.0; }, 800, 600);
-  EXPECT_EQ(f.x, -1000.0);
-  EXPECT_EQ(f.z, 10.0);
-  EXPECT_EQ(f.y, -6.0);
-  EXPECT_EQ(f.vx, -0.4);
-  EXPECT_EQ(f.vy, 3.0);
-  EXPECT_EQ(f.vz, -1.0);
-}
-
-TEST(SpawnFlake, DrawsAreUsedInFieldOrder) {
-  FlakeState f{};
-  double next = 0.0;
-  // 0.0, 0.1, ... 0.5 for x, z, y, vx, vy, vz
-  SpawnFlakeFrom(f, [&next] { const double u = next; next += 0.1; return u; }, 1000, 1000);
-  EXPECT_DOUBLE_EQ(f.x, -1250.0);
-  EXPECT_DOUBLE_EQ(f.z, 110.0);
-  EXPECT_DOUBLE_EQ(f.y, -110.0 - 100.0);
-  EXPECT_DOUBLE_EQ(f.vx, -0.2);
-  EXPECT_DOUBLE_EQ(f.vy, 3.4);
-  EXPECT_DOUBLE_EQ(f.vz, -36.0);
-}
-
-TEST(FlakeFieldSpawn, SpawnsExactlyTheLiveRecordsWithSixDrawsEach) {
+TEST(FlakeField, SpawnsExactlyTheLiveRecordsWithSixDrawsEach) {
   auto field = std::make_unique<FlakeField>();
   RandomSource random;
   random.SeedRandom(7);
@@ -84,44 +53,30 @@ TEST(FlakeFieldSpawn, SpawnsExactlyTheLiveRecordsWithSixDrawsEach) {
   for (int i = 0; i < 12000; ++i) twin.NextOutput();
   EXPECT_EQ(random.State(), twin.State());
   EXPECT_NE((*field)[1999].z, 0.0);
-  const FlakeState& untouched = (*field)[2000];
-  EXPECT_EQ(untouched.x, 0.0);
-  EXPECT_EQ(untouched.z, 0.0);
-  EXPECT_EQ(untouched.vz, 0.0);
-}
+  EXPECT_EQ((*field)[2000].z, 0.0);
+  EXPECT_EQ((*field)[2000].vz, 0.0);
 
-TEST(FlakeFieldSpawn, CountIsClampedToTheField) {
-  EXPECT_EQ(ClampToFieldCapacity(-5), 0);
-  EXPECT_EQ(ClampToFieldCapacity(0), 0);
-  EXPECT_EQ(ClampToFieldCapacity(30000), 30000);
-  EXPECT_EQ(ClampToFieldCapacity(30001), 30000);
-  EXPECT_EQ(ClampToFieldCapacity(2147483647), 30000);
-  auto field = std::make_unique<FlakeField>();
-  RandomSource random;
+  for (const auto& [asked, live] : {std::pair{-5, 0}, {0, 0}, {1, 1}, {30000, 30000}, {30001, 30000},
+                                    {2147483647, 30000}}) {
+    EXPECT_EQ(ClampToFieldCapacity(asked), live) << asked;
+  }
   const std::uint32_t before = random.State();
   field->SpawnAllFlakes(-1, random, 800, 600);
   EXPECT_EQ(random.State(), before);
   field->SpawnAllFlakes(99999, random, 800, 600);
-  RandomSource twin;
   for (int i = 0; i < 6 * 30000; ++i) twin.NextOutput();
   EXPECT_EQ(random.State(), twin.State());
 }
 
-TEST(FlakeFieldSpawn, SpawnRangesHoldOverManyDraws) {
+TEST(FlakeField, SpawnsAboveTheTopEdgeWithinTheRanges) {
   RandomSource random;
   random.SeedRandom(99);
   for (int i = 0; i < 20000; ++i) {
     FlakeState f{};
     SpawnFlake(f, random, 640, 480);
-    ASSERT_GE(f.x, -1.25 * 640);
-    ASSERT_LT(f.x, 1.25 * 640);
-    ASSERT_GE(f.z, 10.0);
-    ASSERT_LT(f.z, 1010.0);
+    ASSERT_TRUE(f.x >= -800 && f.x < 800 && f.z >= 10 && f.z < 1010) << i;
     ASSERT_LE(500 * f.y / f.z + 240, 1e-9) << "spawned below the top edge";
-    ASSERT_GE(f.vy, 3.0);
-    ASSERT_LT(f.vy, 3.0 + 0.48);
-    ASSERT_GT(f.vz, -71.0);
-    ASSERT_LE(f.vz, -1.0);
+    ASSERT_TRUE(f.vx >= -0.32 && f.vx < 0.32 && f.vy >= 3 && f.vy < 3.48 && f.vz > -71 && f.vz <= -1) << i;
   }
 }
 

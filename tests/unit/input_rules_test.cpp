@@ -2,69 +2,65 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace kivo {
 namespace {
 
+constexpr InputAction kPass = InputAction::kPassOn;
+constexpr InputAction kClose = InputAction::kRequestClose;
+
+// Six moves that cannot end the saver, however far they go.
+void IgnoredMoves(InputRules& rules) {
+  for (int i = 0; i < 6; ++i) ASSERT_EQ(rules.OnMouseMove(5000 + i, -5000), kPass) << "move " << i + 1;
+}
+
 TEST(InputRules, KeysAndButtonsCloseOutsidePreviewOnly) {
-  EXPECT_EQ(InputRules(false).OnKeyOrButton(), InputAction::kRequestClose);
-  EXPECT_EQ(InputRules(true).OnKeyOrButton(), InputAction::kPassOn);
+  EXPECT_EQ(InputRules(false).OnKeyOrButton(), kClose);
+  EXPECT_EQ(InputRules(true).OnKeyOrButton(), kPass);
+  InputRules preview(true);
+  for (int i = 0; i < 20; ++i) EXPECT_EQ(preview.OnMouseMove(400 + 9 * i, 400 + 9 * i), kPass);
 }
 
-TEST(InputRules, FirstSixMovesNeverClose) {
-  InputRules rules(false);
-  rules.SetSavedCursor(100, 100);
-  for (int i = 0; i < 6; ++i) EXPECT_EQ(rules.OnMouseMove(500, 500), InputAction::kPassOn) << i;
-  EXPECT_EQ(rules.OnMouseMove(104, 104), InputAction::kRequestClose);
+TEST(InputRules, OnlyAMoveOfMoreThanThreeBothAcrossAndDownCloses) {
+  struct Case {
+    int savedX, savedY, x, y;
+    InputAction action;
+  };
+  for (const Case& c : {Case{100, 100, 200, 100, kPass},     // purely horizontal
+                        Case{100, 100, 100, 900, kPass},     // purely vertical
+                        Case{100, 100, 103, 150, kPass},     // 3 across is not more than 3
+                        Case{100, 100, 150, 97, kPass},      // nor 3 up
+                        Case{100, 100, 104, 104, kClose},    // 4 right and 4 down
+                        Case{100, 100, 96, 96, kClose},      // up and left count too
+                        Case{500, 400, -100, 300, kClose},   // onto a monitor on the left
+                        Case{500, 400, 700, -300, kClose},   // onto a monitor above
+                        Case{-20, -10, -23, -13, kPass},     // both on a monitor left of the primary
+                        Case{-20, -10, -24, -14, kClose},
+                        Case{0, 0, 30000, 10, kClose},
+                        Case{0, 0, 65536 + 10, 10, kClose},  // positions are 16-bit: only the low bits count
+                        Case{0, 0, 5 - 65536, 10, kClose},
+                        Case{-30000, 0, 30000, 10, kPass}}) {  // 60000 apart wraps negative as 16 bits
+    InputRules rules(false);
+    rules.SetSavedCursor(c.savedX, c.savedY);
+    IgnoredMoves(rules);
+    EXPECT_EQ(rules.OnMouseMove(c.x, c.y), c.action) << c.savedX << "," << c.savedY << " to " << c.x << "," << c.y;
+  }
 }
 
-TEST(InputRules, OnlyADiagonalMoveOfMoreThanThreeCloses) {
-  InputRules rules(false);
-  rules.SetSavedCursor(100, 100);
-  for (int i = 0; i < 6; ++i) rules.OnMouseMove(100, 100);
-  EXPECT_EQ(rules.OnMouseMove(200, 100), InputAction::kPassOn) << "purely horizontal";
-  EXPECT_EQ(rules.OnMouseMove(100, 900), InputAction::kPassOn) << "purely vertical";
-  EXPECT_EQ(rules.OnMouseMove(103, 150), InputAction::kPassOn) << "3 across is not more than 3";
-  EXPECT_EQ(rules.OnMouseMove(96, 96), InputAction::kRequestClose) << "up-left counts too";
-  EXPECT_EQ(rules.OnMouseMove(104, 104), InputAction::kRequestClose);
-}
-
-TEST(InputRules, DistancesAreComparedAsSigned16Bit) {
-  InputRules rules(false);
-  rules.SetSavedCursor(0, 0);
-  for (int i = 0; i < 6; ++i) rules.OnMouseMove(0, 0);
-  EXPECT_EQ(rules.OnMouseMove(30000, 10), InputAction::kRequestClose);
-  EXPECT_EQ(rules.OnMouseMove(65536 + 10, 10), InputAction::kRequestClose) << "only the low 16 bits count";
-  // A distance beyond 32767 wraps negative, so it is not "more than 3".
-  rules.SetSavedCursor(-30000, 0);
-  EXPECT_EQ(rules.OnMouseMove(30000, 10), InputAction::kPassOn);
-}
-
-// Monitors left of or above the primary one have negative coordinates; a
-// move there is judged like any other.
-TEST(InputRules, MovesOnMonitorsLeftOfOrAboveThePrimaryCount) {
-  InputRules rules(false);
-  rules.SetSavedCursor(500, 400);
-  for (int i = 0; i < 6; ++i) rules.OnMouseMove(500, 400);
-  EXPECT_EQ(rules.OnMouseMove(-100, 300), InputAction::kRequestClose) << "onto a monitor on the left";
-  EXPECT_EQ(rules.OnMouseMove(700, -300), InputAction::kRequestClose) << "onto a monitor above";
-  rules.SetSavedCursor(-20, -10);
-  EXPECT_EQ(rules.OnMouseMove(-23, -13), InputAction::kPassOn) << "3 pixels is not more than 3";
-  EXPECT_EQ(rules.OnMouseMove(-24, -14), InputAction::kRequestClose);
-}
-
-TEST(InputRules, RefusedCloseIgnoresTheNextSixMovesAgain) {
+TEST(InputRules, TheFirstSixMovesAndSixMoreAfterARefusedCloseAreIgnored) {
   InputRules rules(false);
   rules.SetSavedCursor(10, 10);
-  for (int i = 0; i < 6; ++i) rules.OnMouseMove(10, 10);
-  ASSERT_EQ(rules.OnMouseMove(50, 50), InputAction::kRequestClose);
+  IgnoredMoves(rules);
+  ASSERT_EQ(rules.OnMouseMove(50, 50), kClose) << "the seventh move counts";
   rules.OnCloseRefused();
-  for (int i = 0; i < 6; ++i) EXPECT_EQ(rules.OnMouseMove(50, 50), InputAction::kPassOn) << i;
-  EXPECT_EQ(rules.OnMouseMove(50, 50), InputAction::kRequestClose);
-}
-
-TEST(InputRules, PreviewIgnoresMovement) {
-  InputRules rules(true);
-  for (int i = 0; i < 20; ++i) EXPECT_EQ(rules.OnMouseMove(400 + i, 400 + i), InputAction::kPassOn);
+  EXPECT_EQ(rules.SavedX() * 100 + rules.SavedY(), 1010) << "the saved position stays";
+  IgnoredMoves(rules);
+  EXPECT_EQ(rules.OnMouseMove(50, 50), kClose);
+  std::vector<InputAction> many;
+  for (int i = 0; i < 70000; ++i) many.push_back(rules.OnMouseMove(50, 50));
+  EXPECT_EQ(many[65528], kPass) << "the 16-bit move count wraps to 0 after 65535 moves";
+  EXPECT_EQ(many[65535], kClose);
 }
 
 }  // namespace

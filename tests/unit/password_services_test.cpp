@@ -8,6 +8,8 @@
 namespace kivo {
 namespace {
 
+using Calls = std::vector<std::string>;
+
 StoredUsePassword Number(std::uint32_t n) {
   StoredUsePassword v;
   v.number = n;
@@ -21,117 +23,97 @@ StoredUsePassword Text(const std::string& t) {
   return v;
 }
 
-// Records the gate's calls and answers as configured.
+// Records the gate's calls in order and answers as configured.
 struct FakePasswordPlatform : PasswordPlatform {
-  bool keyOpens = true;
-  bool valueReads = true;
+  bool keyOpens = true, valueReads = true, libraryLoads = true, entryFound = true;
   StoredUsePassword usePassword = Number(1);
-  bool libraryLoads = true;
-  bool entryFound = true;
   int verifyResult = 1;
-  PasswordGate* gate = nullptr;  // set to ask again from inside the dialog
+  PasswordGate* askAgain = nullptr;  // asks this gate again from inside the dialog
   GateAnswer nestedAnswer = GateAnswer::kAllow;
-  std::vector<std::string> calls;
+  Calls calls;
 
-  bool OpenDesktopKey() override { return log("open"), keyOpens; }
+  bool OpenDesktopKey() override { return Log("open"), keyOpens; }
   bool ReadUsePassword(StoredUsePassword* v) override {
-    log("read");
+    Log("read");
     if (valueReads) *v = usePassword;
     return valueReads;
   }
-  void CloseDesktopKey() override { log("close"); }
-  bool LoadVerifier() override { return log("load"), libraryLoads; }
-  bool FindVerifyEntry() override { return log("find"), entryFound; }
+  void CloseDesktopKey() override { Log("close"); }
+  bool LoadVerifier() override { return Log("load"), libraryLoads; }
+  bool FindVerifyEntry() override { return Log("find"), entryFound; }
   int CallVerify(std::intptr_t window) override {
-    log("verify " + std::to_string(window));
-    if (gate != nullptr) nestedAnswer = gate->Ask(*this, window);
+    Log("verify " + std::to_string(window));
+    if (askAgain != nullptr) nestedAnswer = askAgain->Ask(*this, window);
     return verifyResult;
   }
-  void FreeVerifier() override { log("free"); }
-  void ShowCannotVerify() override { log("message"); }
-  void log(const std::string& s) { calls.push_back(s); }
+  void FreeVerifier() override { Log("free"); }
+  void ShowCannotVerify() override { Log("message"); }
+  void Log(const std::string& s) { calls.push_back(s); }
 };
 
-using Calls = std::vector<std::string>;
+const Calls kNoPassword = {"open", "read", "close"};
+const Calls kVerified = {"open", "read", "close", "load", "find", "verify 4660", "free"};
 
-TEST(PasswordGate, NoPasswordWantedAllowsAtOnce) {
+TEST(PasswordGate, EachPathTakesItsStepsInOrderAndAnswers) {
+  struct Case {
+    const char* what;
+    void (*setUp)(FakePasswordPlatform&);
+    GateAnswer answer;
+    Calls calls;
+  };
+  const Case cases[] = {
+      {"no password wanted", [](FakePasswordPlatform& p) { p.usePassword = Number(0); }, GateAnswer::kAllow, kNoPassword},
+      {"setting unreadable", [](FakePasswordPlatform& p) { p.valueReads = false; }, GateAnswer::kAllow, kNoPassword},
+      {"verified", [](FakePasswordPlatform&) {}, GateAnswer::kAllow, kVerified},
+      {"any non-zero answer", [](FakePasswordPlatform& p) { p.verifyResult = -7; }, GateAnswer::kAllow, kVerified},
+      {"wrong or cancelled", [](FakePasswordPlatform& p) { p.verifyResult = 0; }, GateAnswer::kRefuse, kVerified},
+      {"key unavailable", [](FakePasswordPlatform& p) { p.keyOpens = false; }, GateAnswer::kRefuse, {"open", "message"}},
+      {"no verifier", [](FakePasswordPlatform& p) { p.libraryLoads = false; }, GateAnswer::kRefuse,
+       {"open", "read", "close", "load", "message"}},
+      {"no entry point", [](FakePasswordPlatform& p) { p.entryFound = false; }, GateAnswer::kRefuse,
+       {"open", "read", "close", "load", "find", "message", "free"}},
+  };
+  PasswordGate gate;  // one gate for all: every path gives the re-entry count back
+  for (const Case& c : cases) {
+    FakePasswordPlatform p;
+    c.setUp(p);
+    EXPECT_EQ(gate.Ask(p, 0x1234), c.answer) << c.what;
+    EXPECT_EQ(p.calls, c.calls) << c.what;
+    EXPECT_FALSE(gate.CheckInProgress()) << c.what;
+  }
+}
+
+TEST(PasswordGate, ASecondRequestWhileTheDialogIsOpenIsRefusedWithoutADialog) {
   FakePasswordPlatform p;
-  p.usePassword = Number(0);
   PasswordGate gate;
-  EXPECT_EQ(gate.Ask(p, 5), GateAnswer::kAllow);
-  EXPECT_EQ(p.calls, (Calls{"open", "read", "close"}));
-  p.calls.clear();
-  p.valueReads = false;
-  EXPECT_EQ(gate.Ask(p, 5), GateAnswer::kAllow) << "an unreadable setting means no password";
-  EXPECT_EQ(p.calls, (Calls{"open", "read", "close"}));
+  p.askAgain = &gate;
+  EXPECT_EQ(gate.Ask(p, 0x1234), GateAnswer::kAllow);
+  EXPECT_EQ(p.nestedAnswer, GateAnswer::kRefuse);
+  EXPECT_EQ(p.calls, kVerified);
+  EXPECT_FALSE(gate.CheckInProgress());
 }
 
 // Current systems store the flag as text; "0" must not read as the byte 0x30.
 TEST(PasswordGate, AFlagStoredAsTextIsTheNumberItSpells) {
-  PasswordGate gate;
-  for (const char* no : {"0", "", " 0", "00", "-0", "abc", "+0x1"}) {
-    FakePasswordPlatform p;
-    p.usePassword = Text(no);
-    EXPECT_EQ(gate.Ask(p, 5), GateAnswer::kAllow) << '"' << no << '"';
-    EXPECT_EQ(p.calls, (Calls{"open", "read", "close"})) << '"' << no << "\" asks for no password";
+  for (const char* no : {"0", "", " 0", "00", "-0", "+0", "abc", "+0x1", "- 1", "\t"}) {
+    EXPECT_FALSE(PasswordWanted(Text(no))) << '"' << no << '"';
   }
-  for (const char* yes : {"1", " 1", "01", "-1", "2", "1 ", "10"}) {
-    FakePasswordPlatform p;
-    p.usePassword = Text(yes);
-    p.verifyResult = 0;
-    EXPECT_EQ(gate.Ask(p, 5), GateAnswer::kRefuse) << '"' << yes << '"';
-    EXPECT_EQ(p.calls, (Calls{"open", "read", "close", "load", "find", "verify 5", "free"})) << '"' << yes << '"';
+  for (const char* yes : {"1", " 1", "\t\n1", "01", "-1", "+2", "1 ", "10", "007x"}) {
+    EXPECT_TRUE(PasswordWanted(Text(yes))) << '"' << yes << '"';
   }
   EXPECT_FALSE(PasswordWanted(Number(0)));
   EXPECT_TRUE(PasswordWanted(Number(0x30))) << "a 4-byte value is a number, whatever its bytes spell";
   EXPECT_TRUE(PasswordWanted(Number(0x80000000u)));
-}
-
-TEST(PasswordGate, VerifierDecides) {
   FakePasswordPlatform p;
+  p.usePassword = Text("0");
   PasswordGate gate;
-  EXPECT_EQ(gate.Ask(p, 0x1234), GateAnswer::kAllow);
-  EXPECT_EQ(p.calls, (Calls{"open", "read", "close", "load", "find", "verify 4660", "free"}));
-  p.verifyResult = 0;
-  EXPECT_EQ(gate.Ask(p, 1), GateAnswer::kRefuse) << "cancelled or wrong password";
-  p.verifyResult = -7;
-  EXPECT_EQ(gate.Ask(p, 1), GateAnswer::kAllow) << "any non-zero answer is a yes";
-}
-
-TEST(PasswordGate, MissingComponentsRefuseWithAMessage) {
-  PasswordGate gate;
-  FakePasswordPlatform noKey;
-  noKey.keyOpens = false;
-  EXPECT_EQ(gate.Ask(noKey, 1), GateAnswer::kRefuse);
-  EXPECT_EQ(noKey.calls, (Calls{"open", "message"}));
-
-  FakePasswordPlatform noLibrary;
-  noLibrary.libraryLoads = false;
-  EXPECT_EQ(gate.Ask(noLibrary, 1), GateAnswer::kRefuse);
-  EXPECT_EQ(noLibrary.calls, (Calls{"open", "read", "close", "load", "message"}));
-
-  FakePasswordPlatform noEntry;
-  noEntry.entryFound = false;
-  EXPECT_EQ(gate.Ask(noEntry, 1), GateAnswer::kRefuse);
-  EXPECT_EQ(noEntry.calls, (Calls{"open", "read", "close", "load", "find", "message", "free"}));
-  EXPECT_FALSE(gate.CheckInProgress()) << "every path gives the re-entry count back";
-  EXPECT_EQ(gate.Ask(noEntry, 1), GateAnswer::kRefuse) << "and asks the system again next time";
-}
-
-TEST(PasswordGate, SecondRequestWhileTheDialogIsOpenIsRefusedWithoutADialog) {
-  FakePasswordPlatform p;
-  PasswordGate gate;
-  p.gate = &gate;
-  EXPECT_EQ(gate.Ask(p, 9), GateAnswer::kAllow);
-  EXPECT_EQ(p.nestedAnswer, GateAnswer::kRefuse);
-  EXPECT_EQ(p.calls, (Calls{"open", "read", "close", "load", "find", "verify 9", "free"}));
-  EXPECT_FALSE(gate.CheckInProgress());
+  EXPECT_EQ(gate.Ask(p, 5), GateAnswer::kAllow);
+  EXPECT_EQ(p.calls, kNoPassword);
 }
 
 struct FakeChangePlatform : ChangePasswordPlatform {
-  bool loads = true;
-  bool entry = true;
-  std::vector<std::string> calls;
+  bool loads = true, entry = true;
+  Calls calls;
   bool LoadChanger() override { return calls.push_back("load"), loads; }
   bool FindChangeEntry() override { return calls.push_back("find"), entry; }
   void CallChange(std::intptr_t host) override { calls.push_back("change " + std::to_string(host)); }
@@ -140,16 +122,12 @@ struct FakeChangePlatform : ChangePasswordPlatform {
 };
 
 TEST(ChangeSaverPassword, HandsOverOrSaysTheLibraryIsMissing) {
-  FakeChangePlatform ok;
-  ChangeSaverPassword(ok, 321);
-  EXPECT_EQ(ok.calls, (Calls{"load", "find", "change 321", "free"}));
-  FakeChangePlatform noEntry;
+  FakeChangePlatform ok, noEntry, missing;
   noEntry.entry = false;
-  ChangeSaverPassword(noEntry, 321);
-  EXPECT_EQ(noEntry.calls, (Calls{"load", "find", "free"})) << "no entry point: nothing shown";
-  FakeChangePlatform missing;
   missing.loads = false;
-  ChangeSaverPassword(missing, 321);
+  for (FakeChangePlatform* p : {&ok, &noEntry, &missing}) ChangeSaverPassword(*p, 321);
+  EXPECT_EQ(ok.calls, (Calls{"load", "find", "change 321", "free"}));
+  EXPECT_EQ(noEntry.calls, (Calls{"load", "find", "free"})) << "no entry point: nothing shown";
   EXPECT_EQ(missing.calls, (Calls{"load", "message"}));
 }
 

@@ -10,14 +10,14 @@
 namespace kivo {
 namespace {
 
-ParsedOptions Parse(const std::vector<std::string>& args, DashStyle dashes) {
-  return ParseOptions(args, {OptionId::kHelp, OptionId::kCount, OptionId::kSeed, OptionId::kRoot, OptionId::kOut},
+ParsedOptions Parse(const std::vector<std::string>& args, DashStyle dashes = DashStyle::kDoubleOnly) {
+  return ParseOptions(args, {OptionId::kHelp, OptionId::kVersion, OptionId::kCount, OptionId::kSeed, OptionId::kRoot,
+                             OptionId::kOut},
                       dashes);
 }
 
 TEST(ProgramOptions, HitsComeBackInCommandLineOrderWithCheckedValues) {
-  const ParsedOptions p = Parse({"--count", "-5", "--root", "--seed", "4294967295", "--out", "", "--root"},
-                                DashStyle::kDoubleOnly);
+  const ParsedOptions p = Parse({"--count", "-5", "--root", "--seed", "4294967295", "--out", "", "--root"});
   ASSERT_TRUE(p.ok) << p.error;
   ASSERT_EQ(p.hits.size(), 5u);
   EXPECT_EQ(p.hits[0].id, OptionId::kCount);
@@ -29,63 +29,56 @@ TEST(ProgramOptions, HitsComeBackInCommandLineOrderWithCheckedValues) {
   EXPECT_EQ(p.hits[4].id, OptionId::kRoot);
 }
 
-TEST(ProgramOptions, DashStylesDecideWhatASingleDashMeans) {
+TEST(ProgramOptions, DashesHelpAndVersion) {
   EXPECT_TRUE(Parse({"-root", "-count", "3000"}, DashStyle::kSingleOrDouble).ok);
   EXPECT_TRUE(Parse({"--root", "--count", "3000"}, DashStyle::kSingleOrDouble).ok);
-  const ParsedOptions single = Parse({"-root"}, DashStyle::kDoubleOnly);
-  EXPECT_FALSE(single.ok);
-  EXPECT_EQ(single.error, "unknown option '-root'");
-  for (const char* bad : {"-", "--", "---root", "root", "--ro"}) {
+  EXPECT_EQ(Parse({"-root"}).error, "unknown option '-root'");
+  for (const char* bad : {"-", "--", "---root", "root", "--ro", "-r"}) {
     EXPECT_FALSE(Parse({bad}, DashStyle::kSingleOrDouble).ok) << bad;
   }
-}
-
-TEST(ProgramOptions, HelpEndsTheLineAndMinusHAlwaysAsksForIt) {
-  for (const char* help : {"-h", "--help"}) {
-    const ParsedOptions p = Parse({"--root", help, "--bogus"}, DashStyle::kDoubleOnly);
-    ASSERT_TRUE(p.ok) << help;
-    EXPECT_EQ(p.hits.back().id, OptionId::kHelp) << help;
+  // Help and version end the line; what comes after them is not read.
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"--root", "-h", "--bogus"}, {"--help", "--bogus"}, {"--version", "--bogus"}}) {
+    const ParsedOptions p = Parse(args);
+    ASSERT_TRUE(p.ok) << args[1];
+    EXPECT_EQ(p.hits.back().id, args[0] == "--version" ? OptionId::kVersion : OptionId::kHelp) << args[0];
   }
   EXPECT_TRUE(Parse({"-help"}, DashStyle::kSingleOrDouble).ok);
+  EXPECT_TRUE(Parse({"-version"}, DashStyle::kSingleOrDouble).ok);
   EXPECT_TRUE(Parse({"--h"}, DashStyle::kSingleOrDouble).ok);
-  EXPECT_FALSE(Parse({"--h"}, DashStyle::kDoubleOnly).ok);
-  EXPECT_FALSE(Parse({"--bogus", "-h"}, DashStyle::kDoubleOnly).ok) << "what comes before help is still read";
-}
-
-TEST(ProgramOptions, VersionEndsTheLineLikeHelp) {
-  const ParsedOptions p = ParseOptions({"--version", "--bogus"}, {OptionId::kVersion}, DashStyle::kDoubleOnly);
-  ASSERT_TRUE(p.ok) << p.error;
-  EXPECT_EQ(p.hits.back().id, OptionId::kVersion);
-  EXPECT_TRUE(ParseOptions({"-version"}, {OptionId::kVersion}, DashStyle::kSingleOrDouble).ok);
+  EXPECT_FALSE(Parse({"--h"}).ok);
+  EXPECT_FALSE(Parse({"--bogus", "-h"}).ok) << "what comes before help is still read";
   EXPECT_FALSE(ParseOptions({"--version"}, {OptionId::kHelp}, DashStyle::kDoubleOnly).ok) << "only where accepted";
 }
 
 TEST(ProgramOptions, RefusalsNameTheOptionAndTheValue) {
-  EXPECT_EQ(Parse({"--seed", "-1"}, DashStyle::kDoubleOnly).error,
-            "--seed must be a whole number from 0 to 4294967295, not '-1'");
+  EXPECT_EQ(Parse({"--seed", "-1"}).error, "--seed must be a whole number from 0 to 4294967295, not '-1'");
   EXPECT_EQ(Parse({"-count", "ten"}, DashStyle::kSingleOrDouble).error,
             "--count must be a whole number (32-bit), not 'ten'");
-  EXPECT_EQ(Parse({"--count", "2147483648"}, DashStyle::kDoubleOnly).error,
-            "--count must be a whole number (32-bit), not '2147483648'");
-  EXPECT_EQ(Parse({"--out"}, DashStyle::kDoubleOnly).error, "option --out needs a value");
-  EXPECT_EQ(Parse({"--width", "5"}, DashStyle::kDoubleOnly).error, "unknown option '--width'")
-      << "options a program does not take are unknown to it";
-  const ParsedOptions refused = Parse({"--root", "--seed", "x"}, DashStyle::kDoubleOnly);
-  EXPECT_TRUE(refused.hits.empty());
+  EXPECT_EQ(Parse({"--count", "2147483648"}).error, "--count must be a whole number (32-bit), not '2147483648'");
+  EXPECT_TRUE(Parse({"--count", "-2147483648"}).ok);
+  EXPECT_EQ(Parse({"--out"}).error, "option --out needs a value");
+  EXPECT_EQ(Parse({"--width", "5"}).error, "unknown option '--width'") << "options a program does not take";
+  EXPECT_TRUE(Parse({"--root", "--seed", "x"}).hits.empty());
 }
 
-TEST(ProgramOptions, IntegerParsingAtTheLimits) {
+TEST(ProgramOptions, WholeNumbersAtTheLimits) {
   std::int64_t v = 0;
   EXPECT_TRUE(ParseInteger("-9223372036854775808", INT64_MIN, INT64_MAX, &v));
   EXPECT_EQ(v, INT64_MIN);
   EXPECT_TRUE(ParseInteger("9223372036854775807", INT64_MIN, INT64_MAX, &v));
   EXPECT_EQ(v, INT64_MAX);
-  EXPECT_FALSE(ParseInteger("9223372036854775808", INT64_MIN, INT64_MAX, &v));
-  EXPECT_FALSE(ParseInteger("-9223372036854775809", INT64_MIN, INT64_MAX, &v));
-  EXPECT_TRUE(ParseInteger("+17", 0, 20, &v));
-  EXPECT_EQ(v, 17);
-  EXPECT_FALSE(ParseInteger(" 17", 0, 20, &v));
+  EXPECT_TRUE(ParseInteger("+20", 0, 20, &v));
+  EXPECT_EQ(v, 20);
+  EXPECT_TRUE(ParseInteger("-0", 0, 20, &v));
+  EXPECT_EQ(v, 0);
+  v = 99;
+  for (const char* bad : {"9223372036854775808", "-9223372036854775809", " 17", "17 ", "", "+", "-", "1e3", "0x10"}) {
+    EXPECT_FALSE(ParseInteger(bad, INT64_MIN, INT64_MAX, &v)) << bad;
+  }
   EXPECT_FALSE(ParseInteger("21", 0, 20, &v));
+  EXPECT_FALSE(ParseInteger("-1", 0, 20, &v));
+  EXPECT_EQ(v, 99) << "a refused number leaves the value alone";
 }
 
 }  // namespace

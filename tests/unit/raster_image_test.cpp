@@ -2,176 +2,140 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
 
 namespace kivo {
 namespace {
 
-struct Rgb {
-  int r, g, b;
-  bool operator==(const Rgb& o) const { return r == o.r && g == o.g && b == o.b; }
-};
+using Rgb = std::array<int, 3>;
 
-Rgb PixelAt(const RasterImage& image, int x, int y) {
+Rgb At(const RasterImage& image, int x, int y) {
   Rgb c{-1, -1, -1};
-  image.GetPixel(x, y, &c.r, &c.g, &c.b);
+  image.GetPixel(x, y, &c[0], &c[1], &c[2]);
   return c;
 }
 
 int CountLit(const RasterImage& image) {
   int lit = 0;
   for (int y = 0; y < image.Height(); ++y)
-    for (int x = 0; x < image.Width(); ++x) lit += !(PixelAt(image, x, y) == Rgb{0, 0, 0});
+    for (int x = 0; x < image.Width(); ++x) lit += At(image, x, y) != Rgb{0, 0, 0};
   return lit;
 }
 
-TEST(RasterImageLayout, SpriteSizedImageIsBottomUpWithPaddedRows) {
+TEST(RasterImage, RowLengthAndPaletteFollowTheDepth) {
+  struct Case {
+    int width, depth, stride, paletteEntries;
+  };
+  // Depth 3 packs each channel plane on its own: 3 * ceil(w / 32) words.
+  for (const Case& c : {Case{33, 1, 8, 256}, Case{10, 3, 12, 256}, Case{9, 4, 8, 256}, Case{5, 8, 8, 256},
+                        Case{5, 16, 12, 0}, Case{1, 24, 4, 0}, Case{65, 24, 196, 0}, Case{3, 48, 20, 0}}) {
+    RasterImage image;
+    ASSERT_EQ(image.Create(c.width, 2, c.depth), 1) << c.depth;
+    EXPECT_EQ(image.Stride(), c.stride) << c.width << " pixels of depth " << c.depth;
+    EXPECT_EQ(image.PaletteEntryCount(), c.paletteEntries) << c.depth;
+  }
+  for (int depth = -24; depth <= 64; ++depth) {
+    const bool supported = depth == 1 || depth == 3 || depth == 4 || depth == 8 || depth == 16 || depth == 24 ||
+                           depth == 48;
+    EXPECT_EQ(IsSupportedDepth(depth), supported ? 1 : 0) << depth;
+  }
+}
+
+TEST(RasterImage, ABlackBottomUpBlockWithTheTopRowLast) {
   RasterImage image;
   ASSERT_EQ(image.Create(65, 65, 24), 1);
-  EXPECT_EQ(image.Stride(), 196);
-  EXPECT_EQ(image.Width(), 65);
-  EXPECT_EQ(image.Height(), 65);
   const std::uint8_t* start = image.RowAddress(64);
   ASSERT_NE(start, nullptr);
   EXPECT_EQ(image.RowAddress(0), start + 64 * 196);
   EXPECT_EQ(image.RowAddress(65), nullptr);
   EXPECT_EQ(image.RowAddress(-1), nullptr);
   for (int i = 0; i < 65 * 196; ++i) ASSERT_EQ(start[i], 0) << i;
-}
-
-TEST(RasterImageLayout, StrideFollowsDepthRules) {
-  RasterImage image;
-  ASSERT_EQ(image.Create(1, 1, 24), 1);
-  EXPECT_EQ(image.Stride(), 4);
-  ASSERT_EQ(image.Create(10, 10, 3), 1);
-  EXPECT_EQ(image.Stride(), 12);
-  ASSERT_EQ(image.Create(33, 1, 1), 1);
-  EXPECT_EQ(image.Stride(), 8);
-  ASSERT_EQ(image.Create(3, 2, 48), 1);
-  EXPECT_EQ(image.Stride(), 20);
-  EXPECT_EQ(image.PaletteEntryCount(), 0);
-}
-
-TEST(RasterImageLayout, TopRowIsLastInMemoryAndBytesAreBlueGreenRed) {
-  RasterImage image;
-  ASSERT_EQ(image.Create(4, 3, 24), 1);
+  // Bytes are blue, green, red; channels come red, green, blue.
   ASSERT_EQ(image.SetPixel(0, 0, 1, 2, 3), 1);
-  const std::uint8_t* top = image.RowAddress(0);
-  EXPECT_EQ(top, image.RowAddress(2) + 2 * image.Stride());
-  EXPECT_EQ(top[0], 3);
-  EXPECT_EQ(top[1], 2);
-  EXPECT_EQ(top[2], 1);
+  ASSERT_EQ(image.SetPixel(64, 64, 4, 5, 6), 1);
+  EXPECT_EQ((Rgb{image.RowAddress(0)[0], image.RowAddress(0)[1], image.RowAddress(0)[2]}), (Rgb{3, 2, 1}));
+  EXPECT_EQ((Rgb{start[192], start[193], start[194]}), (Rgb{6, 5, 4}));
+  EXPECT_EQ(At(image, 0, 0), (Rgb{1, 2, 3}));
+  // Re-creation starts black again.
+  ASSERT_EQ(image.Create(65, 65, 24), 1);
+  EXPECT_EQ(CountLit(image), 0);
 }
 
-TEST(RasterImageCreate, RefusedDepthKeepsThePicture) {
+TEST(RasterImage, RefusedCreationsKeepOrEmptyTheImage) {
   RasterImage image;
   ASSERT_EQ(image.Create(10, 10, 24), 1);
   image.SetPixel(3, 4, 10, 20, 30);
   EXPECT_EQ(image.Create(10, 10, 2), 0);
-  EXPECT_EQ(image.Width(), 10);
-  EXPECT_EQ(PixelAt(image, 3, 4), (Rgb{10, 20, 30}));
-  for (int depth : {0, 2, 5, 7, 12, 32, -24}) EXPECT_EQ(IsSupportedDepth(depth), 0) << depth;
-  for (int depth : {1, 3, 4, 8, 16, 24, 48}) EXPECT_EQ(IsSupportedDepth(depth), 1) << depth;
-}
-
-TEST(RasterImageCreate, EmptySizeLeavesTheImageEmpty) {
-  RasterImage image;
-  ASSERT_EQ(image.Create(10, 10, 24), 1);
-  EXPECT_EQ(image.Create(0, 10, 24), 0);
-  EXPECT_EQ(image.Width(), 0);
-  EXPECT_EQ(image.Height(), 0);
-  EXPECT_EQ(image.Stride(), 0);
-  EXPECT_EQ(image.RowAddress(0), nullptr);
-  EXPECT_EQ(image.Create(10, -1, 24), 0);
-  EXPECT_EQ(image.Create(-5, 10, 24), 0);
-}
-
-TEST(RasterImageCreate, HugeSizesAreRefusedNotOverflowed) {
-  RasterImage image;
-  EXPECT_EQ(image.Create(2147483647, 2, 24), 0);
+  EXPECT_EQ(At(image, 3, 4), (Rgb{10, 20, 30})) << "a refused depth keeps the picture";
+  for (const auto& [w, h] : {std::pair{0, 10}, {10, 0}, {10, -1}, {-5, 10}, {2147483647, 2}}) {
+    ASSERT_EQ(image.Create(10, 10, 24), 1);
+    EXPECT_EQ(image.Create(w, h, 24), 0) << w << "x" << h;
+    EXPECT_EQ(image.Width() + image.Height() + image.Stride() + image.Depth(), 0) << w << "x" << h;
+    EXPECT_EQ(image.RowAddress(0), nullptr);
+  }
   EXPECT_EQ(image.Create(2147483647, 2147483647, 48), 0);
-  EXPECT_EQ(image.RowAddress(0), nullptr);
 }
 
-TEST(RasterImageCreate, RecreationStartsBlack) {
-  RasterImage image;
-  ASSERT_EQ(image.Create(5, 5, 24), 1);
-  image.FillRectangle(0, 0, 4, 4, 9, 9, 9);
-  ASSERT_EQ(image.Create(5, 5, 24), 1);
-  EXPECT_EQ(CountLit(image), 0);
-}
-
-TEST(RasterImagePixels, GuardsRefuseOutsideAndOnEmptyImages) {
+TEST(RasterImage, PixelOperationsGuardDepthStorageAndBounds) {
   RasterImage image;
   int r = 7, g = 7, b = 7;
   EXPECT_EQ(image.GetPixel(0, 0, &r, &g, &b), 0);
-  EXPECT_EQ(r, 7) << "an empty image leaves the outputs untouched";
-  EXPECT_EQ(image.SetPixel(0, 0, 1, 1, 1), 0);
-  EXPECT_EQ(image.AddPixel(0, 0, 1, 1, 1), 0);
-
+  EXPECT_EQ((Rgb{r, g, b}), (Rgb{7, 7, 7})) << "an empty image leaves the outputs untouched";
+  EXPECT_EQ(image.SetPixel(0, 0, 1, 1, 1) + image.AddPixel(0, 0, 1, 1, 1), 0);
   ASSERT_EQ(image.Create(8, 6, 24), 1);
-  EXPECT_EQ(image.GetPixel(8, 0, &r, &g, &b), 0);
-  EXPECT_EQ((Rgb{r, g, b}), (Rgb{0, 0, 0})) << "a read out of range zeroes the outputs";
-  EXPECT_EQ(image.SetPixel(-1, 0, 1, 1, 1), 0);
-  EXPECT_EQ(image.SetPixel(0, 6, 1, 1, 1), 0);
-  EXPECT_EQ(image.AddPixel(0, -1, 1, 1, 1), 0);
+  for (const auto& [x, y] : {std::pair{8, 0}, {-1, 0}, {0, 6}, {0, -1}, {7, 6}, {8, 5}}) {
+    r = g = b = 7;
+    EXPECT_EQ(image.GetPixel(x, y, &r, &g, &b), 0) << x << "," << y;
+    EXPECT_EQ((Rgb{r, g, b}), (Rgb{0, 0, 0})) << "a read out of range zeroes the outputs";
+    EXPECT_EQ(image.SetPixel(x, y, 1, 1, 1), 0) << x << "," << y;
+    EXPECT_EQ(image.AddPixel(x, y, 1, 1, 1), 0) << x << "," << y;
+  }
   EXPECT_EQ(CountLit(image), 0);
-
+  EXPECT_EQ(image.SetPixel(7, 5, 1, 1, 1), 1);
   ASSERT_EQ(image.Create(8, 6, 8), 1);
   EXPECT_EQ(image.SetPixel(0, 0, 1, 1, 1), 0) << "pixel operations work on 24-bit images only";
 }
 
-TEST(RasterImagePixels, AddPixelSaturatesEachChannel) {
+TEST(RasterImage, AdditionSaturatesEachChannelOnItsOwn) {
   RasterImage image;
   ASSERT_EQ(image.Create(2, 2, 24), 1);
   image.SetPixel(1, 1, 100, 100, 100);
   ASSERT_EQ(image.AddPixel(1, 1, 200, 100, 0), 1);
-  EXPECT_EQ(PixelAt(image, 1, 1), (Rgb{255, 200, 100}));
-  image.SetPixel(0, 0, 100, 0, 0);
-  image.AddPixel(0, 0, 155, 0, 0);
-  EXPECT_EQ(PixelAt(image, 0, 0).r, 255);
-  image.AddPixel(0, 0, 2147483647, 2147483647, 2147483647);
-  EXPECT_EQ(PixelAt(image, 0, 0), (Rgb{255, 255, 255}));
+  EXPECT_EQ(At(image, 1, 1), (Rgb{255, 200, 100}));
+  image.SetPixel(0, 0, 100, 10, 1);
+  image.AddPixel(0, 0, 154, 244, 1);
+  EXPECT_EQ(At(image, 0, 0), (Rgb{254, 254, 2}));
+  image.AddPixel(0, 0, 1, 2, 2147483647);
+  EXPECT_EQ(At(image, 0, 0), (Rgb{255, 255, 255}));
+  image.AddSpan(-10, 20, 0, 1, 0, 0);
+  image.AddSpan(0, 0, 1, 9, 8, 7);
+  EXPECT_EQ(At(image, 1, 0), (Rgb{1, 0, 0}));
+  EXPECT_EQ(At(image, 0, 1), (Rgb{9, 8, 7}));
 }
 
-TEST(RasterImageSpans, ClipToTheRowInEitherOrder) {
+TEST(RasterImage, SpansAndRectanglesClipInEitherOrderAndSparePadding) {
   RasterImage image;
-  ASSERT_EQ(image.Create(10, 3, 24), 1);
-  image.FillSpan(5, -3, 0, 1, 2, 3);
-  for (int x = 0; x < 10; ++x) EXPECT_EQ(PixelAt(image, x, 0), (x <= 5 ? Rgb{1, 2, 3} : Rgb{0, 0, 0})) << x;
-  image.FillSpan(10, 14, 1, 9, 9, 9);
-  image.FillSpan(-4, -1, 1, 9, 9, 9);
-  image.FillSpan(0, 9, 3, 9, 9, 9);
-  image.FillSpan(0, 9, -1, 9, 9, 9);
+  ASSERT_EQ(image.Create(10, 3, 24), 1);  // 30 pixel bytes, stride 32
+  image.FillSpan(5, -3, 0, 9, 5, 5);      // blue equals green, red does not
+  for (int x = 0; x < 10; ++x) EXPECT_EQ(At(image, x, 0), (x <= 5 ? Rgb{9, 5, 5} : Rgb{0, 0, 0})) << x;
+  for (const auto& [x1, x2, y] : {std::array{10, 14, 1}, {-4, -1, 1}, {0, 9, 3}, {0, 9, -1}}) {
+    image.FillSpan(x1, x2, y, 9, 9, 9);
+    image.AddSpan(x1, x2, y, 9, 9, 9);
+  }
   EXPECT_EQ(CountLit(image), 6);
-  image.AddSpan(-10, 20, 2, 200, 0, 0);
-  image.AddSpan(-10, 20, 2, 100, 0, 0);
-  for (int x = 0; x < 10; ++x) EXPECT_EQ(PixelAt(image, x, 2), (Rgb{255, 0, 0})) << x;
-}
-
-TEST(RasterImageSpans, NeverTouchRowPadding) {
-  RasterImage image;
-  ASSERT_EQ(image.Create(5, 2, 24), 1);  // 15 pixel bytes, stride 16
+  image.FillRectangle(7, 2, 3, 1, 1, 2, 3);
+  image.FillRectangle(0, -1, 9, -1, 4, 4, 4);
+  image.FillRectangle(0, 3, 9, 3, 4, 4, 4);
+  for (int y = 1; y < 3; ++y)
+    for (int x = 3; x <= 7; ++x) EXPECT_EQ(At(image, x, y), (Rgb{1, 2, 3})) << x << "," << y;
+  EXPECT_EQ(CountLit(image), 6 + 10);
   image.FillRectangle(-100, -100, 100, 100, 255, 255, 255);
-  image.AddSpan(-1, 7, 0, 5, 5, 5);
-  for (int y = 0; y < 2; ++y) EXPECT_EQ(image.RowAddress(y)[15], 0) << y;
+  for (int y = 0; y < 3; ++y)
+    for (int i = 30; i < 32; ++i) EXPECT_EQ(image.RowAddress(y)[i], 0) << "padding of row " << y;
 }
 
-TEST(RasterImageSpans, RectangleCornersInEitherOrderFillTheSameArea) {
-  RasterImage a;
-  RasterImage b;
-  ASSERT_EQ(a.Create(9, 7, 24), 1);
-  ASSERT_EQ(b.Create(9, 7, 24), 1);
-  a.FillRectangle(2, 1, 6, 5, 10, 20, 30);
-  b.FillRectangle(6, 5, 2, 1, 10, 20, 30);
-  EXPECT_EQ(CountLit(a), 25);
-  for (int y = 0; y < 7; ++y)
-    for (int x = 0; x < 9; ++x) ASSERT_EQ(PixelAt(a, x, y), PixelAt(b, x, y));
-  a.FillRectangle(0, -1, 8, -1, 1, 1, 1);
-  EXPECT_EQ(CountLit(a), 25);
-}
-
-TEST(RasterImageEmpty, DrawingOnANeverCreatedImageDoesNothing) {
+TEST(RasterImage, NothingHappensOnANeverCreatedImage) {
   RasterImage image;
   image.FillRectangle(0, 0, 10, 10, 1, 2, 3);
   image.FillSpan(0, 10, 0, 1, 2, 3);
@@ -183,24 +147,24 @@ TEST(RasterImageEmpty, DrawingOnANeverCreatedImageDoesNothing) {
   EXPECT_EQ(image.RowAddress(0), nullptr);
 }
 
-TEST(RasterImagePalette, DefaultPaletteAndIndexGuards) {
+TEST(RasterImage, DefaultPaletteIsTheColourCubeAndTwentyFixedEntries) {
+  // index, red, green, blue
+  constexpr int kFixed[20][4] = {
+      {0, 0, 0, 0},         {1, 128, 0, 0},       {2, 0, 128, 0},       {3, 128, 128, 0},     {4, 0, 0, 128},
+      {5, 128, 0, 128},     {6, 0, 128, 128},     {7, 192, 192, 192},   {8, 192, 220, 192},   {9, 166, 202, 240},
+      {246, 255, 251, 240}, {247, 160, 160, 164}, {248, 128, 128, 128}, {249, 255, 0, 0},     {250, 0, 255, 0},
+      {251, 255, 255, 0},   {252, 0, 0, 255},     {253, 255, 0, 255},   {254, 0, 255, 255},   {255, 255, 255, 255}};
   RasterImage image;
   EXPECT_EQ(image.PaletteEntryCount(), 256);
-  const PaletteEntry& cube = image.Palette(100);  // 100 = 4 + 8*4 + 64*1
-  EXPECT_EQ(cube.red, 128);
-  EXPECT_EQ(cube.green, 128);
-  EXPECT_EQ(cube.blue, 64);
-  EXPECT_EQ(image.Palette(9).red, 166);
-  EXPECT_EQ(image.Palette(9).blue, 240);
-  EXPECT_EQ(image.Palette(246).green, 251);
-  EXPECT_EQ(image.Palette(255).blue, 255);
-  EXPECT_EQ(image.SetPaletteEntry(256, 1, 1, 1), 0);
-  EXPECT_EQ(image.SetPaletteEntry(-1, 1, 1, 1), 0);
-  EXPECT_EQ(image.SetPaletteEntry(3, 0x1FF, 2, 3), 1);
-  EXPECT_EQ(image.Palette(3).red, 0xFF);
-  ASSERT_EQ(image.Create(4, 4, 24), 1);
-  image.Destroy();
-  EXPECT_EQ(image.PaletteEntryCount(), 0) << "Destroy does not restore the palette count";
+  auto entry = [&image](int i) { return Rgb{image.Palette(i).red, image.Palette(i).green, image.Palette(i).blue}; };
+  for (const auto& f : kFixed) EXPECT_EQ(entry(f[0]), (Rgb{f[1], f[2], f[3]})) << f[0];
+  EXPECT_EQ(entry(10), (Rgb{64, 32, 0}));
+  EXPECT_EQ(entry(100), (Rgb{128, 128, 64}));
+  EXPECT_EQ(entry(245), (Rgb{160, 192, 192}));
+  EXPECT_EQ(image.SetPaletteEntry(256, 1, 1, 1) + image.SetPaletteEntry(-1, 1, 1, 1), 0);
+  EXPECT_EQ(image.SetPaletteEntry(255, 0x1FF, 2, 3), 1);
+  EXPECT_EQ(entry(255), (Rgb{255, 2, 3})) << "the low 8 bits of each channel";
+  EXPECT_EQ(image.Palette(255).reserved, 0);
 }
 
 }  // namespace

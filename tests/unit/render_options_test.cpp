@@ -5,45 +5,64 @@
 namespace kivo {
 namespace {
 
-TEST(RenderOptions, DefaultsWhenNothingIsGiven) {
+TEST(RenderOptions, TheDocumentedDefaults) {
   const ParseResult r = ParseRenderOptions({});
   ASSERT_TRUE(r.ok) << r.error;
-  EXPECT_EQ(r.options.width, 800);
-  EXPECT_EQ(r.options.height, 600);
-  EXPECT_EQ(r.options.count, 10000);
-  EXPECT_EQ(r.options.frames, 100);
-  EXPECT_FALSE(r.options.seedGiven);
-  EXPECT_EQ(r.options.out, "kivo.png");
-  EXPECT_EQ(r.options.format, ImageFormat::kPng);
-  EXPECT_FALSE(r.options.stats);
+  const RenderOptions& o = r.options;
+  EXPECT_EQ(o.width, 800);
+  EXPECT_EQ(o.height, 600);
+  EXPECT_EQ(o.count, 10000);
+  EXPECT_EQ(o.frames, 100);
+  EXPECT_EQ(o.gifFrames, 50);
+  EXPECT_FALSE(o.seedGiven);
+  EXPECT_FALSE(o.stats);
+  EXPECT_EQ(o.out, "kivo.png");
+  EXPECT_EQ(o.format, ImageFormat::kPng);
 }
 
-TEST(RenderOptions, EveryOptionIsRead) {
-  const ParseResult r = ParseRenderOptions({"--width", "1920", "--height", "1080", "--count", "99999", "--seed",
-                                            "4294967295", "--frames", "0", "--out", "x/frame.BMP", "--stats"});
-  ASSERT_TRUE(r.ok) << r.error;
-  EXPECT_EQ(r.options.width, 1920);
-  EXPECT_EQ(r.options.height, 1080);
-  EXPECT_EQ(r.options.count, 99999) << "clamping is the scene's job, with a warning";
-  EXPECT_TRUE(r.options.seedGiven);
-  EXPECT_EQ(r.options.seed, 4294967295u);
-  EXPECT_EQ(r.options.frames, 0);
-  EXPECT_EQ(r.options.format, ImageFormat::kBmp);
-  EXPECT_TRUE(r.options.stats);
-}
-
-TEST(RenderOptions, BadInputIsRefusedWithAMessage) {
-  const std::vector<std::vector<std::string>> bad = {
-      {"--width", "0"},          {"--width", "32768"},     {"--height", "-1"},
-      {"--width", "12px"},       {"--width", ""},          {"--width"},
-      {"--seed", "-1"},          {"--seed", "4294967296"}, {"--frames", "-3"},
-      {"--count", "2147483648"}, {"--count", "ten"},       {"--bogus"},
-      {"--out", "a.jpg"},        {"--out", "noext"},       {"--out", "dir.png/file"},
-      {"--out", ""},             {"--width", "+"},         {"--width", "99999999999999999999999"},
+TEST(RenderOptions, EveryOptionAtTheEdgesOfItsRange) {
+  struct Case {
+    std::vector<std::string> args;
+    std::int64_t (*field)(const RenderOptions&);
+    std::int64_t value;
   };
-  for (const auto& args : bad) {
+  auto width = [](const RenderOptions& o) -> std::int64_t { return o.width; };
+  auto height = [](const RenderOptions& o) -> std::int64_t { return o.height; };
+  auto count = [](const RenderOptions& o) { return o.count; };
+  auto seed = [](const RenderOptions& o) -> std::int64_t { return o.seedGiven ? o.seed : -1; };
+  auto frames = [](const RenderOptions& o) { return o.frames; };
+  auto gif = [](const RenderOptions& o) { return o.gifFrames; };
+  auto format = [](const RenderOptions& o) { return static_cast<std::int64_t>(o.format); };
+  auto stats = [](const RenderOptions& o) -> std::int64_t { return o.stats; };
+  const Case accepted[] = {
+      {{"--width", "1"}, width, 1},           {{"--width", "32767"}, width, 32767},
+      {{"--height", "1"}, height, 1},         {{"--height", "32767"}, height, 32767},
+      {{"--count", "-2147483648"}, count, -2147483648LL},  // clamped later, with a warning
+      {{"--count", "2147483647"}, count, 2147483647},      {{"--count", "99999"}, count, 99999},
+      {{"--seed", "0"}, seed, 0},             {{"--seed", "4294967295"}, seed, 4294967295},
+      {{"--frames", "0"}, frames, 0},         {{"--frames", "2147483647"}, frames, 2147483647},
+      {{"--gif-frames", "1"}, gif, 1},        {{"--gif-frames", "10000"}, gif, 10000},
+      {{"--out", "x/f.BMP"}, format, static_cast<std::int64_t>(ImageFormat::kBmp)},
+      {{"--out", "f.Gif"}, format, static_cast<std::int64_t>(ImageFormat::kGif)},
+      {{"--out", "a.b/f.png"}, format, static_cast<std::int64_t>(ImageFormat::kPng)},
+      {{"--stats"}, stats, 1},                {{"--width", "7", "--width", "9"}, width, 9},
+  };
+  for (const Case& c : accepted) {
+    const ParseResult r = ParseRenderOptions(c.args);
+    ASSERT_TRUE(r.ok) << c.args[0] << " " << c.args.back() << ": " << r.error;
+    EXPECT_EQ(c.field(r.options), c.value) << c.args[0] << " " << c.args.back();
+  }
+  const std::vector<std::vector<std::string>> refused = {
+      {"--width", "0"},        {"--width", "32768"},     {"--height", "0"},          {"--height", "32768"},
+      {"--width", "12px"},     {"--width", ""},          {"--width"},                {"--seed", "-1"},
+      {"--seed", "4294967296"}, {"--frames", "-1"},      {"--frames", "2147483648"}, {"--gif-frames", "0"},
+      {"--gif-frames", "10001"}, {"--count", "2147483648"}, {"--count", "ten"},      {"--bogus"},
+      {"-width", "5"},         {"--out", "a.jpg"},       {"--out", "noext"},         {"--out", "dir.png/file"},
+      {"--out", ""},
+  };
+  for (const auto& args : refused) {
     const ParseResult r = ParseRenderOptions(args);
-    EXPECT_FALSE(r.ok) << args[0] << " " << (args.size() > 1 ? args[1] : "");
+    EXPECT_FALSE(r.ok) << args[0] << " " << args.back();
     EXPECT_FALSE(r.error.empty());
     EXPECT_EQ(r.error.find('\n'), std::string::npos);
   }

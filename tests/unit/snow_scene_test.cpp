@@ -5,210 +5,156 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
-#include <vector>
 
 #include "flakes/projection.h"
 
 namespace kivo {
 namespace {
 
+// Seeds whose first draw is 3276 / 32768 (just below the gust probability
+// of 0.1, so the flake gets a gust) and 3277 / 32768 (just above it).
+constexpr std::uint32_t kGust = 0xED2CF641u;
+constexpr std::uint32_t kNoGust = 0x1E81F641u;
+
 // Counts the generator steps that lead from one state to another.
 int DrawsBetween(std::uint32_t from, std::uint32_t to) {
   RandomSource r;
   r.SeedRandom(from);
-  for (int n = 0; n < 10000; ++n) {
+  for (int n = 0; n < 1000; ++n, r.NextOutput()) {
     if (r.State() == to) return n;
-    r.NextOutput();
   }
   return -1;
 }
 
-// A seed whose first output makes (or does not make) a gust.
-std::uint32_t SeedWithFirstGust(bool gust) {
-  for (std::uint32_t seed = 1;; ++seed) {
-    RandomSource r;
-    r.SeedRandom(seed);
-    if ((r.NextOutput() <= 3276) == gust) return seed;
-  }
-}
-
+// One live flake, placed by the test, in a 200 x 100 frame.
 class SingleFlake : public ::testing::Test {
  protected:
-  // One live flake, placed by the test, in a 200 x 100 frame.
-  void Place(FlakeState f, std::uint32_t seed) {
+  int Step(FlakeState f, std::uint32_t seed) {
     scene->Start(200, 100, 1);
     scene->Field()[0] = f;
     scene->Random().SeedRandom(seed);
-  }
-  std::uint32_t Step() {
-    const std::uint32_t before = scene->Random().State();
     scene->RenderFrame();
-    return static_cast<std::uint32_t>(DrawsBetween(before, scene->Random().State()));
+    return DrawsBetween(seed, scene->Random().State());
   }
-  int Lit(int* value = nullptr) const {
-    const RasterImage& fb = scene->FrameBuffer();
-    int lit = 0;
-    for (int y = 0; y < fb.Height(); ++y)
-      for (int x = 0; x < fb.Width(); ++x) {
-        int r = 0, g = 0, b = 0;
-        fb.GetPixel(x, y, &r, &g, &b);
-        if (r | g | b) {
-          ++lit;
-          if (value != nullptr) *value = r;
-        }
-      }
-    return lit;
-  }
-  int RedAt(int x, int y) const {
+  int Red(int x, int y) const {
     int r = 0, g = 0, b = 0;
     scene->FrameBuffer().GetPixel(x, y, &r, &g, &b);
     return r;
   }
+  int Lit() const {
+    int lit = 0;
+    for (int y = 0; y < 100; ++y)
+      for (int x = 0; x < 200; ++x) lit += Red(x, y) != 0;
+    return lit;
+  }
   std::unique_ptr<SnowScene> scene = std::make_unique<SnowScene>();
 };
 
-TEST_F(SingleFlake, SizeFollowsDepth) {
+TEST_F(SingleFlake, DepthGivesTheSizeAndTheShape) {
   struct Case {
-    double z;
-    int pixels;
+    FlakeState flake;
+    int draws, lit, x, y, value;  // value at (x, y)
   };
-  // Radius 2 disc, radius 1 disc, single pixel.
-  for (const Case& c : {Case{250.0, 17}, Case{250.1, 5}, Case{501.0, 1}}) {
-    Place(FlakeState{0, 0, c.z, 0, 0, 0}, SeedWithFirstGust(false));
-    EXPECT_EQ(Step(), 1u) << "only the gust test draws for a disc";
-    int value = 0;
-    EXPECT_EQ(Lit(&value), c.pixels) << "depth " << c.z;
-    EXPECT_EQ(value, 128);
-    EXPECT_EQ(RedAt(100, 50), 128) << "drawn at the projected centre";
+  // At depth 500 one world unit is one pixel; the centre is (100, 50).
+  for (const Case& c : {Case{{0, 0, 250, 0, 0, 0}, 1, 17, 100, 48, 128},        // radius 2 disc
+                        Case{{0, 0, 250.1, 0, 0, 0}, 1, 5, 100, 49, 128},       // radius 1
+                        Case{{0, 0.6, 501, 0, 0, 0}, 1, 1, 100, 50, 128},       // one pixel, truncated
+                        Case{{-20, 0, 501, 0, 0, 0}, 1, 1, 80, 50, 128}}) {     // sx = 80.04
+    EXPECT_EQ(Step(c.flake, kNoGust), c.draws) << "depth " << c.flake.z;
+    EXPECT_EQ(Lit(), c.lit) << "depth " << c.flake.z;
+    EXPECT_EQ(Red(c.x, c.y), c.value) << "depth " << c.flake.z;
   }
-}
-
-TEST_F(SingleFlake, DepthBelow167IsASpriteQuad) {
-  Place(FlakeState{0, 0, 166, 0, 0, 0}, SeedWithFirstGust(false));
-  EXPECT_EQ(Step(), 2u) << "gust test plus sprite choice";
-  // r = 3: the quad covers (97, 47) .. (103, 53); its outer texels are black.
-  const RasterImage& fb = scene->FrameBuffer();
-  for (int y = 0; y < fb.Height(); ++y)
-    for (int x = 0; x < fb.Width(); ++x) {
-      if (x >= 97 && x <= 103 && y >= 47 && y <= 53) continue;
-      ASSERT_EQ(RedAt(x, y), 0) << x << "," << y;
-    }
-  EXPECT_GE(RedAt(100, 50), 230) << "the sprite's centre texel is its tint";
-  EXPECT_EQ(RedAt(97, 47), 0);
-}
-
-TEST_F(SingleFlake, DepthExactlyFiveIsKeptBelowIsRespawned) {
-  Place(FlakeState{0, 0, 10, 0, 0, -5}, SeedWithFirstGust(false));
-  EXPECT_EQ(Step(), 2u) << "z = 5.0 stays: r = 100 sprite, gust test and sprite choice";
+  // Depth exactly 5 after the move is kept: radius 100, a sprite.
+  EXPECT_EQ(Step(FlakeState{0, 0, 10, 0, 0, -5}, kNoGust), 2);
   EXPECT_EQ(scene->Field()[0].z, 5.0);
+  EXPECT_GE(Red(100, 50), 230);
 
-  Place(FlakeState{0, 0, 10, 0, 0, -5.1}, 1);
-  const std::uint32_t draws = Step();
-  EXPECT_GE(draws, 7u) << "respawn (6) + gust test";
+  // Depth 166: radius 3, a sprite on the square (97, 47) .. (103, 53).
+  EXPECT_EQ(Step(FlakeState{0, 0, 166, 0, 0, 0}, kNoGust), 2) << "gust test and sprite choice";
+  EXPECT_GE(Red(100, 50), 230) << "the sprite's centre texel is its tint";
+  EXPECT_EQ(Red(97, 47) + Red(103, 53) + Red(96, 50) + Red(104, 50) + Red(100, 46) + Red(100, 54), 0);
+  EXPECT_EQ(Lit(), 24) << "texel offsets -22..21 from the centre, but for the corner (-22, -22)";
+}
+
+TEST_F(SingleFlake, RespawnsComeFromStrictTestsAndDrawAtTheOldPlace) {
+  struct Case {
+    FlakeState flake;
+    int draws;
+  };
+  for (const Case& c : {Case{{-99, 0, 500, 0, 0, 0}, 1},        // sx = 1 = r: kept
+                        Case{{-99.5, 0, 500, 0, 0, 0}, 7},      // sx < r: respawned once
+                        Case{{100.5, 0, 500, 0, 0, 0}, 1},      // W < sx = W + r - 0.5: kept
+                        Case{{101.5, 0, 500, 0, 0, 0}, 7},      // beyond W + r
+                        Case{{0, 51, 500, 0, 0, 0}, 1},         // sy = H + r: kept
+                        Case{{0, 51.5, 500, 0, 0, 0}, 7},       // below H + r
+                        Case{{101.5, 51.5, 500, 0, 0, 0}, 13}}) {  // each test that holds respawns again
+    EXPECT_EQ(Step(c.flake, kNoGust), c.draws) << c.flake.x << "," << c.flake.y << "," << c.flake.z;
+  }
+  EXPECT_GE(Step(FlakeState{0, 0, 10, 0, 0, -5.1}, kNoGust), 7) << "depth below 5: respawned before projecting";
   EXPECT_GE(scene->Field()[0].z, 10.0);
+  Step(FlakeState{-99.5, 0, 500, 0, 0, 0}, kNoGust);
+  EXPECT_EQ(Lit(), 4) << "the respawned flake is still drawn at x = 0 (one pixel clipped)";
 }
 
-TEST_F(SingleFlake, OffScreenTestsAreStrict) {
-  // At depth 500, one world unit is one pixel: r = 1, sx = x + 100.
-  Place(FlakeState{-99, 0, 500, 0, 0, 0}, SeedWithFirstGust(false));  // sx = 1 = r
-  EXPECT_EQ(Step(), 1u) << "sx equal to r is kept";
-  Place(FlakeState{-99.5, 0, 500, 0, 0, 0}, SeedWithFirstGust(false));  // sx = 0.5 < r
-  EXPECT_EQ(Step(), 7u) << "sx below r respawns once";
-  EXPECT_EQ(Lit(), 4) << "the respawned flake is still drawn at its old place (x = -1 clipped)";
-  Place(FlakeState{0, 51, 500, 0, 0, 0}, SeedWithFirstGust(false));  // sy = 101 = H + r
-  EXPECT_EQ(Step(), 1u);
-  Place(FlakeState{0, 51.5, 500, 0, 0, 0}, SeedWithFirstGust(false));
-  EXPECT_EQ(Step(), 7u);
-  Place(FlakeState{101.5, 51.5, 500, 0, 0, 0}, SeedWithFirstGust(false));  // below and right
-  EXPECT_EQ(Step(), 13u) << "each test that holds respawns again";
-}
-
-TEST_F(SingleFlake, GustChangesOnlyTheSidewaysAndDownwardSpeeds) {
-  const FlakeState start{3, 4, 400, 0.25, 0.5, -2};
-  Place(start, SeedWithFirstGust(true));
-  EXPECT_EQ(Step(), 3u);
+TEST_F(SingleFlake, AGustChangesOnlyTheSidewaysAndDownwardSpeeds) {
+  EXPECT_EQ(Step(FlakeState{3, 4, 400, 0.25, 0.5, -2}, kGust), 3);
   const FlakeState& f = scene->Field()[0];
   EXPECT_EQ(f.x, 3.25);
   EXPECT_EQ(f.y, 4.5);
   EXPECT_EQ(f.z, 398);
   EXPECT_EQ(f.vz, -2);
   EXPECT_NE(f.vx, 0.25);
-  EXPECT_GE(f.vy, 3.0);
-  EXPECT_LT(f.vy, 3.1);
+  EXPECT_TRUE(f.vx >= -0.1 && f.vx < 0.1 && f.vy >= 3.0 && f.vy < 3.1) << f.vx << " " << f.vy;
 }
 
-TEST_F(SingleFlake, TheFinishedFrameIsABottomUpBlockOfTheWindowSize) {
-  Place(FlakeState{0, 0, 300, 0, 0, 0}, 5);
-  Step();
+TEST_F(SingleFlake, ResizeKeepsTheFlakesAndCentresOnTheNewFrame) {
+  Step(FlakeState{0, 0, 501, 0, 0, 0}, kNoGust);
+  scene->Resize(101, 41);
+  scene->Field()[0] = FlakeState{0, 0, 501, 0, 0, 0};
+  scene->RenderFrame();
+  EXPECT_EQ(scene->FrameBuffer().Width(), 101);
+  EXPECT_EQ(Red(50, 20), 128);
+  // Its row layout: 101 pixels take 303 bytes, padded to 304.
   const FrameView frame = scene->Frame();
-  EXPECT_EQ(frame.width, 200);
-  EXPECT_EQ(frame.height, 100);
-  EXPECT_EQ(frame.stride, 600);
-  EXPECT_EQ(frame.bottomRow, scene->FrameBuffer().RowAddress(99));
+  EXPECT_EQ(frame.width, 101);
+  EXPECT_EQ(frame.height, 41);
+  EXPECT_EQ(frame.stride, 304);
+  EXPECT_EQ(frame.bottomRow, scene->FrameBuffer().RowAddress(40));
   EXPECT_EQ(frame.TopDownRow(0), scene->FrameBuffer().RowAddress(0));
 }
 
-TEST(SnowScene, NoFlakesGiveABlackFrameAndNoDraws) {
+TEST(SnowScene, NoFlakesOrNoFrameBuffer) {
   auto scene = std::make_unique<SnowScene>();
   scene->Random().SeedRandom(3);
   scene->Start(64, 48, 0);
-  const std::uint32_t before = scene->Random().State();
   scene->RenderFrame();
-  EXPECT_EQ(scene->Random().State(), before);
-  const RasterImage& fb = scene->FrameBuffer();
+  EXPECT_EQ(scene->Random().State(), 3u) << "no flakes draw no random numbers";
   for (int y = 0; y < 48; ++y)
-    for (int i = 0; i < 64 * 3; ++i) ASSERT_EQ(fb.RowAddress(y)[i], 0);
-}
+    for (int i = 0; i < 64 * 3; ++i) ASSERT_EQ(scene->FrameBuffer().RowAddress(y)[i], 0);
 
-TEST(SnowScene, FailedFrameBufferStillAdvancesAndPresentsNothing) {
-  auto scene = std::make_unique<SnowScene>();
   scene->Start(0, 48, 100);
   const std::uint32_t before = scene->Random().State();
   scene->RenderFrame();
   EXPECT_TRUE(scene->Frame().Empty());
-  EXPECT_NE(scene->Random().State(), before);
-}
+  EXPECT_NE(scene->Random().State(), before) << "without a frame buffer the snow still moves";
 
-std::vector<std::uint8_t> RenderSeed(std::uint32_t seed, int width, int height, int count, int frames) {
-  auto scene = std::make_unique<SnowScene>();
-  scene->Random().SeedRandom(seed);
-  scene->Start(width, height, count);
-  for (int i = 0; i < frames; ++i) scene->RenderFrame();
-  const RasterImage& fb = scene->FrameBuffer();
-  const std::uint8_t* bits = fb.RowAddress(height - 1);
-  return std::vector<std::uint8_t>(bits, bits + static_cast<std::size_t>(fb.Stride()) * height);
-}
-
-TEST(SnowScene, SameSeedSamePictureAndSnowIsVisible) {
-  const auto a = RenderSeed(11, 320, 240, 3000, 40);
-  const auto b = RenderSeed(11, 320, 240, 3000, 40);
-  const auto c = RenderSeed(12, 320, 240, 3000, 40);
-  EXPECT_EQ(a, b);
-  EXPECT_NE(a, c);
-  std::size_t lit = 0;
-  for (std::uint8_t v : a) lit += v != 0;
-  EXPECT_GT(lit, a.size() / 50) << "a steady field shows plenty of snow";
-  EXPECT_LT(lit, a.size() / 2) << "but the background stays black";
-}
-
-TEST(SnowScene, StopFreesPixelsAndResizeKeepsTheFlakes) {
-  auto scene = std::make_unique<SnowScene>();
   scene->Start(100, 80, 500);
   const FlakeState first = scene->Field()[0];
-  scene->Resize(50, 40);
-  EXPECT_EQ(scene->FrameBuffer().Width(), 50);
-  EXPECT_EQ(std::memcmp(&first, &scene->Field()[0], sizeof first), 0);
   scene->Stop();
   EXPECT_EQ(scene->FrameBuffer().RowAddress(0), nullptr);
-  for (int i = 0; i < kSpriteCount; ++i) EXPECT_EQ(scene->Sprite(i).Width(), 0);
+  for (int i = 0; i < kSpriteCount; ++i) EXPECT_EQ(scene->Sprite(i).Width(), 0) << i;
+  EXPECT_EQ(std::memcmp(&first, &scene->Field()[0], sizeof first), 0) << "Stop keeps the flakes";
 }
 
-TEST(Projection, RefusesTinyAndNanDepths) {
-  double sx = 7, sy = 7;
-  EXPECT_EQ(Project(1, 1, 1e-9, 500, &sx, &sy), 0);
-  EXPECT_EQ(Project(1, 1, -1e-9, 500, &sx, &sy), 0);
-  EXPECT_EQ(Project(1, 1, std::nan(""), 500, &sx, &sy), 0);
-  EXPECT_EQ(sx, 7);
+TEST(Projection, RefusesDepthsBelowTheGuardAndNotANumber) {
+  for (double z : {9.99e-9, -9.99e-9, 0.0, std::nan("")}) {
+    double sx = 7, sy = 7;
+    EXPECT_EQ(Project(1, 1, z, 500, &sx, &sy), 0) << z;
+    EXPECT_EQ(sx + sy, 14) << "outputs untouched";
+  }
+  double sx = 0, sy = 0;
+  EXPECT_EQ(Project(1e-8, 2e-8, 1e-8, 500, &sx, &sy), 1);
+  EXPECT_EQ(Project(1, 1, -1e-8, 500, &sx, &sy), 1);
   EXPECT_EQ(Project(2, -4, 250, 500, &sx, &sy), 1);
   EXPECT_EQ(sx, 4);
   EXPECT_EQ(sy, -8);

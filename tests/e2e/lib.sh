@@ -1,0 +1,158 @@
+# Sourced by every end-to-end script: counted checks, a private work folder
+# cleaned up at exit, programs started in the background with their exit
+# codes, private X displays, and looking at the screen.
+
+# --- checks -------------------------------------------------------------
+passes=0
+failures=0
+check() {  # DESCRIPTION COMMAND...
+  local what=$1; shift
+  if "$@"; then passes=$((passes + 1)); echo "ok: $what"; else failures=$((failures + 1)); echo "FAIL: $what"; fi
+}
+not() { ! "$@"; }
+finish() {
+  echo "$passes passed, $failures failed"
+  [ "$failures" = 0 ]
+}
+# Exit code 2 and a message on standard error: how every program refuses.
+expect_refusal() {  # DESCRIPTION COMMAND...
+  local what=$1 out rc; shift
+  out=$("$@" 2>&1 >/dev/null); rc=$?
+  check "$what: exit 2 with one message ($(head -n 1 <<<"$out"))" [ "$rc" = 2 -a -n "$out" ]
+}
+
+# --- work folder and clean-up -----------------------------------------------
+work=$(mktemp -d)
+at_exit=()
+cleanup() {
+  local c
+  for c in "${at_exit[@]}"; do eval "$c"; done
+  pkill -P $$ 2>/dev/null
+  [ -n "${XSERVER_PID:-}" ] && kill "$XSERVER_PID" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# --- programs in the background ---------------------------------------------
+# start NAME COMMAND...: output in $work/NAME.out, exit code in $work/NAME.exit.
+start() {
+  local name=$1; shift
+  rm -f "$work/$name.exit" "$work/$name.out"
+  ( "$@" >"$work/$name.out" 2>&1; echo $? >"$work/$name.exit" ) &
+  echo $! >"$work/$name.pid"
+}
+# Sends a signal to the program started as NAME (and to nothing else: other
+# tests may run the same program at the same time).
+signal() { pkill "-$2" -P "$(cat "$work/$1.pid")"; }  # NAME SIGNAL
+exit_code() {  # NAME SECONDS: the exit code within SECONDS, or "running"
+  local end=$((SECONDS + $2))
+  while [ $SECONDS -lt "$end" ]; do
+    [ -s "$work/$1.exit" ] && { cat "$work/$1.exit"; return; }
+    sleep 0.1
+  done
+  echo running
+}
+ends_with() { [ "$(exit_code "$1" "${3:-20}")" = "$2" ]; }  # NAME CODE [SECONDS]
+running() { [ "$(exit_code "$1" 1)" = running ]; }          # NAME
+wait_for_line() {  # FILE TEXT SECONDS
+  local end=$((SECONDS + $3))
+  while [ $SECONDS -lt "$end" ]; do grep -q "$2" "$1" 2>/dev/null && return 0; sleep 0.1; done
+  return 1
+}
+
+# --- private X displays -------------------------------------------------------
+# -displayfd: the server picks a free display, so tests may run side by side.
+# -noreset: otherwise the server resets (pointer to the centre) whenever its
+# last client leaves, e.g. between two xdotool calls.
+start_xvfb() {  # [WxH], 1024x768 by default, 24 bits
+  Xvfb -displayfd 3 -screen 0 "${1:-1024x768}x24" -nolisten tcp -noreset 3>"$work/display" >/dev/null 2>&1 &
+  XSERVER_PID=$!
+  wait_for_display
+}
+# Two monitors side by side as RandR outputs of Xorg's dummy driver: 1024x768
+# at +0+0 (primary) and 800x600 at +1024+0; with "left", the 800x600 one at
+# +0+0 and the primary one at +800+0.
+start_two_monitors() {
+  local config=xorg-two-monitors.conf
+  [ "${1:-}" = left ] && config=xorg-monitor-left.conf
+  Xorg -displayfd 3 -noreset -nolisten tcp -novtswitch -sharevts -config "$(dirname "${BASH_SOURCE[0]}")/$config" \
+    -logfile "$work/xorg.log" 3>"$work/display" >/dev/null 2>&1 &
+  XSERVER_PID=$!
+  wait_for_display || { echo "cannot start Xorg with two monitors:"; tail -n 20 "$work/xorg.log"; return 1; }
+}
+wait_for_display() {
+  local _
+  for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+  export DISPLAY=":$(head -n 1 "$work/display")"
+  for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && return 0; sleep 0.1; done
+  echo "cannot start the X server"
+  return 1
+}
+
+# --- the screen ----------------------------------------------------------------
+shot() { import -window root "$1" 2>/dev/null; }  # FILE
+# Pixels brighter than 25 % grey in the rectangle X Y W H of SHOT (or of the
+# screen now).
+bright_pixels() {  # X Y W H [SHOT]
+  local file=${5:-$work/now.png}
+  [ -n "${5:-}" ] || shot "$file"
+  convert "$file" -crop "${3}x${4}+${1}+${2}" +repage -colorspace Gray -threshold 25% \
+    -format '%[fx:round(mean*w*h)]' info: 2>/dev/null
+}
+# Whether the rectangle W H X Y differs between two screenshots.
+picture_moves() {  # SHOT1 SHOT2 W H X Y
+  local diff
+  convert "$1" -crop "${3}x${4}+${5}+${6}" +repage "$work/crop1.png"
+  convert "$2" -crop "${3}x${4}+${5}+${6}" +repage "$work/crop2.png"
+  diff=$(compare -metric AE "$work/crop1.png" "$work/crop2.png" null: 2>&1)
+  [ -n "$diff" ] && [ "${diff%% *}" != 0 ]
+}
+# Snow (more than MIN bright pixels) in each named rectangle, and a moving
+# picture there half a second later: "X Y W H NAME" per argument.
+snowing() {  # WHAT MIN RECT...
+  local what=$1 min=$2 r name x y w h lit; shift 2
+  shot "$work/a.png"
+  sleep 0.5
+  shot "$work/b.png"
+  for r in "$@"; do
+    read -r x y w h name <<<"$r"
+    lit=$(bright_pixels "$x" "$y" "$w" "$h" "$work/a.png")
+    check "$what: snow on $name ($lit bright pixels)" [ "${lit:-0}" -gt "$min" ]
+    check "$what: the picture moves on $name" picture_moves "$work/a.png" "$work/b.png" "$w" "$h" "$x" "$y"
+  done
+}
+dark() {  # WHAT X Y W H: nothing drawn there
+  local lit; lit=$(bright_pixels "$2" "$3" "$4" "$5")
+  check "$1 ($lit bright pixels)" [ "${lit:-1}" = 0 ]
+}
+
+# --- windows and input ---------------------------------------------------------
+# Visible top-level windows whose title (as UTF-8) is exactly $1.
+windows_titled() {
+  local w
+  for w in $(xdotool search --onlyvisible --name '' 2>/dev/null); do
+    [ "$(LC_ALL=C.UTF-8 xprop -id "$w" -notype _NET_WM_NAME 2>/dev/null |
+      sed -n 's/^_NET_WM_NAME = "\(.*\)"$/\1/p')" = "$1" ] && echo "$w"
+  done
+}
+wait_window_titled() {  # TITLE SECONDS: prints the window's id
+  local end=$((SECONDS + $2)) found
+  while [ $SECONDS -lt "$end" ]; do
+    found=$(windows_titled "$1" | head -n 1)
+    [ -n "$found" ] && { echo "$found"; return 0; }
+    sleep 0.3
+  done
+  return 1
+}
+# Keys reach the window under the pointer: there is no window manager.
+point_at_window() {
+  eval "$(xdotool getwindowgeometry --shell "$1")"
+  xdotool mousemove $((X + 5)) $((Y + 5))
+}
+# COUNT purely horizontal moves of 10 px from X,Y (none may end a saver),
+# then a pause.
+slide_right() {  # X Y COUNT SECONDS
+  local i
+  for i in $(seq 1 "$3"); do xdotool mousemove $(($1 + 10 * i)) "$2"; sleep 0.1; done
+  sleep "$4"
+}

@@ -1,0 +1,136 @@
+#include "host/x11/pixel_format.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "flakes/snow_scene.h"
+
+namespace kivo {
+namespace {
+
+// A layout and where, in each output pixel, its blue, green and red bytes go.
+struct Layout {
+  const char* name;
+  PixelFormat format;
+  int blue, green, red;
+};
+
+const Layout kLayouts[] = {
+    {"BGRX", {4, 0xFF0000, 0x00FF00, 0x0000FF, false}, 0, 1, 2},
+    {"RGBX", {4, 0x0000FF, 0x00FF00, 0xFF0000, false}, 2, 1, 0},
+    {"BRGX", {4, 0x00FF00, 0xFF0000, 0x0000FF, false}, 0, 2, 1},
+    {"XRGB", {4, 0xFF0000, 0x00FF00, 0x0000FF, true}, 3, 2, 1},
+    {"XBRG", {4, 0x00FF00, 0x0000FF, 0xFF0000, true}, 1, 3, 2},
+    {"BGR", {3, 0xFF0000, 0x00FF00, 0x0000FF, false}, 0, 1, 2},
+    {"RGB", {3, 0xFF0000, 0x00FF00, 0x0000FF, true}, 2, 1, 0},
+};
+
+TEST(PixelFormat, OnlyEightBitChannelsInThreeOrFourBytes) {
+  for (const Layout& l : kLayouts) EXPECT_TRUE(IsSupportedPixelFormat(l.format)) << l.name;
+  for (const PixelFormat& f : {PixelFormat{2, 0xF800, 0x07E0, 0x001F, false}, PixelFormat{4, 0xF800, 0xFF00, 0xFF, false},
+                               PixelFormat{4, 0xFF0, 0xFF000, 0xFF, false}, PixelFormat{4, 0xFF00, 0xFF00, 0xFF, false},
+                               PixelFormat{3, 0xFF000000u, 0xFF00, 0xFF, false}, PixelFormat{5, 0xFF0000, 0xFF00, 0xFF, false},
+                               PixelFormat{4, 0, 0xFF00, 0xFF, false}}) {
+    EXPECT_FALSE(IsSupportedPixelFormat(f)) << f.bytesPerPixel << " " << std::hex << f.redMask << " " << f.greenMask;
+  }
+}
+
+class Conversion : public ::testing::TestWithParam<Layout> {
+ protected:
+  // An X image kept up to date through damage alone must hold, after every
+  // tick, exactly what a full conversion gives. Returns the frames that took
+  // the partial path.
+  int Follow(SnowScene& scene, int ticks) {
+    const Layout& l = GetParam();
+    const PixelConverter converter(l.format);
+    const int stride = scene.Width() * l.format.bytesPerPixel + 8;  // padded rows, as X images may have
+    std::vector<std::uint8_t> kept(static_cast<std::size_t>(stride) * scene.Height(), 0x5A);
+    int partial = 0;
+    for (int t = 0; t < ticks; ++t) {
+      scene.RenderFrame();
+      const FrameView frame = scene.Frame();
+      DirtyRows rows;
+      if (ConvertDamage(frame, converter, kept.data(), stride, &rows)) {
+        ++partial;
+      } else {
+        ConvertFrame(frame.bottomRow, frame.width, frame.height, frame.stride, l.format, kept.data(), stride);
+      }
+      std::vector<std::uint8_t> full = kept;  // padding as it is, pixels written afresh
+      ConvertFrame(frame.bottomRow, frame.width, frame.height, frame.stride, l.format, full.data(), stride);
+      if (kept != full) {
+        ADD_FAILURE() << frame.width << "x" << frame.height << " differs after tick " << t;
+        return partial;
+      }
+    }
+    return partial;
+  }
+};
+
+TEST_P(Conversion, EveryPixelLandsWhereItsMasksSayTopRowFirst) {
+  const Layout& l = GetParam();
+  // A 5 x 2 bottom-up frame (stride 16) with distinct bytes everywhere and
+  // padding that must not leak.
+  std::vector<std::uint8_t> bits(32, 0xEE);
+  for (int row = 0; row < 2; ++row)
+    for (int i = 0; i < 15; ++i) bits[static_cast<std::size_t>(row * 16 + i)] = static_cast<std::uint8_t>(10 * row + i);
+  const int bpp = l.format.bytesPerPixel;
+  std::vector<std::uint8_t> out(static_cast<std::size_t>(2 * 5 * bpp), 0xAA);
+  ConvertFrame(bits.data(), 5, 2, 16, l.format, out.data(), 5 * bpp);
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 5; ++x) {
+      const std::uint8_t* px = &out[static_cast<std::size_t>((y * 5 + x) * bpp)];
+      const int source = 10 * (1 - y) + 3 * x;  // output row 0 is the top row, the second in memory
+      EXPECT_EQ(px[l.blue], source) << x << "," << y;
+      EXPECT_EQ(px[l.green], source + 1) << x << "," << y;
+      EXPECT_EQ(px[l.red], source + 2) << x << "," << y;
+      if (bpp == 4) {
+        EXPECT_EQ(px[6 - l.blue - l.green - l.red], 0) << "unused byte of " << x << "," << y;
+      }
+    }
+}
+
+TEST_P(Conversion, DamageKeepsAnImageEqualToAFullConversionAtOddSizesAndAcrossResizes) {
+  for (const auto& [w, h] : {std::pair{333, 201}, {1, 1}, {64, 48}, {641, 479}}) {
+    auto scene = std::make_unique<SnowScene>();
+    scene->Random().SeedRandom(static_cast<std::uint32_t>(w * 7 + h));
+    scene->Start(w, h, 30000);
+    EXPECT_EQ(Follow(*scene, 60), 59) << "every frame but the first converts only its damage";
+  }
+  auto scene = std::make_unique<SnowScene>();
+  scene->Random().SeedRandom(9);
+  scene->Start(320, 240, 10000);
+  Follow(*scene, 20);
+  scene->Resize(517, 93);  // a new frame buffer: its first frame is converted whole
+  EXPECT_EQ(Follow(*scene, 30), 29);
+}
+
+TEST_P(Conversion, DirtyRowsCoverEveryChangedPixel) {
+  auto scene = std::make_unique<SnowScene>();
+  scene->Random().SeedRandom(4);
+  scene->Start(200, 150, 20000);
+  scene->RenderFrame();
+  const FrameView first = scene->Frame();
+  const std::vector<std::uint8_t> before(first.bottomRow, first.bottomRow + static_cast<std::size_t>(first.stride) * 150);
+  scene->RenderFrame();
+  const FrameView frame = scene->Frame();
+  std::vector<std::uint8_t> image(200 * 150 * 4);
+  DirtyRows rows;
+  ASSERT_TRUE(ConvertDamage(frame, PixelConverter(GetParam().format), image.data(), 800, &rows));
+  for (int y = 0; y < 150; ++y)
+    for (int x = 0; x < 200; ++x) {
+      const std::size_t at = static_cast<std::size_t>(149 - y) * frame.stride + 3 * x;
+      if (std::memcmp(&before[at], frame.bottomRow + at, 3) == 0) continue;
+      EXPECT_LE(rows.first[static_cast<std::size_t>(y)], x) << x << "," << y;
+      EXPECT_GE(rows.last[static_cast<std::size_t>(y)], x) << x << "," << y;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, Conversion, ::testing::ValuesIn(kLayouts),
+                         [](const ::testing::TestParamInfo<Layout>& p) { return std::string(p.param.name); });
+
+}  // namespace
+}  // namespace kivo
