@@ -23,6 +23,16 @@ tool_packages=(xvfb xdotool imagemagick x11-utils x11-xserver-utils xserver-xorg
 
 fail() { echo "wine-root: $*" >&2; exit 1; }
 
+# Every step runs in a private mount namespace. Inside a chroot whose / is
+# not a mount point the kernel refuses one; say so, rather than letting the
+# first step that needs it (debootstrap) take the blame.
+need_private_namespace() {
+  local why
+  why=$(unshare --mount --propagation private true 2>&1) && return 0
+  fail "cannot make a private mount namespace (${why:-unshare failed}). Inside a chroot this happens when its / is \
+not a mount point: enter it after 'mount --bind DIR DIR' (then 'chroot DIR'), or run this outside the chroot."
+}
+
 # The Debian mirror apt already uses here (KIVO_DEBIAN_MIRROR overrides it).
 debian_mirror() {
   [ -n "${KIVO_DEBIAN_MIRROR:-}" ] && { echo "$KIVO_DEBIAN_MIRROR"; return; }
@@ -55,6 +65,7 @@ in_root() {
 make_root() {
   [ "$(id -u)" = 0 ] || fail "making the Wine root needs root (debootstrap, chroot)"
   if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$stamp_text" ]; then return 0; fi
+  need_private_namespace
   command -v debootstrap >/dev/null || {
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq debootstrap >/dev/null 2>&1 ||
       { apt-get update -qq >/dev/null 2>&1 && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq debootstrap >/dev/null 2>&1; } ||
@@ -100,6 +111,7 @@ case "${1:-}" in
     shift
     [ $# -gt 0 ] || fail "run: no command given"
     [ -f "$stamp" ] || fail "no Wine root in $root: run scripts/wine-root.sh make"
+    need_private_namespace
     in_root "$@"
     ;;
   path) echo "$root" ;;
