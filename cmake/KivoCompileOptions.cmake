@@ -29,3 +29,11 @@ if(MINGW)
   # One self-contained executable: no libgcc, libstdc++ or winpthread DLLs.
   target_link_options(kivo_compile_options INTERFACE -static -static-libgcc -static-libstdc++)
 endif()
+
+if(KIVO_SANITIZE)
+  # Every target and every program that links one, with no recovery: the
+  # first report fails the run.
+  target_compile_options(kivo_compile_options INTERFACE -fsanitize=${KIVO_SANITIZE} -fno-sanitize-recover=all
+                                                        -fno-omit-frame-pointer)
+  target_link_options(kivo_compile_options INTERFACE -fsanitize=${KIVO_SANITIZE})
+endif()

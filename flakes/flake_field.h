@@ -6,19 +6,15 @@
 #include <cstdint>
 #include <vector>
 
+#include "flakes/flake_limits.h"
 #include "flakes/random_source.h"
 
 namespace kivo {
-
-constexpr std::int32_t kFlakeCapacity = 30000;
 
 // One flake in world units; velocities are per 30 ms tick.
 struct FlakeState {
   double x, y, z, vx, vy, vz;
 };
-
-// Any stored or requested count, limited to what the field holds.
-std::int32_t ClampToFieldCapacity(std::int64_t count);
 
 // Overwrites all six fields from six successive draws of `draw` (each in
 // [0, 1)); W and H are the target size in pixels. Each formula runs left to

@@ -60,7 +60,7 @@ void FramePainter::Clear() {
   if (wholeFrameDirty_) {
     frame_->FillRectangle(0, 0, width_ - 1, height_ - 1, 0, 0, 0);
   } else {
-    for (const Span& s : drawn_) std::memset(bits_ + s.offset, 0, s.bytes);
+    for (const Span& s : drawn_) std::memset(PixelAddress(s.x, s.row), 0, 3 * static_cast<std::size_t>(s.pixels));
   }
   // What was drawn is what this clear changed; kept as the next damage.
   drawn_.swap(cleared_);
@@ -110,12 +110,12 @@ void FramePainter::DrawDisc(const PendingDisc& disc) {
       const __m128i lanes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(kFirstLanes + 16 - bytes));
       const __m128i pixels = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
       _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm_adds_epu8(pixels, _mm_and_si128(grey, lanes)));
-      Record(p, bytes, py);
+      Record(lo, py, hi - lo + 1);
       continue;
     }
 #endif
     for (std::size_t i = 0; i < bytes; ++i) p[i] = SaturatingAdd(p[i], disc.grey);
-    Record(p, bytes, py);
+    Record(lo, py, hi - lo + 1);
   }
 }
 
@@ -150,7 +150,7 @@ void FramePainter::AddSprite(int x, int y, int r, const RasterImage& sprite) {
     }
     std::uint8_t* p = PixelAddress(lo, py);
     AddSaturated(p, row, bytes);
-    Record(p, bytes, py);
+    Record(lo, py, columns);
   }
 }
 

@@ -62,7 +62,7 @@ class FramePainter {
   FrameDamage Damage() const;
 
  private:
-  // A run of bytes drawn since the last clear, by offset into the block.
+  // A run of pixels drawn since the last clear.
   using Span = FrameRun;
   static constexpr std::size_t kMaxRecordedSpans = 1u << 18;
   static constexpr int kMaxFastRadius = 100;
@@ -80,9 +80,9 @@ class FramePainter {
   std::uint8_t* PixelAddress(int x, int y) const {
     return bits_ + static_cast<std::ptrdiff_t>(height_ - 1 - y) * stride_ + 3 * static_cast<std::ptrdiff_t>(x);
   }
-  void Record(std::uint8_t* first, std::size_t bytes, int y) {
+  void Record(int x, int y, int pixels) {
     if (drawn_.size() == kMaxRecordedSpans) wholeFrameDirty_ = true;  // more memory is not worth it
-    if (!wholeFrameDirty_) drawn_.push_back(Span{first - bits_, static_cast<std::uint32_t>(bytes), y});
+    if (!wholeFrameDirty_) drawn_.push_back(Span{y, x, pixels});
   }
 
   RasterImage* frame_ = nullptr;

@@ -7,13 +7,12 @@
 
 namespace kivo {
 
-// A run of bytes within one row of a frame: its offset from the frame's
-// first byte (the bottom row's), its length, and the row it lies in counted
-// from the top, so that no one has to divide to find it.
+// A run of pixels within one row of a frame: the row counted from the top,
+// as a screen counts rows, its first column and its length.
 struct FrameRun {
-  std::ptrdiff_t offset;
-  std::uint32_t bytes;
   std::int32_t row;
+  std::int32_t x;
+  std::int32_t pixels;
 };
 
 // What may differ between a frame and the one before it: the runs drawn in
@@ -39,7 +38,10 @@ struct FrameView {
 
   bool Empty() const { return bottomRow == nullptr; }
   // First byte of row y counted from the top, as a screen counts rows.
-  const std::uint8_t* TopDownRow(int y) const { return bottomRow + static_cast<long>(height - 1 - y) * stride; }
+  const std::uint8_t* TopDownRow(int y) const {
+    return bottomRow + static_cast<std::ptrdiff_t>(height - 1 - y) * stride;
+  }
+  const std::uint8_t* Pixel(int x, int y) const { return TopDownRow(y) + 3 * static_cast<std::ptrdiff_t>(x); }
 };
 
 }  // namespace kivo

@@ -1,6 +1,6 @@
-// The input that ends the saver: any key or left/right button, or, after the
-// first six mouse-move messages, a move of more than 3 pixels both across and
-// down from where the cursor was when the saver started. A preview never
+// The input that ends the saver: any key or the left or right button, or,
+// after the first six pointer moves, a move of more than 3 pixels both across
+// and down from where the pointer was when the saver started. A preview never
 // ends by input.
 #pragma once
 
@@ -9,6 +9,10 @@
 namespace kivo {
 
 enum class InputAction { kPassOn, kRequestClose };
+
+// Buttons as every platform names them for the rules; the middle button and
+// the wheel's steps are kOther.
+enum class PointerButton { kLeft, kRight, kOther };
 
 class InputRules {
  public:
@@ -23,7 +27,8 @@ class InputRules {
   std::int32_t SavedX() const { return savedX_; }
   std::int32_t SavedY() const { return savedY_; }
 
-  InputAction OnKeyOrButton() const { return preview_ ? InputAction::kPassOn : InputAction::kRequestClose; }
+  InputAction OnKey() const { return preview_ ? InputAction::kPassOn : InputAction::kRequestClose; }
+  InputAction OnButton(PointerButton button) const { return button == PointerButton::kOther ? InputAction::kPassOn : OnKey(); }
 
   // The pointer's position in screen coordinates. Positions travel as signed
   // 16-bit values (negative left of or above the primary monitor), so only

@@ -1,29 +1,22 @@
 #!/usr/bin/env bash
 # Builds every preset CI needs and the release files (build/dist), and runs
-# every test: unit tests, the renderer
-# end to end, the cross-target frame comparison, both Windows savers under the
-# WoW64 Wine of the Wine root (made once, then reused),
-# the X11 host under Xvfb and the robustness checks; then the unit suite and
-# a 20000-frame soak under AddressSanitizer + UBSan; then each fuzzer for a
-# short while (KIVO_FUZZ_SECONDS, 15 by default).
+# every test: unit tests, the renderer end to end, the cross-target frame
+# comparison, both Windows savers under the WoW64 Wine of the Wine root (made
+# once, then reused), the installer, the X11 host under Xvfb and on two
+# monitors, the Debian package and the robustness checks; then the unit
+# suite and a 20000-frame soak under AddressSanitizer + UBSan; then each
+# fuzzer for a short while (KIVO_FUZZ_SECONDS, 15 by default).
 set -eu
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 scripts/wine-root.sh make
 
 jobs=$(nproc)
-for preset in mingw-i686 mingw-x64 linux-i686; do
+for preset in mingw-i686 mingw-x64 linux-i686 everything; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j "$jobs"
 done
-cmake --preset native -DKIVO_CROSSCHECK=ON >/dev/null
-cmake --build --preset native -j "$jobs"
-cmake --preset sanitize >/dev/null
-cmake --build --preset sanitize -j "$jobs"
-cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz -j "$jobs"
 scripts/release.sh >/dev/null   # the installer, the zip and the package, for the tests below
-
-ctest --preset native -j "$jobs"
-ctest --preset sanitize -j "$jobs"
-ctest --preset fuzz
+ctest --preset everything -j "$jobs"
+cmake --workflow --preset sanitize
+cmake --workflow --preset fuzz

@@ -3,18 +3,9 @@
 
 #include <cstdint>
 
+#include "flakes/flake_limits.h"
+
 namespace kivo {
-
-constexpr std::int32_t kDefaultFlakeCount = 10000;
-constexpr std::int32_t kSliderMinimum = 2000;
-constexpr std::int32_t kSliderMaximum = 30000;
-
-// A count brought into the slider's range, as the settings dialog would.
-constexpr std::int32_t ClampToSliderRange(std::int64_t count) {
-  return static_cast<std::int32_t>(count < kSliderMinimum ? kSliderMinimum
-                                   : count > kSliderMaximum ? kSliderMaximum
-                                                            : count);
-}
 
 // The settings key, as the platform offers it.
 class SettingsStore {

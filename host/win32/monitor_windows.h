@@ -1,41 +1,43 @@
-// The full-screen saver on the monitors other than the primary one. The
-// primary monitor shows the saver window itself; each other monitor gets a
-// top-most window of its own with snow of its own, owned by the saver
-// window, drawn on its tick and passing its input on to it, so that one
-// saved cursor position and one move counter judge input on every monitor.
+// The full-screen saver on the monitors other than the primary one: each
+// gets a top-most window of its own, owned by the saver window, that shows
+// its screen's frames and hands its input to the saver window (positions in
+// screen coordinates), so one set of input rules and one password check
+// govern every monitor.
 #pragma once
 
 #include <windows.h>
 
-#include <cstdint>
 #include <memory>
 #include <vector>
 
-#include "host/saver_driver.h"
 #include "host/screen_layout.h"
+#include "host/screen_scenes.h"
 
 namespace kivo {
 
 constexpr char kMonitorWindowClass[] = "KIVO.monitor";
 
-struct MonitorWindow {
-  HWND window = nullptr;
-  ScreenRect rect;  // the monitor, in screen coordinates
-  std::unique_ptr<SaverDriver> driver;
+class MonitorWindow : public ScreenOutput {
+ public:
+  // A window covering `rect` (screen coordinates), or null when none can
+  // be made.
+  static std::unique_ptr<MonitorWindow> Open(HINSTANCE instance, HWND saverWindow, const ScreenRect& rect);
+  ~MonitorWindow() override;
+
+  bool Place(const ScreenRect& rect) override;
+  void Show(const FrameView& frame) override;
+
+ private:
+  MonitorWindow(HWND saverWindow, const ScreenRect& rect) : saverWindow_(saverWindow), rect_(rect) {}
+  static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+  HWND window_ = nullptr;
+  HWND saverWindow_;
+  ScreenRect rect_;
 };
 
-struct SaverProcess;
-
-// Opens a window on every monitor but the primary one, each with a scene of
-// `count` flakes seeded from `seed`; a monitor whose window cannot be made
-// is left out.
-void OpenMonitorWindows(SaverProcess& process, std::uint32_t seed, std::int32_t count);
-
-// Closes them all, freeing their images.
-void CloseMonitorWindows(SaverProcess& process);
-
-// Draws the next frame on each of them.
-void TickMonitorWindows(SaverProcess& process);
+// The monitors as the system lists them, each known by its device name.
+std::vector<Screen> ListScreens();
 
 // What the system says of its monitors in a few cheap numbers: their count
 // and the rectangle around them all. Not every system announces a monitor

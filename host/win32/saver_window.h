@@ -6,11 +6,10 @@
 
 #include <cstdint>
 #include <memory>
-#include <vector>
 
 #include "host/command_line.h"
 #include "host/password_services.h"
-#include "host/saver_driver.h"
+#include "host/screen_scenes.h"
 #include "host/win32/monitor_windows.h"
 
 namespace kivo {
@@ -28,11 +27,9 @@ struct SaverProcess {
   UINT_PTR timerId = 0;
   bool cursorHidden = false;
   PasswordGate gate;
-  std::unique_ptr<SaverDriver> driver;  // made with the window, for its mode
-  std::uint32_t seed = 0;               // the saver window's; the other monitors' derive from it
-  std::int32_t flakeCount = 0;
-  std::vector<MonitorWindow> monitors;  // /s on the other monitors
-  MonitorSummary monitorSummary;        // as the monitor windows were laid out
+  // The saver window's screen first, then /s's other monitors.
+  std::unique_ptr<ScreenScenes> scenes;
+  MonitorSummary monitorSummary;  // as the screens were laid out
 
   bool Preview() const { return mode == SaverMode::kPreview; }
 };

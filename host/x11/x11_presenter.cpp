@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 
 namespace kivo {
@@ -107,7 +108,14 @@ bool X11Presenter::CreateShared(int width, int height) {
   return true;
 }
 
-bool X11Presenter::Resize(int width, int height, std::string* error) {
+bool X11Presenter::Place(const ScreenRect& rect) {
+  x_ = rect.x;
+  y_ = rect.y;
+  if (image_ != nullptr && image_->width == rect.width && image_->height == rect.height) return true;
+  return Resize(rect.width, rect.height);
+}
+
+bool X11Presenter::Resize(int width, int height) {
   Release();
   pictureShown_ = false;
   if (shmAvailable_ && CreateShared(width, height)) return true;
@@ -115,7 +123,7 @@ bool X11Presenter::Resize(int width, int height, std::string* error) {
   image_ = XCreateImage(display_, visual_, static_cast<unsigned>(depth_), ZPixmap, 0, nullptr,
                         static_cast<unsigned>(width), static_cast<unsigned>(height), 32, 0);
   if (image_ == nullptr) {
-    *error = "cannot create an X image";
+    std::fprintf(stderr, "kivo: cannot create a %d x %d X image\n", width, height);
     return false;
   }
   image_->data = static_cast<char*>(
@@ -123,7 +131,7 @@ bool X11Presenter::Resize(int width, int height, std::string* error) {
   if (image_->data == nullptr) {
     XDestroyImage(image_);
     image_ = nullptr;
-    *error = "out of memory for the X image";
+    std::fprintf(stderr, "kivo: out of memory for a %d x %d X image\n", width, height);
     return false;
   }
   return true;
@@ -139,26 +147,7 @@ void X11Presenter::Put(int x, int y, int width, int height) {
   }
 }
 
-// Each band of consecutive rows that changed, as the rectangle around it.
-void X11Presenter::PutDirtyBands() {
-  const int height = image_->height;
-  for (int y = 0; y < height;) {
-    if (dirty_.last[static_cast<std::size_t>(y)] < 0) {
-      ++y;
-      continue;
-    }
-    int first = dirty_.first[static_cast<std::size_t>(y)];
-    int last = dirty_.last[static_cast<std::size_t>(y)];
-    const int top = y;
-    for (++y; y < height && dirty_.last[static_cast<std::size_t>(y)] >= 0; ++y) {
-      first = std::min(first, dirty_.first[static_cast<std::size_t>(y)]);
-      last = std::max(last, dirty_.last[static_cast<std::size_t>(y)]);
-    }
-    Put(first, top, last - first + 1, y - top);
-  }
-}
-
-void X11Presenter::Present(const FrameView& frame) {
+void X11Presenter::Show(const FrameView& frame) {
   if (frame.Empty() || image_ == nullptr || frame.width != image_->width || frame.height != image_->height) {
     pictureShown_ = false;  // the image no longer follows the frames
     return;
@@ -173,7 +162,7 @@ void X11Presenter::Present(const FrameView& frame) {
   convertMs_ = MillisecondsSince(start);
   const auto copyStart = std::chrono::steady_clock::now();
   if (partial) {
-    PutDirtyBands();
+    for (const ScreenRect& band : ChangedBands(dirty_)) Put(band.x, band.y, band.width, band.height);
   } else {
     Put(0, 0, frame.width, frame.height);
   }

@@ -10,45 +10,42 @@
 #include <string>
 
 #include "flakes/frame_view.h"
-#include "host/x11/pixel_format.h"
+#include "host/frame_conversion.h"
+#include "host/screen_scenes.h"
 
 namespace kivo {
 
-class X11Presenter {
+// One screen's part of a window: `rect` says where in the window and how
+// large.
+class X11Presenter : public ScreenOutput {
  public:
   X11Presenter(Display* display, Window window, Visual* visual, int depth);
-  ~X11Presenter();
+  ~X11Presenter() override;
   X11Presenter(const X11Presenter&) = delete;
   X11Presenter& operator=(const X11Presenter&) = delete;
 
-  // (Re)creates the image for a W x H frame; false with *error set when no
-  // image could be made.
-  bool Resize(int width, int height, std::string* error);
+  // (Re)creates the image when the size changes; false, with a message on
+  // standard error, when no image could be made.
+  bool Place(const ScreenRect& rect) override;
 
-  // Where in the window the frame's top-left pixel goes (0, 0 at first).
-  void MoveTo(int x, int y) {
-    x_ = x;
-    y_ = y;
-  }
-
-  // Shows a frame of the size given to Resize; anything else (an empty
-  // frame, a stale size) leaves the window as it is. Once the image holds
-  // the previous frame, only the runs the frame's damage names are
-  // converted and only the rows they lie in are sent.
-  void Present(const FrameView& frame);
+  // Shows a frame of the size placed; anything else (an empty frame, a
+  // stale size) leaves the window as it is. Once the image holds the
+  // previous frame, only the runs the frame's damage names are converted
+  // and only the rows they lie in are sent.
+  void Show(const FrameView& frame) override;
 
   // Sends the whole image again, as it is (after an Expose).
-  void Repaint();
+  void Repaint() override;
 
   bool SharedMemory() const { return shmAttached_; }
-  double LastConvertMilliseconds() const { return convertMs_; }
-  double LastCopyMilliseconds() const { return copyMs_; }
+  double LastConvertMilliseconds() const override { return convertMs_; }
+  double LastCopyMilliseconds() const override { return copyMs_; }
 
  private:
+  bool Resize(int width, int height);
   void Release();
   bool CreateShared(int width, int height);
   void Put(int x, int y, int width, int height);
-  void PutDirtyBands();
 
   Display* display_;
   Window window_;

@@ -4,28 +4,18 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/Xrandr.h>
-#include <poll.h>
-#include <signal.h>
 
-#include <chrono>
-#include <cinttypes>
 #include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "host/saver_driver.h"
-#include "host/screen_layout.h"
+#include "host/posix/saver_loop.h"
+#include "host/screen_scenes.h"
 #include "host/x11/x11_presenter.h"
 
 namespace kivo {
 namespace {
-
-using Clock = std::chrono::steady_clock;
-constexpr auto kTick = std::chrono::milliseconds(SaverDriver::kTickMilliseconds);
-
-volatile sig_atomic_t g_stopRequested = 0;
-void RequestStop(int) { g_stopRequested = 1; }
 
 // X errors arrive asynchronously through a C callback with no user data.
 // Ours are about the target window vanishing (BadWindow, BadDrawable), which
@@ -41,15 +31,6 @@ int Fail(const std::string& message) {
   return 2;
 }
 
-void InstallSignalHandlers() {
-  struct sigaction action {};
-  action.sa_handler = RequestStop;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = 0;  // no SA_RESTART: poll() returns at once
-  sigaction(SIGTERM, &action, nullptr);
-  sigaction(SIGINT, &action, nullptr);
-}
-
 Cursor InvisibleCursor(Display* display, Window window) {
   char empty[1] = {0};
   Pixmap pixmap = XCreateBitmapFromData(display, window, empty, 1, 1);
@@ -59,14 +40,11 @@ Cursor InvisibleCursor(Display* display, Window window) {
   return cursor;
 }
 
-// The monitors of the display as RandR 1.5 lists them; empty where the
-// server cannot tell.
-std::vector<Monitor> ListMonitors(Display* display) {
+// The monitors of the display as RandR 1.5 lists them, each known by its
+// name; empty where the server cannot tell.
+std::vector<Monitor> ListMonitors(Display* display, std::vector<std::uint64_t>* names) {
   std::vector<Monitor> monitors;
-  int eventBase = 0;
-  int errorBase = 0;
-  int major = 0;
-  int minor = 0;
+  int eventBase = 0, errorBase = 0, major = 0, minor = 0;
   if (!XRRQueryExtension(display, &eventBase, &errorBase) || !XRRQueryVersion(display, &major, &minor) ||
       major * 100 + minor < 105) {
     return monitors;
@@ -75,23 +53,29 @@ std::vector<Monitor> ListMonitors(Display* display) {
   XRRMonitorInfo* info = XRRGetMonitors(display, DefaultRootWindow(display), True, &count);
   for (int i = 0; i < count; ++i) {
     monitors.push_back(Monitor{ScreenRect{info[i].x, info[i].y, info[i].width, info[i].height}, info[i].primary != 0});
+    names->push_back(info[i].name);
   }
   if (info != nullptr) XRRFreeMonitors(info);
   return monitors;
 }
 
-// One monitor's part of the window: its own snow, shown at its place.
-struct Pane {
-  ScreenRect rect;
-  std::unique_ptr<SaverDriver> driver;
-  std::unique_ptr<X11Presenter> presenter;
-};
-
-class X11Saver {
+class X11Saver : public LoopConnection {
  public:
-  explicit X11Saver(const X11Options& options) : options_(options) {}
-  ~X11Saver();
+  explicit X11Saver(const X11Options& options)
+      : options_(options), scenes_(TakesInput(options), [this](const Screen&, std::size_t) {
+          auto presenter = std::make_unique<X11Presenter>(display_, window_, visual_, depth_);
+          if (firstPresenter_ == nullptr) firstPresenter_ = presenter.get();
+          return presenter;
+        }) {}
+  ~X11Saver() override;
   int Run();
+
+  int Fd() const override { return ConnectionNumber(display_); }
+  bool Dispatch() override;
+  void Tick(FrameTimes* times) override { scenes_.TickAll(times); }
+  const char* FpsNote() const override {
+    return firstPresenter_ != nullptr && !firstPresenter_->SharedMemory() ? " (no MIT-SHM)" : "";
+  }
 
  private:
   static bool TakesInput(const X11Options& o) {
@@ -102,20 +86,12 @@ class X11Saver {
     return options_.target == X11Target::kFullScreen || options_.target == X11Target::kRoot;
   }
   int OpenTarget();
-  int CreateOwnWindow();
-  void WatchMonitors();
-  bool LayOut(std::string* error);
+  void CreateOwnWindow();
+  bool LayOut();
   void HandleEvent(const XEvent& event);
-  void FollowSize(int width, int height);
-  void Tick();
-  void ReportFps(Clock::time_point now);
-  // The pane that takes the input: the primary monitor's.
-  SaverDriver& Lead() { return *panes_.front().driver; }
+  void Judge(InputAction action) { quit_ = quit_ || action == InputAction::kRequestClose; }
 
   X11Options options_;
-  std::uint32_t seed_ = 0;
-  std::vector<Pane> panes_;
-  int randrEventBase_ = -1;
   Display* display_ = nullptr;
   Window window_ = 0;
   bool ownWindow_ = false;
@@ -125,31 +101,21 @@ class X11Saver {
   int depth_ = 0;
   int width_ = 0;
   int height_ = 0;
-  int startX_ = 0;  // where the pointer was when the saver started
-  int startY_ = 0;
+  int randrEventBase_ = -1;
   bool quit_ = false;
-  std::int64_t ticks_ = 0;
-  // -fps figures, summed over the current second.
-  Clock::time_point fpsStart_{};
-  int fpsFrames_ = 0;
-  double stepMs_ = 0;
-  double convertMs_ = 0;
-  double copyMs_ = 0;
+  X11Presenter* firstPresenter_ = nullptr;
+  ScreenScenes scenes_;
 };
 
 X11Saver::~X11Saver() {
-  for (Pane& pane : panes_) {
-    pane.presenter.reset();
-    pane.driver->Stop();
-  }
-  if (display_ != nullptr) {
-    if (ownWindow_ && window_ != 0) XDestroyWindow(display_, window_);
-    if (hiddenCursor_ != 0) XFreeCursor(display_, hiddenCursor_);
-    XCloseDisplay(display_);
-  }
+  scenes_.Stop();
+  if (display_ == nullptr) return;
+  if (ownWindow_ && window_ != 0) XDestroyWindow(display_, window_);
+  if (hiddenCursor_ != 0) XFreeCursor(display_, hiddenCursor_);
+  XCloseDisplay(display_);
 }
 
-int X11Saver::CreateOwnWindow() {
+void X11Saver::CreateOwnWindow() {
   const int screen = DefaultScreen(display_);
   visual_ = DefaultVisual(display_, screen);
   depth_ = DefaultDepth(display_, screen);
@@ -177,57 +143,11 @@ int X11Saver::CreateOwnWindow() {
     XDefineCursor(display_, window_, hiddenCursor_);
   }
   XMapRaised(display_, window_);
-  Window root = 0;
-  Window child = 0;
+  Window root = 0, child = 0;
   int rootX = 0, rootY = 0, winX = 0, winY = 0;
   unsigned mask = 0;
   XQueryPointer(display_, window_, &root, &child, &rootX, &rootY, &winX, &winY, &mask);
-  startX_ = rootX;
-  startY_ = rootY;
-  return 0;
-}
-
-void X11Saver::WatchMonitors() {
-  int errorBase = 0;
-  if (!CoversMonitors() || !XRRQueryExtension(display_, &randrEventBase_, &errorBase)) {
-    randrEventBase_ = -1;
-    return;
-  }
-  XRRSelectInput(display_, DefaultRootWindow(display_), RRScreenChangeNotifyMask);
-}
-
-// Makes the panes follow the monitors (or the window's size): a pane that
-// stays keeps its flakes, new ones start with seeds of their own.
-bool X11Saver::LayOut(std::string* error) {
-  std::vector<ScreenRect> rects{ScreenRect{0, 0, width_, height_}};
-  // Both the own full-screen window and the root window have their origin
-  // at the root's.
-  if (CoversMonitors()) rects = ScreensInWindow(SaverScreens(ListMonitors(display_)), 0, 0, width_, height_);
-  if (rects.empty()) rects.push_back(ScreenRect{0, 0, width_, height_});  // input and timing need a lead pane
-  if (panes_.size() > rects.size()) {
-    for (std::size_t i = rects.size(); i < panes_.size(); ++i) panes_[i].driver->Stop();
-    panes_.resize(rects.size());
-  }
-  for (std::size_t i = 0; i < rects.size(); ++i) {
-    const ScreenRect& r = rects[i];
-    if (i == panes_.size()) {
-      Pane pane;
-      pane.driver = std::make_unique<SaverDriver>(i == 0 && TakesInput(options_));
-      pane.driver->Seed(ScreenSeed(seed_, i));
-      pane.driver->Start(r.width, r.height, options_.count);
-      if (i == 0) pane.driver->SetStartCursor(startX_, startY_);
-      pane.presenter = std::make_unique<X11Presenter>(display_, window_, visual_, depth_);
-      if (!pane.presenter->Resize(r.width, r.height, error)) return false;
-      pane.rect = r;
-      panes_.push_back(std::move(pane));
-    } else if (r.width != panes_[i].rect.width || r.height != panes_[i].rect.height) {
-      panes_[i].driver->Resize(r.width, r.height);
-      if (!panes_[i].presenter->Resize(r.width, r.height, error)) return false;
-    }
-    panes_[i].rect = r;
-    panes_[i].presenter->MoveTo(r.x, r.y);
-  }
-  return true;
+  scenes_.SetStartPointer(rootX, rootY);
 }
 
 int X11Saver::OpenTarget() {
@@ -237,8 +157,10 @@ int X11Saver::OpenTarget() {
     return Fail(std::string("cannot open display '") + (name != nullptr ? name : "") + "'");
   }
   XSetErrorHandler(RecordXError);
-  if (TakesInput(options_)) return CreateOwnWindow();
-
+  if (TakesInput(options_)) {
+    CreateOwnWindow();
+    return 0;
+  }
   window_ = options_.target == X11Target::kRoot ? DefaultRootWindow(display_) : static_cast<Window>(options_.windowId);
   XWindowAttributes attributes{};
   g_lastXError = 0;
@@ -258,12 +180,25 @@ int X11Saver::OpenTarget() {
   return 0;
 }
 
-void X11Saver::FollowSize(int width, int height) {
-  if (width == width_ && height == height_) return;
-  width_ = width;
-  height_ = height;
-  std::string error;
-  if (!LayOut(&error)) std::fprintf(stderr, "kivo: %s\n", error.c_str());
+// One screen per monitor in the window (its own full-screen window and the
+// root window both have their origin at the root's), or the whole window.
+bool X11Saver::LayOut() {
+  std::vector<Screen> screens;
+  if (CoversMonitors()) {
+    std::vector<std::uint64_t> names;
+    const std::vector<Monitor> monitors = ListMonitors(display_, &names);
+    for (const ScreenRect& r : ScreensInWindow(SaverScreens(monitors), 0, 0, width_, height_)) {
+      // Known by the monitor whose rectangle it is part of.
+      std::uint64_t id = 0;
+      for (std::size_t i = 0; i < monitors.size(); ++i) {
+        const ScreenRect& m = monitors[i].rect;
+        if (r.x >= m.x && r.y >= m.y && r.x < m.x + m.width && r.y < m.y + m.height) id = names[i];
+      }
+      screens.push_back(Screen{id, r});
+    }
+  }
+  if (screens.empty()) screens.push_back(Screen{0, ScreenRect{0, 0, width_, height_}});
+  return scenes_.LayOut(screens);
 }
 
 void X11Saver::HandleEvent(const XEvent& event) {
@@ -277,13 +212,16 @@ void X11Saver::HandleEvent(const XEvent& event) {
       XResizeWindow(display_, window_, static_cast<unsigned>(DisplayWidth(display_, screen)),
                     static_cast<unsigned>(DisplayHeight(display_, screen)));
     }
-    std::string error;
-    if (!LayOut(&error)) std::fprintf(stderr, "kivo: %s\n", error.c_str());
+    LayOut();
     return;
   }
   switch (event.type) {
     case ConfigureNotify:
-      if (event.xconfigure.window == window_) FollowSize(event.xconfigure.width, event.xconfigure.height);
+      if (event.xconfigure.window == window_ && (event.xconfigure.width != width_ || event.xconfigure.height != height_)) {
+        width_ = event.xconfigure.width;
+        height_ = event.xconfigure.height;
+        LayOut();
+      }
       break;
     case DestroyNotify:
       if (event.xdestroywindow.window == window_) {
@@ -293,24 +231,18 @@ void X11Saver::HandleEvent(const XEvent& event) {
       break;
     case Expose:
       // The last frame again, so a stopped picture survives being covered.
-      if (event.xexpose.count == 0) {
-        for (Pane& pane : panes_) pane.presenter->Repaint();
-      }
+      if (event.xexpose.count == 0) scenes_.RepaintAll();
       break;
     case KeyPress:
-      if (Lead().OnKeyOrButton() == InputAction::kRequestClose) quit_ = true;
+      Judge(scenes_.OnKey());
       break;
     case ButtonPress:
-      // Left and right, as on Windows; the middle button and the wheel do not count.
-      if ((event.xbutton.button == Button1 || event.xbutton.button == Button3) &&
-          Lead().OnKeyOrButton() == InputAction::kRequestClose) {
-        quit_ = true;
-      }
+      Judge(scenes_.OnButton(event.xbutton.button == Button1   ? PointerButton::kLeft
+                             : event.xbutton.button == Button3 ? PointerButton::kRight
+                                                               : PointerButton::kOther));
       break;
     case MotionNotify:
-      if (Lead().OnPointerMove(event.xmotion.x_root, event.xmotion.y_root) == InputAction::kRequestClose) {
-        quit_ = true;
-      }
+      Judge(scenes_.OnPointerMove(event.xmotion.x_root, event.xmotion.y_root));
       break;
     case ClientMessage:
       if (ownWindow_ && static_cast<Atom>(event.xclient.data.l[0]) == deleteWindow_) quit_ = true;
@@ -320,35 +252,15 @@ void X11Saver::HandleEvent(const XEvent& event) {
   }
 }
 
-void X11Saver::Tick() {
-  if (options_.frames >= 0 && ticks_ >= options_.frames) return;
-  for (Pane& pane : panes_) {
-    const auto start = Clock::now();
-    const FrameView frame = pane.driver->Tick();
-    stepMs_ += std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-    pane.presenter->Present(frame);
-    convertMs_ += pane.presenter->LastConvertMilliseconds();
-    copyMs_ += pane.presenter->LastCopyMilliseconds();
+bool X11Saver::Dispatch() {
+  while (!quit_ && XPending(display_) > 0) {
+    XEvent event;
+    XNextEvent(display_, &event);
+    HandleEvent(event);
   }
-  ++fpsFrames_;
-  ++ticks_;
-  if (ticks_ == options_.frames) {
-    std::printf("kivo: stopped after %" PRId64 " frames\n", ticks_);
-    std::fflush(stdout);
-  }
-}
-
-void X11Saver::ReportFps(Clock::time_point now) {
-  const double seconds = std::chrono::duration<double>(now - fpsStart_).count();
-  if (seconds < 1.0) return;
-  if (fpsFrames_ > 0) {
-    std::fprintf(stderr, "kivo: %.1f fps, frame step %.3f ms, convert %.3f ms, copy %.3f ms%s\n",
-                 fpsFrames_ / seconds, stepMs_ / fpsFrames_, convertMs_ / fpsFrames_, copyMs_ / fpsFrames_,
-                 panes_.front().presenter->SharedMemory() ? "" : " (no MIT-SHM)");
-  }
-  fpsStart_ = now;
-  fpsFrames_ = 0;
-  stepMs_ = convertMs_ = copyMs_ = 0;
+  // The window it was given went away.
+  if (g_lastXError == BadWindow || g_lastXError == BadDrawable) return false;
+  return !quit_;
 }
 
 int X11Saver::Run() {
@@ -357,35 +269,16 @@ int X11Saver::Run() {
   if (!PixelFormatOf(display_, visual_, depth_, &format)) {
     return Fail("only 24-bit and 32-bit TrueColor visuals are supported (depth " + std::to_string(depth_) + ")");
   }
-  seed_ = options_.seedGiven ? options_.seed : SaverDriver::ClockSeed();
-  WatchMonitors();
-  std::string error;
-  if (!LayOut(&error)) return Fail(error);
-  InstallSignalHandlers();
-
-  const int fd = ConnectionNumber(display_);
-  auto next = Clock::now();
-  fpsStart_ = next;
-  while (!quit_ && g_stopRequested == 0) {
-    while (!quit_ && XPending(display_) > 0) {
-      XEvent event;
-      XNextEvent(display_, &event);
-      HandleEvent(event);
-    }
-    if (g_lastXError == BadWindow || g_lastXError == BadDrawable) break;  // the window went away
-    if (quit_) break;
-    auto now = Clock::now();
-    if (now >= next) {
-      Tick();
-      next += kTick;
-      now = Clock::now();
-      if (next < now) next = now + kTick;  // fell behind: keep the period, drop the debt
-      if (options_.fps) ReportFps(now);
-    }
-    pollfd connection{fd, POLLIN, 0};
-    const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(next - now).count();
-    poll(&connection, 1, static_cast<int>(wait < 0 ? 0 : wait) + 1);
+  scenes_.Start(options_.seedGiven ? options_.seed : SaverDriver::ClockSeed(), options_.count);
+  int errorBase = 0;
+  if (CoversMonitors() && XRRQueryExtension(display_, &randrEventBase_, &errorBase)) {
+    XRRSelectInput(display_, DefaultRootWindow(display_), RRScreenChangeNotifyMask);
+  } else {
+    randrEventBase_ = -1;
   }
+  if (!LayOut()) return 2;  // the presenter has said why
+  InstallStopSignals();
+  RunSaverLoop(*this, "kivo", options_.frames, options_.fps);
   return 0;
 }
 

@@ -159,8 +159,9 @@ TEST(FastPathEquivalence, PainterShapesMatchClearToBlackAndReportTheirDamage) {
       } else {
         for (const auto* runs : {damage.cleared, damage.drawn}) {
           for (const FrameRun& run : *runs) {
-            ASSERT_EQ(run.row, h - 1 - static_cast<int>(run.offset / fast.Stride())) << "the row a run names";
-            std::memcpy(&kept[static_cast<std::size_t>(run.offset)], bits + run.offset, run.bytes);
+            ASSERT_TRUE(run.row >= 0 && run.row < h && run.x >= 0 && run.pixels > 0 && run.x + run.pixels <= w);
+            const std::size_t at = static_cast<std::size_t>(h - 1 - run.row) * fast.Stride() + 3 * run.x;
+            std::memcpy(&kept[at], bits + at, 3 * static_cast<std::size_t>(run.pixels));
           }
         }
       }

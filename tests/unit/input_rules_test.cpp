@@ -15,9 +15,15 @@ void IgnoredMoves(InputRules& rules) {
   for (int i = 0; i < 6; ++i) ASSERT_EQ(rules.OnMouseMove(5000 + i, -5000), kPass) << "move " << i + 1;
 }
 
-TEST(InputRules, KeysAndButtonsCloseOutsidePreviewOnly) {
-  EXPECT_EQ(InputRules(false).OnKeyOrButton(), kClose);
-  EXPECT_EQ(InputRules(true).OnKeyOrButton(), kPass);
+TEST(InputRules, KeysAndTheLeftAndRightButtonsCloseOutsidePreviewOnly) {
+  for (bool preview : {false, true}) {
+    const InputRules rules(preview);
+    const InputAction expected = preview ? kPass : kClose;
+    EXPECT_EQ(rules.OnKey(), expected);
+    EXPECT_EQ(rules.OnButton(PointerButton::kLeft), expected);
+    EXPECT_EQ(rules.OnButton(PointerButton::kRight), expected);
+    EXPECT_EQ(rules.OnButton(PointerButton::kOther), kPass) << "the middle button and the wheel";
+  }
   InputRules preview(true);
   for (int i = 0; i < 20; ++i) EXPECT_EQ(preview.OnMouseMove(400 + 9 * i, 400 + 9 * i), kPass);
 }

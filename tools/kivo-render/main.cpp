@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "flakes/flake_field.h"
+#include "flakes/flake_limits.h"
 #include "host/saver_driver.h"
 #include "tools/kivo-render/gif_file.h"
 #include "tools/kivo-render/image_file.h"
@@ -51,12 +51,10 @@ int main(int argc, char** argv) {
   if (o.format == kivo::ImageFormat::kGif && o.frames < 1) return Fail("an animated GIF needs --frames 1 or more");
   if (!kivo::CanCreateFile(o.out, &error)) return Fail(error);
 
-  kivo::SaverDriver driver(false);  // no window, no input
-  if (o.seedGiven) {
-    driver.Seed(o.seed);
-  } else {
-    std::fprintf(stderr, "kivo-render: seed %lu\n", static_cast<unsigned long>(driver.SeedFromClock()));
-  }
+  kivo::SaverDriver driver;  // no window, no input
+  const std::uint32_t seed = o.seedGiven ? o.seed : kivo::SaverDriver::ClockSeed();
+  if (!o.seedGiven) std::fprintf(stderr, "kivo-render: seed %lu\n", static_cast<unsigned long>(seed));
+  driver.Seed(seed);
   const std::int32_t count = kivo::ClampToFieldCapacity(o.count);
   if (count != o.count) {
     std::fprintf(stderr, "kivo-render: warning: count %lld clamped to %ld\n", static_cast<long long>(o.count),

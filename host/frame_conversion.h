@@ -1,10 +1,12 @@
-// Turning the bottom-up 24-bit frame into an X image's pixel layout.
+// Turning the bottom-up 24-bit frame into the 32-bit (or 24-bit) top-down
+// pixels a window system shows, whole or only where the frame changed.
 #pragma once
 
 #include <cstdint>
 #include <vector>
 
 #include "flakes/frame_view.h"
+#include "host/screen_layout.h"
 
 namespace kivo {
 
@@ -41,13 +43,19 @@ class PixelConverter {
 void ConvertFrame(const std::uint8_t* bottomUpBits, int width, int height, int stride, const PixelFormat& format,
                   std::uint8_t* out, int outStride);
 
-// The part of each row (top-down) that a damage conversion touched.
+// The part of each row (top-down) that changed.
 struct DirtyRows {
-  std::vector<int> first;  // first pixel touched; > last when the row is clean
+  std::vector<int> first;  // first pixel changed; > last when the row is clean
   std::vector<int> last;
   void Reset(int height) {
     first.assign(static_cast<std::size_t>(height), 1 << 30);
     last.assign(static_cast<std::size_t>(height), -1);
+  }
+  void Add(int row, int x, int pixels) {
+    auto& f = first[static_cast<std::size_t>(row)];
+    auto& l = last[static_cast<std::size_t>(row)];
+    if (x < f) f = x;
+    if (x + pixels - 1 > l) l = x + pixels - 1;
   }
 };
 
@@ -56,5 +64,10 @@ struct DirtyRows {
 // them in `rows`. False, with nothing done, when the damage is whole.
 bool ConvertDamage(const FrameView& frame, const PixelConverter& converter, std::uint8_t* out, int outStride,
                    DirtyRows* rows);
+
+// The rows that changed as a few rectangles: each band of consecutive
+// changed rows, as wide as the widest change in it. What a window system
+// is told to update.
+std::vector<ScreenRect> ChangedBands(const DirtyRows& rows);
 
 }  // namespace kivo

@@ -1,4 +1,6 @@
-#include "host/x11/pixel_format.h"
+#include "host/frame_conversion.h"
+
+#include <algorithm>
 
 #include <cstring>
 
@@ -86,19 +88,33 @@ bool ConvertDamage(const FrameView& frame, const PixelConverter& converter, std:
   rows->Reset(frame.height);
   for (const std::vector<FrameRun>* runs : {damage.cleared, damage.drawn}) {
     for (const FrameRun& run : *runs) {
-      const int y = run.row;
-      const std::ptrdiff_t rowStart = static_cast<std::ptrdiff_t>(frame.height - 1 - y) * frame.stride;
-      const int x = static_cast<int>((run.offset - rowStart) / 3);
-      const int pixels = static_cast<int>(run.bytes / 3);
-      converter.ConvertRun(frame.bottomRow + run.offset, pixels,
-                           out + static_cast<std::ptrdiff_t>(y) * outStride + x * converter.BytesPerPixel());
-      auto& first = rows->first[static_cast<std::size_t>(y)];
-      auto& last = rows->last[static_cast<std::size_t>(y)];
-      if (x < first) first = x;
-      if (x + pixels - 1 > last) last = x + pixels - 1;
+      converter.ConvertRun(frame.Pixel(run.x, run.row), run.pixels,
+                           out + static_cast<std::ptrdiff_t>(run.row) * outStride +
+                               static_cast<std::ptrdiff_t>(run.x) * converter.BytesPerPixel());
+      rows->Add(run.row, run.x, run.pixels);
     }
   }
   return true;
+}
+
+std::vector<ScreenRect> ChangedBands(const DirtyRows& rows) {
+  std::vector<ScreenRect> bands;
+  const int height = static_cast<int>(rows.last.size());
+  for (int y = 0; y < height;) {
+    if (rows.last[static_cast<std::size_t>(y)] < 0) {
+      ++y;
+      continue;
+    }
+    int first = rows.first[static_cast<std::size_t>(y)];
+    int last = rows.last[static_cast<std::size_t>(y)];
+    const int top = y;
+    for (++y; y < height && rows.last[static_cast<std::size_t>(y)] >= 0; ++y) {
+      first = std::min(first, rows.first[static_cast<std::size_t>(y)]);
+      last = std::max(last, rows.last[static_cast<std::size_t>(y)]);
+    }
+    bands.push_back(ScreenRect{first, top, last - first + 1, y - top});
+  }
+  return bands;
 }
 
 }  // namespace kivo

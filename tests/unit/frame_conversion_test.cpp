@@ -1,4 +1,4 @@
-#include "host/x11/pixel_format.h"
+#include "host/frame_conversion.h"
 
 #include <gtest/gtest.h>
 
@@ -127,6 +127,20 @@ TEST_P(Conversion, DirtyRowsCoverEveryChangedPixel) {
       EXPECT_LE(rows.first[static_cast<std::size_t>(y)], x) << x << "," << y;
       EXPECT_GE(rows.last[static_cast<std::size_t>(y)], x) << x << "," << y;
     }
+}
+
+TEST(ChangedBands, ConsecutiveChangedRowsBecomeOneRectangleAsWideAsTheirWidestChange) {
+  DirtyRows rows;
+  rows.Reset(10);
+  rows.Add(1, 5, 3);
+  rows.Add(2, 2, 2);
+  rows.Add(2, 9, 1);
+  rows.Add(3, 4, 1);
+  rows.Add(6, 0, 1);
+  rows.Add(9, 7, 3);
+  EXPECT_EQ(ChangedBands(rows), (std::vector<ScreenRect>{{2, 1, 8, 3}, {0, 6, 1, 1}, {7, 9, 3, 1}}));
+  rows.Reset(4);
+  EXPECT_TRUE(ChangedBands(rows).empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, Conversion, ::testing::ValuesIn(kLayouts),

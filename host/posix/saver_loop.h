@@ -1,0 +1,42 @@
+// The event loop of a saver on a POSIX system: the 30 ms beat, --frames,
+// -fps and the signals that stop it, around a display connection.
+#pragma once
+
+#include <cstdint>
+
+#include "host/screen_scenes.h"
+
+namespace kivo {
+
+// What a display connection brings to the loop.
+class LoopConnection {
+ public:
+  virtual ~LoopConnection() = default;
+  // The file descriptor to wait on for events.
+  virtual int Fd() const = 0;
+  // Handles every event that has arrived or is queued; false once the
+  // saver should end (input, its window gone, a lost connection).
+  virtual bool Dispatch() = 0;
+  // Just before waiting (to flush requests, say), and just after, with
+  // whether the descriptor became readable.
+  virtual void BeforeWait() {}
+  virtual void AfterWait(bool /*readable*/) {}
+  // One beat: steps and shows what can be seen, adding to `times`.
+  virtual void Tick(FrameTimes* times) = 0;
+  // A remark for the -fps line, such as "(no MIT-SHM)".
+  virtual const char* FpsNote() const { return ""; }
+};
+
+// SIGTERM and SIGINT end the loop (and nothing else: no restart of the
+// interrupted wait, so the loop notices at once).
+void InstallStopSignals();
+bool StopRequested();
+
+// Runs until the connection says so or a stop signal arrives. After
+// `frames` beats (unless negative) it stops drawing, says so on standard
+// output ("PROGRAM: stopped after N frames") and keeps the last picture;
+// with `fps` it prints frames per second and the times of one beat on
+// standard error once a second.
+void RunSaverLoop(LoopConnection& connection, const char* program, std::int64_t frames, bool fps);
+
+}  // namespace kivo
