@@ -3,7 +3,7 @@ add_library(kivo_compile_options INTERFACE)
 
 if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
   target_compile_options(kivo_compile_options INTERFACE
-    -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wcast-align -Wunused
+    -Wall -Wextra -Wpedantic -Wshadow $<$<COMPILE_LANGUAGE:CXX>:-Wnon-virtual-dtor> -Wcast-align -Wunused
     $<$<BOOL:${KIVO_WARNINGS_AS_ERRORS}>:-Werror>)
 
   # Frames must be bit-identical on every target: no fused multiply-adds,

@@ -97,6 +97,48 @@ bool ConvertDamage(const FrameView& frame, const PixelConverter& converter, std:
   return true;
 }
 
+std::uint64_t DamageHistory::Record(const FrameView& frame) {
+  Entry& entry = entries_[++latest_ % kDepth];
+  entry.number = latest_;
+  entry.runs.clear();
+  const FrameDamage& d = frame.damage;
+  entry.whole = d.whole || d.cleared == nullptr || d.drawn == nullptr;
+  if (!entry.whole) {
+    entry.runs.insert(entry.runs.end(), d.cleared->begin(), d.cleared->end());
+    entry.runs.insert(entry.runs.end(), d.drawn->begin(), d.drawn->end());
+  }
+  return latest_;
+}
+
+bool DamageHistory::Bring(const FrameView& frame, std::uint64_t held, const PixelFormat& format, std::uint8_t* out,
+                          int outStride, DirtyRows* rows) const {
+  rows->Reset(frame.height);
+  bool known = held > 0 && held <= latest_ && latest_ - held < kDepth;
+  for (std::uint64_t n = held + 1; known && n <= latest_; ++n) known = !At(n).whole && At(n).number == n;
+  if (!known) {
+    ConvertFrame(frame.bottomRow, frame.width, frame.height, frame.stride, format, out, outStride);
+    for (int y = 0; y < frame.height; ++y) rows->Add(y, 0, frame.width);
+    return false;
+  }
+  const PixelConverter converter(format);
+  for (std::uint64_t n = held + 1; n <= latest_; ++n) {
+    for (const FrameRun& run : At(n).runs) {
+      converter.ConvertRun(frame.Pixel(run.x, run.row), run.pixels,
+                           out + static_cast<std::ptrdiff_t>(run.row) * outStride +
+                               static_cast<std::ptrdiff_t>(run.x) * converter.BytesPerPixel());
+      rows->Add(run.row, run.x, run.pixels);
+    }
+  }
+  return true;
+}
+
+bool DamageHistory::LatestRows(int height, DirtyRows* rows) const {
+  rows->Reset(height);
+  if (latest_ == 0 || At(latest_).whole) return false;
+  for (const FrameRun& run : At(latest_).runs) rows->Add(run.row, run.x, run.pixels);
+  return true;
+}
+
 std::vector<ScreenRect> ChangedBands(const DirtyRows& rows) {
   std::vector<ScreenRect> bands;
   const int height = static_cast<int>(rows.last.size());

@@ -65,6 +65,42 @@ struct DirtyRows {
 bool ConvertDamage(const FrameView& frame, const PixelConverter& converter, std::uint8_t* out, int outStride,
                    DirtyRows* rows);
 
+// The damage of the last few frames of one scene, so that a buffer last
+// written with frame k is brought to frame n by converting what changed in
+// frames k+1 to n: a window system may hold on to a buffer for several
+// frames, and a buffer reused must get every change it missed, not only the
+// last frame's.
+class DamageHistory {
+ public:
+  static constexpr std::size_t kDepth = 8;
+
+  // Notes the damage of the frame just finished; returns its number (from 1).
+  std::uint64_t Record(const FrameView& frame);
+  std::uint64_t Latest() const { return latest_; }
+
+  // Brings `out`, which holds frame `held` (0: nothing yet), to the latest
+  // frame: converts the union of the damage since, or the whole frame where
+  // that is not known. The rows it wrote go to `rows`; false when it
+  // converted the whole frame.
+  bool Bring(const FrameView& frame, std::uint64_t held, const PixelFormat& format, std::uint8_t* out, int outStride,
+             DirtyRows* rows) const;
+
+  // The rows the latest frame itself changed, for the window system; false
+  // when that is the whole frame.
+  bool LatestRows(int height, DirtyRows* rows) const;
+
+ private:
+  struct Entry {
+    std::uint64_t number = 0;
+    bool whole = true;
+    std::vector<FrameRun> runs;
+  };
+  const Entry& At(std::uint64_t number) const { return entries_[number % kDepth]; }
+
+  Entry entries_[kDepth];
+  std::uint64_t latest_ = 0;
+};
+
 // The rows that changed as a few rectangles: each band of consecutive
 // changed rows, as wide as the widest change in it. What a window system
 // is told to update.

@@ -45,6 +45,9 @@ const OptionRow kOptionTable[] = {
     {OptionId::kRoot, "root", ValueKind::kNone, 0, 0, ""},
     {OptionId::kWindowId, "window-id", ValueKind::kText, 0, 0, ""},
     {OptionId::kFps, "fps", ValueKind::kNone, 0, 0, ""},
+    {OptionId::kBackground, "background", ValueKind::kNone, 0, 0, ""},
+    {OptionId::kX11, "x11", ValueKind::kNone, 0, 0, ""},
+    {OptionId::kWayland, "wayland", ValueKind::kNone, 0, 0, ""},
 };
 
 // The row an argument names, or null. `arg` is as typed.

@@ -27,6 +27,9 @@ enum class OptionId {
   kRoot,
   kWindowId,
   kFps,
+  kBackground,
+  kX11,
+  kWayland,
 };
 
 // The largest window or picture side any program takes.

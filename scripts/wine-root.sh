@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # A Debian 13 root holding Wine 10 built for WoW64, where the Windows builds
-# are tested. WoW64 Wine runs 32-bit Windows code inside a 64-bit process, so
-# the 32-bit kivo.scr runs even on a kernel that runs no 32-bit Linux program.
+# are tested, and a current Sway and Weston, where kivo's Wayland host is. WoW64
+# Wine runs 32-bit Windows code inside a 64-bit process, so the 32-bit
+# kivo.scr runs even on a kernel that runs no 32-bit Linux program.
 #
 #   scripts/wine-root.sh make           make the root once (reused later)
 #   scripts/wine-root.sh run CMD [ARG]  run CMD inside it, in this folder
@@ -13,13 +14,13 @@ set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
 root=$(realpath -m "${KIVO_WINE_ROOT:-$top/build/wine-root}")
 # Bump when the package list changes: an older root is then completed.
-stamp_text="kivo wine root 2"
+stamp_text="kivo wine root 3"
 stamp=$root/etc/kivo-wine-root
 
 # Wine from unstable; the X server and tools from Debian 13 itself.
 wine_packages=(wine wine64 libwine)
 tool_packages=(xvfb xdotool imagemagick x11-utils x11-xserver-utils xserver-xorg-core xserver-xorg-video-dummy
-  fonts-noto-cjk locales procps)
+  fonts-noto-cjk locales procps sway grim wtype weston libwayland-client0 libx11-6 libxext6 libxrandr2)
 
 fail() { echo "wine-root: $*" >&2; exit 1; }
 
@@ -54,6 +55,8 @@ in_root() {
     root=$1 top=$2 cwd=$3; shift 3
     mount -t proc proc "$root/proc"
     mount --rbind /dev "$root/dev"
+    # Shared memory an ordinary user may make (Wayland clients need it).
+    mount -t tmpfs -o mode=1777 tmpfs "$root/dev/shm"
     mkdir -p "$root$top"
     mount --bind "$top" "$root$top"
     exec chroot "$root" /usr/bin/env -u TMPDIR HOME=/root \

@@ -65,7 +65,8 @@ void RunSaverLoop(LoopConnection& connection, const char* program, std::int64_t 
     connection.BeforeWait();
     pollfd descriptor{connection.Fd(), POLLIN, 0};
     const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(next - now).count();
-    const int ready = poll(&descriptor, 1, static_cast<int>(wait < 0 ? 0 : wait) + 1);
+    const int timeout = connection.Idle() ? -1 : static_cast<int>(wait < 0 ? 0 : wait) + 1;
+    const int ready = poll(&descriptor, 1, timeout);
     connection.AfterWait(ready > 0 && (descriptor.revents & POLLIN) != 0);
   }
 }

@@ -61,7 +61,7 @@ std::vector<Monitor> ListMonitors(Display* display, std::vector<std::uint64_t>* 
 
 class X11Saver : public LoopConnection {
  public:
-  explicit X11Saver(const X11Options& options)
+  explicit X11Saver(const KivoOptions& options)
       : options_(options), scenes_(TakesInput(options), [this](const Screen&, std::size_t) {
           auto presenter = std::make_unique<X11Presenter>(display_, window_, visual_, depth_);
           if (firstPresenter_ == nullptr) firstPresenter_ = presenter.get();
@@ -78,20 +78,20 @@ class X11Saver : public LoopConnection {
   }
 
  private:
-  static bool TakesInput(const X11Options& o) {
-    return o.target == X11Target::kOwnWindow || o.target == X11Target::kFullScreen;
+  static bool TakesInput(const KivoOptions& o) {
+    return o.target == KivoTarget::kWindow || o.target == KivoTarget::kFullScreen;
   }
+  // The root window is X11's desktop background.
+  bool OnRoot() const { return options_.target == KivoTarget::kRoot || options_.target == KivoTarget::kBackground; }
   // Full screen and the root window cover every monitor, one scene each.
-  bool CoversMonitors() const {
-    return options_.target == X11Target::kFullScreen || options_.target == X11Target::kRoot;
-  }
+  bool CoversMonitors() const { return options_.target == KivoTarget::kFullScreen || OnRoot(); }
   int OpenTarget();
   void CreateOwnWindow();
   bool LayOut();
   void HandleEvent(const XEvent& event);
   void Judge(InputAction action) { quit_ = quit_ || action == InputAction::kRequestClose; }
 
-  X11Options options_;
+  KivoOptions options_;
   Display* display_ = nullptr;
   Window window_ = 0;
   bool ownWindow_ = false;
@@ -119,7 +119,7 @@ void X11Saver::CreateOwnWindow() {
   const int screen = DefaultScreen(display_);
   visual_ = DefaultVisual(display_, screen);
   depth_ = DefaultDepth(display_, screen);
-  const bool full = options_.target == X11Target::kFullScreen;
+  const bool full = options_.target == KivoTarget::kFullScreen;
   width_ = full ? DisplayWidth(display_, screen) : options_.width;
   height_ = full ? DisplayHeight(display_, screen) : options_.height;
   XSetWindowAttributes attributes{};
@@ -161,7 +161,7 @@ int X11Saver::OpenTarget() {
     CreateOwnWindow();
     return 0;
   }
-  window_ = options_.target == X11Target::kRoot ? DefaultRootWindow(display_) : static_cast<Window>(options_.windowId);
+  window_ = OnRoot() ? DefaultRootWindow(display_) : static_cast<Window>(options_.windowId);
   XWindowAttributes attributes{};
   g_lastXError = 0;
   const Status found = XGetWindowAttributes(display_, window_, &attributes);
@@ -284,7 +284,7 @@ int X11Saver::Run() {
 
 }  // namespace
 
-int RunX11Saver(const X11Options& options) {
+int RunX11Saver(const KivoOptions& options) {
   X11Saver saver(options);
   return saver.Run();
 }

@@ -1,13 +1,14 @@
 // The X11 host: owns the display connection, the window (its own, the root
-// window or one it is given), the 30 ms tick and the input that ends it.
+// window, which -background also draws on, or one it is given), the 30 ms
+// tick and the input that ends it.
 #pragma once
 
-#include "host/x11/x11_options.h"
+#include "host/posix/kivo_options.h"
 
 namespace kivo {
 
 // Runs until input, a signal, or the window's end; returns the exit code
 // (0, or 2 after printing one line on stderr when it cannot start).
-int RunX11Saver(const X11Options& options);
+int RunX11Saver(const KivoOptions& options);
 
 }  // namespace kivo

@@ -96,7 +96,7 @@ shot() { import -window root "$1" 2>/dev/null; }  # FILE
 bright_pixels() {  # X Y W H [SHOT]
   local file=${5:-$work/now.png}
   [ -n "${5:-}" ] || shot "$file"
-  convert "$file" -crop "${3}x${4}+${1}+${2}" +repage -colorspace Gray -threshold 25% \
+  convert "$file" -crop "${3}x${4}+${1}+${2}" +repage -alpha off -colorspace Gray -threshold 25% \
     -format '%[fx:round(mean*w*h)]' info: 2>/dev/null
 }
 # Whether the rectangle W H X Y differs between two screenshots.

@@ -1,9 +1,9 @@
-// The command lines of kivo-render and of the X11 host: NUL-separated
+// The command lines of kivo-render and of kivo: NUL-separated
 // arguments, and an XSCREENSAVER_WINDOW value.
 #include <string>
 #include <vector>
 
-#include "host/x11/x11_options.h"
+#include "host/posix/kivo_options.h"
 #include "tests/fuzz/fuzz_input.h"
 #include "tools/kivo-render/render_options.h"
 
@@ -24,12 +24,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (o.width < 1 || o.width > 32767 || o.height < 1 || o.height > 32767 || o.frames < 0) __builtin_trap();
   }
   if (!render.ok && render.error.empty()) __builtin_trap();
-  const kivo::X11ParseResult x11 = kivo::ParseX11Options(args, environment.c_str());
-  if (x11.ok && !x11.help) {
-    const kivo::X11Options& o = x11.options;
+  const kivo::KivoParseResult kivo = kivo::ParseKivoOptions(args, environment.c_str());
+  if (kivo.ok && !kivo.help) {
+    const kivo::KivoOptions& o = kivo.options;
     if (o.count < 2000 || o.count > 30000 || o.width < 1 || o.height < 1) __builtin_trap();
-    if (o.target == kivo::X11Target::kWindowId && o.windowId == 0) __builtin_trap();
+    if (o.target == kivo::KivoTarget::kWindowId && o.windowId == 0) __builtin_trap();
   }
-  if (!x11.ok && x11.error.empty()) __builtin_trap();
+  if (!kivo.ok && kivo.error.empty()) __builtin_trap();
   return 0;
 }

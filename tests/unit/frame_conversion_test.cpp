@@ -129,6 +129,42 @@ TEST_P(Conversion, DirtyRowsCoverEveryChangedPixel) {
     }
 }
 
+// A window system hands buffers back in its own time: a buffer reused after
+// N frames must get every change of those N frames. Three buffers, used in
+// an order that holds one back now and then for up to twelve frames (beyond
+// what the history keeps), must each show exactly the frame of its tick.
+TEST(DamageHistory, EveryReusedBufferGetsTheUnionOfTheDamageItMissed) {
+  auto scene = std::make_unique<SnowScene>();
+  scene->Random().SeedRandom(21);
+  scene->Start(211, 97, 20000);
+  const PixelFormat format;
+  const int stride = 211 * 4;
+  struct Buffer {
+    std::vector<std::uint8_t> pixels;
+    std::uint64_t held = 0;
+  };
+  std::vector<Buffer> buffers(3, Buffer{std::vector<std::uint8_t>(static_cast<std::size_t>(stride) * 97, 0x77), 0});
+  DamageHistory history;
+  const int order[] = {0, 1, 0, 1, 2, 0, 2, 1, 1, 1, 0, 2, 0, 0, 1, 2, 1, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 2, 1};
+  int partial = 0;
+  for (int tick = 0; tick < 64; ++tick) {
+    scene->RenderFrame();
+    const FrameView frame = scene->Frame();
+    history.Record(frame);
+    Buffer& b = buffers[static_cast<std::size_t>(order[tick % 32])];
+    DirtyRows rows;
+    partial += history.Bring(frame, b.held, format, b.pixels.data(), stride, &rows) ? 1 : 0;
+    b.held = history.Latest();
+    std::vector<std::uint8_t> full(b.pixels.size(), 0x77);
+    ConvertFrame(frame.bottomRow, frame.width, frame.height, frame.stride, format, full.data(), stride);
+    ASSERT_EQ(b.pixels, full) << "buffer " << order[tick % 32] << " at tick " << tick;
+    DirtyRows own;
+    ASSERT_EQ(history.LatestRows(97, &own), tick > 0);
+  }
+  EXPECT_GT(partial, 40) << "most frames bring a buffer up to date through damage alone";
+  EXPECT_LT(partial, 61) << "a buffer that missed more than the history holds is converted whole";
+}
+
 TEST(ChangedBands, ConsecutiveChangedRowsBecomeOneRectangleAsWideAsTheirWidestChange) {
   DirtyRows rows;
   rows.Reset(10);

@@ -1,4 +1,4 @@
-#include "host/x11/x11_options.h"
+#include "host/posix/kivo_options.h"
 
 #include <cctype>
 
@@ -8,9 +8,9 @@
 
 namespace kivo {
 
-const char kX11Usage[] =
-    "usage: kivo [-window | -fullscreen | -root | -window-id ID] [-geometry WxH] [--count N] [--seed S]\n"
-    "            [-fps] [--frames F] [--version]\n";
+const char kKivoUsage[] =
+    "usage: kivo [-window | -fullscreen | -background | -root | -window-id ID] [-x11 | -wayland]\n"
+    "            [-geometry WxH] [--count N] [--seed S] [-fps] [--frames F] [--version]\n";
 
 bool ParseWindowId(const std::string& text, std::uint64_t* id) {
   if (text.empty()) return false;
@@ -52,21 +52,31 @@ bool ParseGeometry(const std::string& text, int* width, int* height) {
 
 }  // namespace
 
-X11ParseResult ParseX11Options(const std::vector<std::string>& args, const char* environmentWindow) {
-  X11ParseResult result = ReadOptions<X11Options>(
+KivoParseResult ParseKivoOptions(const std::vector<std::string>& args, const char* environmentWindow) {
+  KivoParseResult result = ReadOptions<KivoOptions>(
       args,
-      {OptionId::kHelp, OptionId::kVersion, OptionId::kWindow, OptionId::kFullScreen, OptionId::kRoot,
-       OptionId::kWindowId, OptionId::kGeometry, OptionId::kCount, OptionId::kSeed, OptionId::kFps, OptionId::kFrames},
-      DashStyle::kSingleOrDouble, [](const OptionHit& hit, X11Options& o) -> std::string {
+      {OptionId::kHelp, OptionId::kVersion, OptionId::kWindow, OptionId::kFullScreen, OptionId::kBackground,
+       OptionId::kRoot, OptionId::kWindowId, OptionId::kX11, OptionId::kWayland, OptionId::kGeometry, OptionId::kCount,
+       OptionId::kSeed, OptionId::kFps, OptionId::kFrames},
+      DashStyle::kSingleOrDouble, [](const OptionHit& hit, KivoOptions& o) -> std::string {
         switch (hit.id) {
           case OptionId::kWindow:
-            o.target = X11Target::kOwnWindow;
+            o.target = KivoTarget::kWindow;
             break;
           case OptionId::kFullScreen:
-            o.target = X11Target::kFullScreen;
+            o.target = KivoTarget::kFullScreen;
+            break;
+          case OptionId::kBackground:
+            o.target = KivoTarget::kBackground;
             break;
           case OptionId::kRoot:
-            o.target = X11Target::kRoot;
+            o.target = KivoTarget::kRoot;
+            break;
+          case OptionId::kX11:
+            o.backend = KivoBackend::kX11;
+            break;
+          case OptionId::kWayland:
+            o.backend = KivoBackend::kWayland;
             break;
           case OptionId::kFps:
             o.fps = true;
@@ -78,7 +88,7 @@ X11ParseResult ParseX11Options(const std::vector<std::string>& args, const char*
             break;
           case OptionId::kWindowId:
             if (!ParseWindowId(hit.text, &o.windowId)) return "'" + hit.text + "' is not a window id";
-            o.target = X11Target::kWindowId;
+            o.target = KivoTarget::kWindowId;
             break;
           case OptionId::kCount:
             o.requestedCount = hit.number;
@@ -97,8 +107,16 @@ X11ParseResult ParseX11Options(const std::vector<std::string>& args, const char*
     result.error = std::string("XSCREENSAVER_WINDOW='") + environmentWindow + "' is not a window id";
     return result;
   }
-  result.options.target = X11Target::kWindowId;
+  result.options.target = KivoTarget::kWindowId;
   return result;
+}
+
+KivoBackend ChooseBackend(const KivoOptions& options, const char* waylandDisplay) {
+  if (options.backend != KivoBackend::kAuto) return options.backend;
+  // The root window and a given window are X11's; so is a session with no
+  // Wayland display.
+  if (options.target == KivoTarget::kRoot || options.target == KivoTarget::kWindowId) return KivoBackend::kX11;
+  return waylandDisplay != nullptr && *waylandDisplay != '\0' ? KivoBackend::kWayland : KivoBackend::kX11;
 }
 
 }  // namespace kivo

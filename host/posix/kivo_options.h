@@ -1,0 +1,56 @@
+// Command line of `kivo`, the saver for X11 and Wayland sessions, in the
+// conventions of X screen savers: single-dash options (double dashes are
+// accepted too).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "flakes/flake_limits.h"
+#include "host/program_options.h"
+
+namespace kivo {
+
+enum class KivoTarget {
+  kWindow,      // an ordinary window (the default)
+  kFullScreen,  // the saver: every monitor covered, input ends it
+  kRoot,        // X11's root window
+  kWindowId,    // an X11 window someone else owns
+  kBackground,  // Wayland's background layer: an animated wallpaper
+};
+
+enum class KivoBackend { kAuto, kX11, kWayland };
+
+struct KivoOptions : ReplayOptions {
+  KivoOptions() { frames = -1; }  // -1: draw until stopped
+  KivoTarget target = KivoTarget::kWindow;
+  KivoBackend backend = KivoBackend::kAuto;
+  int width = 800;
+  int height = 600;
+  std::uint64_t windowId = 0;
+  std::int32_t count = kDefaultFlakeCount;  // clamped to the slider's range
+  bool countClamped = false;
+  std::int64_t requestedCount = kDefaultFlakeCount;
+  bool fps = false;
+};
+
+using KivoParseResult = OptionsResult<KivoOptions>;
+
+// args excludes the program name. `environmentWindow` is the value of
+// XSCREENSAVER_WINDOW (null when unset); it wins over the command line, as
+// the XScreenSaver daemon expects.
+KivoParseResult ParseKivoOptions(const std::vector<std::string>& args, const char* environmentWindow);
+
+// Which window system to speak: Wayland when the session has a Wayland
+// display (`waylandDisplay`, WAYLAND_DISPLAY, null or empty when there is
+// none) and nothing asks for an X11 window; X11 otherwise; -x11 and
+// -wayland force either.
+KivoBackend ChooseBackend(const KivoOptions& options, const char* waylandDisplay);
+
+// A window id in decimal or 0x-prefixed hexadecimal; false for anything else.
+bool ParseWindowId(const std::string& text, std::uint64_t* id);
+
+extern const char kKivoUsage[];
+
+}  // namespace kivo

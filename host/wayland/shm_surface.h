@@ -1,0 +1,88 @@
+// One Wayland surface showing frames from shared-memory buffers: XRGB8888,
+// which every compositor takes, two or three buffers so that one is drawn
+// while the compositor reads another, and never a write into a buffer the
+// compositor still holds. Each buffer is brought up to date with every
+// change it missed, and the compositor is told only the rows that changed.
+// It draws when the compositor has asked for a frame (frame callbacks), at
+// the output's physical pixels: a compositor asks for none while the output
+// is off or the surface hidden, and then nothing is drawn.
+#pragma once
+
+#include <wayland-client.h>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "flakes/frame_view.h"
+#include "host/frame_conversion.h"
+#include "host/wayland/wayland_client.h"
+
+namespace kivo {
+
+class ShmSurface {
+ public:
+  // `changed` is called when the compositor tells the surface a new
+  // preferred scale, or that it entered or left an output.
+  ShmSurface(const WaylandClient& client, std::function<void()> changed);
+  ~ShmSurface();
+  ShmSurface(const ShmSurface&) = delete;
+  ShmSurface& operator=(const ShmSurface&) = delete;
+
+  wl_surface* Surface() const { return surface_; }
+
+  // Its size in the compositor's logical pixels, from the role's configure.
+  void SetLogicalSize(int width, int height);
+  // The output's integer scale; a fractional scale, where the compositor
+  // tells one, takes precedence.
+  void SetIntegerScale(int scale);
+  bool Configured() const { return logicalWidth_ > 0 && logicalHeight_ > 0; }
+  // The size of its frames: the logical size at the scale, in physical pixels.
+  int PixelWidth() const;
+  int PixelHeight() const;
+
+  // Makes the buffers for frames of width x height pixels. False when none
+  // can be made: the surface then shows black and draws nothing.
+  bool Prepare(int width, int height);
+  // The compositor has asked for a frame and a buffer is free for it.
+  bool Ready() const;
+  // Shows a frame of the prepared size.
+  void Show(const FrameView& frame);
+  void Commit() { wl_surface_commit(surface_); }
+  // The outputs the surface is on, largest scale first of interest to a
+  // window that may span several.
+  const std::vector<wl_output*>& Outputs() const { return outputs_; }
+
+ private:
+  struct Buffer;
+  Buffer* FreeBuffer();
+  void ShowBlack();
+  void ApplyScale();
+  static void Released(void* data, wl_buffer* buffer);
+  static void FrameDone(void* data, wl_callback* callback, std::uint32_t time);
+
+  const WaylandClient& client_;
+  std::function<void()> changed_;
+  wl_surface* surface_ = nullptr;
+  std::vector<wl_output*> outputs_;
+  wp_viewport* viewport_ = nullptr;
+  wp_fractional_scale_v1* fractional_ = nullptr;
+  wl_callback* frameCallback_ = nullptr;
+  int logicalWidth_ = 0;
+  int logicalHeight_ = 0;
+  int integerScale_ = 1;
+  int fractionalScale_ = 0;  // in 120ths; 0 while the compositor has said none
+  int appliedScale_ = 0;     // what the compositor was last told (-1: fractional, by the viewport)
+  int appliedWidth_ = 0;
+  int appliedHeight_ = 0;
+  int width_ = 0;            // of the buffers, in physical pixels
+  int height_ = 0;
+  std::vector<std::unique_ptr<Buffer>> buffers_;
+  DamageHistory history_;
+  DirtyRows rows_;
+  bool black_ = false;  // shows a black pixel stretched over it: no buffers
+
+};
+
+}  // namespace kivo

@@ -1,0 +1,244 @@
+#include "host/wayland/wayland_client.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+namespace kivo {
+namespace {
+
+WaylandClient* Self(void* data) { return static_cast<WaylandClient*>(data); }
+
+const xdg_wm_base_listener kWmBaseListener = {
+    [](void*, xdg_wm_base* base, std::uint32_t serial) { xdg_wm_base_pong(base, serial); },
+};
+
+}  // namespace
+
+WaylandClient::~WaylandClient() {
+  if (display_ == nullptr) return;
+  for (auto& o : outputs_) {
+    if (o->xdgOutput != nullptr) zxdg_output_v1_destroy(o->xdgOutput);
+    wl_output_destroy(o->output);
+  }
+  if (pointer_ != nullptr) wl_pointer_destroy(pointer_);
+  if (keyboard_ != nullptr) wl_keyboard_destroy(keyboard_);
+  if (wlSeat_ != nullptr) wl_seat_destroy(wlSeat_);
+  if (xdgOutputManager_ != nullptr) zxdg_output_manager_v1_destroy(xdgOutputManager_);
+  if (fractionalScale_ != nullptr) wp_fractional_scale_manager_v1_destroy(fractionalScale_);
+  if (viewporter_ != nullptr) wp_viewporter_destroy(viewporter_);
+  if (lockManager_ != nullptr) ext_session_lock_manager_v1_destroy(lockManager_);
+  if (wmBase_ != nullptr) xdg_wm_base_destroy(wmBase_);
+  if (layerShell_ != nullptr) zwlr_layer_shell_v1_destroy(layerShell_);
+  if (shm_ != nullptr) wl_shm_destroy(shm_);
+  if (compositor_ != nullptr) wl_compositor_destroy(compositor_);
+  if (registry_ != nullptr) wl_registry_destroy(registry_);
+  wl_display_disconnect(display_);
+}
+
+bool WaylandClient::Connect(std::string* error) {
+  display_ = wl_display_connect(nullptr);
+  if (display_ == nullptr) {
+    const char* name = std::getenv("WAYLAND_DISPLAY");
+    *error = std::string("cannot connect to the Wayland compositor '") + (name != nullptr ? name : "wayland-0") +
+             "' (" + std::strerror(errno) + ")";
+    return false;
+  }
+  static const wl_registry_listener listener = {Global, GlobalRemove};
+  registry_ = wl_display_get_registry(display_);
+  wl_registry_add_listener(registry_, &listener, this);
+  // Twice: the globals first, then what the outputs and the seat say.
+  if (wl_display_roundtrip(display_) < 0 || wl_display_roundtrip(display_) < 0) {
+    *error = Failure();
+    return false;
+  }
+  if (compositor_ == nullptr || shm_ == nullptr) {
+    *error = compositor_ == nullptr ? "the Wayland compositor offers no wl_compositor"
+                                    : "the Wayland compositor offers no wl_shm (shared-memory buffers)";
+    return false;
+  }
+  connected_ = true;
+  return true;
+}
+
+void WaylandClient::Global(void* data, wl_registry* registry, std::uint32_t name, const char* interface,
+                           std::uint32_t version) {
+  WaylandClient* c = Self(data);
+  auto bind = [&](const wl_interface* wanted, std::uint32_t most) {
+    return wl_registry_bind(registry, name, wanted, std::min(version, most));
+  };
+  if (std::strcmp(interface, wl_compositor_interface.name) == 0) {
+    c->compositor_ = static_cast<wl_compositor*>(bind(&wl_compositor_interface, 4));
+  } else if (std::strcmp(interface, wl_shm_interface.name) == 0) {
+    c->shm_ = static_cast<wl_shm*>(bind(&wl_shm_interface, 1));
+  } else if (std::strcmp(interface, wl_output_interface.name) == 0) {
+    c->AddOutput(name, version);
+  } else if (std::strcmp(interface, wl_seat_interface.name) == 0 && c->wlSeat_ == nullptr) {
+    static const wl_seat_listener seatListener = {
+        [](void* d, wl_seat*, std::uint32_t capabilities) { Self(d)->SeatCapabilities(capabilities); },
+        [](void*, wl_seat*, const char*) {},
+    };
+    c->wlSeat_ = static_cast<wl_seat*>(bind(&wl_seat_interface, 5));
+    wl_seat_add_listener(c->wlSeat_, &seatListener, c);
+  } else if (std::strcmp(interface, zwlr_layer_shell_v1_interface.name) == 0) {
+    c->layerShell_ = static_cast<zwlr_layer_shell_v1*>(bind(&zwlr_layer_shell_v1_interface, 3));
+  } else if (std::strcmp(interface, xdg_wm_base_interface.name) == 0) {
+    c->wmBase_ = static_cast<xdg_wm_base*>(bind(&xdg_wm_base_interface, 2));
+    xdg_wm_base_add_listener(c->wmBase_, &kWmBaseListener, c);
+  } else if (std::strcmp(interface, wp_viewporter_interface.name) == 0) {
+    c->viewporter_ = static_cast<wp_viewporter*>(bind(&wp_viewporter_interface, 1));
+  } else if (std::strcmp(interface, wp_fractional_scale_manager_v1_interface.name) == 0) {
+    c->fractionalScale_ =
+        static_cast<wp_fractional_scale_manager_v1*>(bind(&wp_fractional_scale_manager_v1_interface, 1));
+  } else if (std::strcmp(interface, zxdg_output_manager_v1_interface.name) == 0) {
+    c->xdgOutputManager_ = static_cast<zxdg_output_manager_v1*>(bind(&zxdg_output_manager_v1_interface, 2));
+    for (auto& o : c->outputs_) c->WatchOutput(*o);
+  } else if (std::strcmp(interface, ext_session_lock_manager_v1_interface.name) == 0) {
+    c->lockManager_ = static_cast<ext_session_lock_manager_v1*>(bind(&ext_session_lock_manager_v1_interface, 1));
+  }
+}
+
+void WaylandClient::GlobalRemove(void* data, wl_registry*, std::uint32_t name) {
+  WaylandClient* c = Self(data);
+  auto gone = std::find_if(c->outputs_.begin(), c->outputs_.end(),
+                           [name](const std::unique_ptr<WaylandOutput>& o) { return o->name == name; });
+  if (gone == c->outputs_.end()) return;
+  std::unique_ptr<WaylandOutput> output = std::move(*gone);
+  c->outputs_.erase(gone);
+  if (c->outputsChanged) c->outputsChanged();  // the saver lets go of its surface first
+  if (output->xdgOutput != nullptr) zxdg_output_v1_destroy(output->xdgOutput);
+  wl_output_destroy(output->output);
+}
+
+void WaylandClient::AddOutput(std::uint32_t name, std::uint32_t version) {
+  static const wl_output_listener listener = {
+      // geometry: the position, where no xdg-output tells the logical one
+      [](void* d, wl_output* o, std::int32_t x, std::int32_t y, std::int32_t, std::int32_t, std::int32_t, const char*,
+         const char*, std::int32_t) {
+        WaylandOutput* out = Self(d)->OutputOf(o);
+        if (out != nullptr && out->xdgOutput == nullptr) {
+          out->x = x;
+          out->y = y;
+        }
+      },
+      [](void*, wl_output*, std::uint32_t, std::int32_t, std::int32_t, std::int32_t) {},  // mode
+      // done: a change is complete
+      [](void* d, wl_output* o) {
+        WaylandClient* c = Self(d);
+        if (WaylandOutput* out = c->OutputOf(o)) out->ready = true;
+        if (c->connected_ && c->outputsChanged) c->outputsChanged();
+      },
+      [](void* d, wl_output* o, std::int32_t factor) {
+        if (WaylandOutput* out = Self(d)->OutputOf(o)) out->scale = factor > 0 ? factor : 1;
+      },
+      [](void*, wl_output*, const char*) {},  // name
+      [](void*, wl_output*, const char*) {},  // description
+  };
+  auto output = std::make_unique<WaylandOutput>();
+  output->name = name;
+  output->output = static_cast<wl_output*>(wl_registry_bind(registry_, name, &wl_output_interface, std::min(version, 3u)));
+  wl_output_add_listener(output->output, &listener, this);
+  // Before version 2 no done event comes: the first description is all.
+  if (version < 2) output->ready = true;
+  WatchOutput(*output);
+  outputs_.push_back(std::move(output));
+}
+
+void WaylandClient::WatchOutput(WaylandOutput& output) {
+  if (xdgOutputManager_ == nullptr || output.xdgOutput != nullptr) return;
+  static const zxdg_output_v1_listener listener = {
+      [](void* d, zxdg_output_v1*, std::int32_t x, std::int32_t y) {
+        auto* out = static_cast<WaylandOutput*>(d);
+        out->x = x;
+        out->y = y;
+      },
+      [](void*, zxdg_output_v1*, std::int32_t, std::int32_t) {},  // logical size: the surfaces are told theirs
+      [](void*, zxdg_output_v1*) {},                              // done (wl_output.done says it)
+      [](void*, zxdg_output_v1*, const char*) {},                 // name
+      [](void*, zxdg_output_v1*, const char*) {},                 // description
+  };
+  output.xdgOutput = zxdg_output_manager_v1_get_xdg_output(xdgOutputManager_, output.output);
+  zxdg_output_v1_add_listener(output.xdgOutput, &listener, &output);
+}
+
+WaylandOutput* WaylandClient::OutputOf(wl_output* output) const {
+  for (const auto& o : outputs_) {
+    if (o->output == output) return o.get();
+  }
+  return nullptr;
+}
+
+void WaylandClient::SeatCapabilities(std::uint32_t capabilities) {
+  static const wl_pointer_listener pointerListener = {
+      [](void* d, wl_pointer*, std::uint32_t serial, wl_surface* surface, wl_fixed_t x, wl_fixed_t y) {
+        if (Self(d)->seat.pointerEnter) Self(d)->seat.pointerEnter(surface, serial, wl_fixed_to_double(x), wl_fixed_to_double(y));
+      },
+      [](void*, wl_pointer*, std::uint32_t, wl_surface*) {},  // leave
+      [](void* d, wl_pointer*, std::uint32_t, wl_fixed_t x, wl_fixed_t y) {
+        if (Self(d)->seat.pointerMotion) Self(d)->seat.pointerMotion(wl_fixed_to_double(x), wl_fixed_to_double(y));
+      },
+      [](void* d, wl_pointer*, std::uint32_t, std::uint32_t, std::uint32_t button, std::uint32_t state) {
+        if (Self(d)->seat.button) Self(d)->seat.button(button, state == WL_POINTER_BUTTON_STATE_PRESSED);
+      },
+      [](void*, wl_pointer*, std::uint32_t, std::uint32_t, wl_fixed_t) {},  // axis: the wheel ends nothing
+      [](void*, wl_pointer*) {},                                             // frame
+      [](void*, wl_pointer*, std::uint32_t) {},                              // axis source
+      [](void*, wl_pointer*, std::uint32_t, std::uint32_t) {},               // axis stop
+      [](void*, wl_pointer*, std::uint32_t, std::int32_t) {},                // axis discrete
+      [](void*, wl_pointer*, std::uint32_t, std::int32_t) {},                // axis value120
+  };
+  static const wl_keyboard_listener keyboardListener = {
+      [](void* d, wl_keyboard*, std::uint32_t, int fd, std::uint32_t size) {
+        if (Self(d)->seat.keymap) {
+          Self(d)->seat.keymap(fd, size);
+        } else {
+          close(fd);
+        }
+      },
+      [](void*, wl_keyboard*, std::uint32_t, wl_surface*, wl_array*) {},  // enter: keys held then are no presses
+      [](void*, wl_keyboard*, std::uint32_t, wl_surface*) {},             // leave
+      [](void* d, wl_keyboard*, std::uint32_t, std::uint32_t, std::uint32_t key, std::uint32_t state) {
+        if (Self(d)->seat.key) Self(d)->seat.key(key, state == WL_KEYBOARD_KEY_STATE_PRESSED);
+      },
+      [](void* d, wl_keyboard*, std::uint32_t, std::uint32_t depressed, std::uint32_t latched, std::uint32_t locked,
+         std::uint32_t group) {
+        if (Self(d)->seat.modifiers) Self(d)->seat.modifiers(depressed, latched, locked, group);
+      },
+      [](void*, wl_keyboard*, std::int32_t, std::int32_t) {},  // repeat info
+  };
+  const bool pointer = (capabilities & WL_SEAT_CAPABILITY_POINTER) != 0;
+  const bool keyboard = (capabilities & WL_SEAT_CAPABILITY_KEYBOARD) != 0;
+  if (pointer && pointer_ == nullptr) {
+    pointer_ = wl_seat_get_pointer(wlSeat_);
+    wl_pointer_add_listener(pointer_, &pointerListener, this);
+  } else if (!pointer && pointer_ != nullptr) {
+    wl_pointer_release(pointer_);
+    pointer_ = nullptr;
+  }
+  if (keyboard && keyboard_ == nullptr) {
+    keyboard_ = wl_seat_get_keyboard(wlSeat_);
+    wl_keyboard_add_listener(keyboard_, &keyboardListener, this);
+  } else if (!keyboard && keyboard_ != nullptr) {
+    wl_keyboard_release(keyboard_);
+    keyboard_ = nullptr;
+  }
+}
+
+std::string WaylandClient::Failure() const {
+  const int code = wl_display_get_error(display_);
+  if (code == EPROTO) {
+    const wl_interface* interface = nullptr;
+    std::uint32_t id = 0;
+    const std::uint32_t error = wl_display_get_protocol_error(display_, &interface, &id);
+    return std::string("the Wayland compositor refused a request (protocol error ") + std::to_string(error) + " on " +
+           (interface != nullptr ? interface->name : "an unknown object") + ")";
+  }
+  return std::string("lost the connection to the Wayland compositor (") + std::strerror(code != 0 ? code : EPIPE) + ")";
+}
+
+bool WaylandClient::ConnectionLost() const { return wl_display_get_error(display_) != EPROTO; }
+
+}  // namespace kivo

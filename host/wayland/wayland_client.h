@@ -1,0 +1,103 @@
+// The connection to a Wayland compositor: the globals KIVO uses, the
+// outputs as they come and go, and the seat's pointer and keyboard turned
+// into plain calls.
+#pragma once
+
+#include <wayland-client.h>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ext-session-lock-v1-client-protocol.h"
+#include "fractional-scale-v1-client-protocol.h"
+#include "viewporter-client-protocol.h"
+#include "wlr-layer-shell-unstable-v1-client-protocol.h"
+#include "xdg-output-unstable-v1-client-protocol.h"
+#include "xdg-shell-client-protocol.h"
+
+namespace kivo {
+
+struct WaylandOutput {
+  std::uint32_t name = 0;  // the global's name: what identifies the output
+  wl_output* output = nullptr;
+  zxdg_output_v1* xdgOutput = nullptr;
+  int x = 0;  // position in the layout, in logical pixels
+  int y = 0;
+  int scale = 1;       // the integer scale the compositor asks of clients
+  bool ready = false;  // described completely at least once
+};
+
+// What the seat reports, already as the saver wants it.
+struct SeatEvents {
+  std::function<void(wl_surface* surface, std::uint32_t serial, double x, double y)> pointerEnter;
+  std::function<void(double x, double y)> pointerMotion;  // on the surface entered last
+  std::function<void(std::uint32_t button, bool pressed)> button;
+  std::function<void(std::uint32_t key, bool pressed)> key;
+  std::function<void(int fd, std::uint32_t size)> keymap;  // the fd is the receiver's to close
+  std::function<void(std::uint32_t depressed, std::uint32_t latched, std::uint32_t locked, std::uint32_t group)>
+      modifiers;
+};
+
+class WaylandClient {
+ public:
+  WaylandClient() = default;
+  ~WaylandClient();
+  WaylandClient(const WaylandClient&) = delete;
+  WaylandClient& operator=(const WaylandClient&) = delete;
+
+  // Connects to the compositor of WAYLAND_DISPLAY and learns its globals
+  // and outputs. False, with one line in *error, when there is no
+  // compositor, it refuses, or it lacks what every client needs.
+  bool Connect(std::string* error);
+
+  wl_display* Display() const { return display_; }
+  wl_compositor* Compositor() const { return compositor_; }
+  wl_shm* Shm() const { return shm_; }
+  zwlr_layer_shell_v1* LayerShell() const { return layerShell_; }
+  xdg_wm_base* WmBase() const { return wmBase_; }
+  wp_viewporter* Viewporter() const { return viewporter_; }
+  wp_fractional_scale_manager_v1* FractionalScale() const { return fractionalScale_; }
+  ext_session_lock_manager_v1* LockManager() const { return lockManager_; }
+  wl_pointer* Pointer() const { return pointer_; }
+
+  const std::vector<std::unique_ptr<WaylandOutput>>& Outputs() const { return outputs_; }
+  WaylandOutput* OutputOf(wl_output* output) const;
+
+  // Called when an output was added, changed or removed (after the change).
+  std::function<void()> outputsChanged;
+  SeatEvents seat;
+
+  // After dispatching failed: why, in one line, and whether the compositor
+  // simply went away (rather than refusing a request).
+  std::string Failure() const;
+  bool ConnectionLost() const;
+
+ private:
+  static void Global(void* data, wl_registry* registry, std::uint32_t name, const char* interface,
+                     std::uint32_t version);
+  static void GlobalRemove(void* data, wl_registry* registry, std::uint32_t name);
+  void AddOutput(std::uint32_t name, std::uint32_t version);
+  void WatchOutput(WaylandOutput& output);
+  void SeatCapabilities(std::uint32_t capabilities);
+
+  wl_display* display_ = nullptr;
+  wl_registry* registry_ = nullptr;
+  wl_compositor* compositor_ = nullptr;
+  wl_shm* shm_ = nullptr;
+  wl_seat* wlSeat_ = nullptr;
+  wl_pointer* pointer_ = nullptr;
+  wl_keyboard* keyboard_ = nullptr;
+  zwlr_layer_shell_v1* layerShell_ = nullptr;
+  xdg_wm_base* wmBase_ = nullptr;
+  wp_viewporter* viewporter_ = nullptr;
+  wp_fractional_scale_manager_v1* fractionalScale_ = nullptr;
+  zxdg_output_manager_v1* xdgOutputManager_ = nullptr;
+  ext_session_lock_manager_v1* lockManager_ = nullptr;
+  std::vector<std::unique_ptr<WaylandOutput>> outputs_;
+  bool connected_ = false;
+};
+
+}  // namespace kivo

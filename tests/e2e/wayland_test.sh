@@ -1,0 +1,179 @@
+#!/usr/bin/env bash
+# kivo on Wayland, end to end, inside the Debian 13 root (a current Sway,
+# which stops asking for frames while an output is off), as an ordinary user
+# (compositors refuse to run as root):
+#   wayland_test.sh KIVO TEST_POINTER sway    headless Sway, two outputs side by side
+#   wayland_test.sh KIVO TEST_POINTER weston  headless Weston: no layer shell
+set -u
+kivo=$1 pointer=$2 group=$3
+. "$(dirname "$0")/lib.sh"
+[ "$(id -u)" = 0 ] || { echo "FAIL: the Wayland test makes a test user: it needs root"; exit 1; }
+user=kivo-test
+id "$user" >/dev/null 2>&1 || useradd -m "$user"
+chmod 755 "$work"
+runtime=$work/runtime
+shots=$work/shots
+mkdir -p -m 700 "$runtime" && mkdir -p "$shots" && chown "$user" "$runtime" "$shots"
+as_user() { setpriv --reuid "$user" --regid "$user" --init-groups env HOME="$(getent passwd "$user" | cut -d: -f6)" \
+  XDG_RUNTIME_DIR="$runtime" WAYLAND_DISPLAY="${WAYLAND_DISPLAY_FOR_KIVO:-$socket}" "$@"; }
+start_kivo() { local name=$1; shift; start "$name" as_user "$kivo" "$@"; }
+cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
+kivo_pid() { pgrep -P "$(cat "$work/$1.pid")" -x kivo; }
+# Whether the process used less than a hundredth of a core over 5 s.
+quiet_for_5s() {
+  local pid a b; pid=$(kivo_pid "$1") && a=$(cpu_ticks "$pid") && sleep 5 && b=$(cpu_ticks "$pid") || return 1
+  echo "   $((b - a)) ticks of $(getconf CLK_TCK) per second over 5 s"
+  [ $((100 * (b - a))) -lt $((5 * $(getconf CLK_TCK))) ]
+}
+key() { as_user wtype -s 300 "$@"; }
+wait_socket() {  # PATTERN: sets socket to the compositor's socket in the runtime folder
+  local _ found
+  for _ in $(seq 100); do
+    found=$(cd "$runtime" && ls $1 2>/dev/null | grep -v lock | head -n 1)
+    [ -n "$found" ] && [ -S "$runtime/$found" ] && { socket=$found; return 0; }
+    sleep 0.1
+  done
+  return 1
+}
+socket=none
+
+sway_group() {
+  # 1024x768 at 0,0 and 800x600 at 1024,0, a blue desktop: whatever of it
+  # shows was not covered.
+  cat >"$work/sway.cfg" <<'EOF'
+output HEADLESS-1 mode --custom 1024x768 position 0 0
+output HEADLESS-2 mode --custom 800x600 position 1024 0
+output * bg #2040c0 solid_color
+xwayland disable
+default_border none
+EOF
+  chmod 644 "$work/sway.cfg"
+  start sway as_user env WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 WLR_HEADLESS_OUTPUTS=2 \
+    sway -c "$work/sway.cfg"
+  wait_socket 'wayland-*' || { echo "FAIL: sway did not start"; cat "$work/sway.out"; exit 1; }
+  sleep 1
+  swaymsg() { as_user swaymsg -s "$(ls "$runtime"/sway-ipc.*.sock)" "$@" >/dev/null; }
+  grab() { as_user grim "$@"; }  # [-o OUTPUT] FILE
+  desktop_pixels() {  # X Y W H FILE: pixels of the desktop's blue
+    convert "$5" -crop "${3}x${4}+${1}+${2}" +repage -fuzz 4% -fill black +opaque '#2040c0' -fill white \
+      -opaque '#2040c0' -alpha off -colorspace Gray -format '%[fx:round(mean*w*h)]' info:
+  }
+  snow_on() {  # WHAT: snow on both outputs, moving, and nothing of the desktop
+    grab "$shots/a.png"; sleep 0.5; grab "$shots/b.png"
+    local r x y w h name lit
+    for r in "0 0 1024 768 HEADLESS-1" "1024 0 800 600 HEADLESS-2"; do
+      read -r x y w h name <<<"$r"
+      lit=$(bright_pixels "$x" "$y" "$w" "$h" "$shots/a.png")
+      check "$1: snow on $name ($lit bright pixels)" [ "${lit:-0}" -gt 200 ]
+      check "$1: moving on $name" picture_moves "$shots/a.png" "$shots/b.png" "$w" "$h" "$x" "$y"
+      check "$1: nothing but snow on $name" [ "$(desktop_pixels "$x" "$y" "$w" "$h" "$shots/a.png")" = 0 ]
+    done
+  }
+  local all=(1824 768)
+
+  echo "-- -fullscreen: every output, input ends it"
+  start_kivo full -fullscreen --count 20000
+  sleep 2.5
+  snow_on -fullscreen
+  check "-fullscreen: still running" running full
+  key a
+  check "-fullscreen: a key ends it with 0" ends_with full 0 10
+  local b
+  for b in left right; do
+    start_kivo button -fullscreen
+    sleep 1.5
+    as_user "$pointer" "${all[@]}" move 500 400 wait 100 press middle wait 300
+    check "-fullscreen: the middle button does not end it" running button
+    as_user "$pointer" "${all[@]}" press "$b"
+    check "-fullscreen: the $b button ends it with 0" ends_with button 0 10
+  done
+  start_kivo moves -fullscreen
+  sleep 1.5
+  as_user "$pointer" "${all[@]}" move 500 400 wait 100 move 520 400 wait 100 move 540 400 wait 100 move 560 400 \
+    wait 100 move 580 400 wait 100 move 600 400 wait 100 move 620 400 wait 100 move 620 402 wait 100 move 500 402 wait 300
+  check "-fullscreen: horizontal and small moves do not end it" running moves
+  as_user "$pointer" "${all[@]}" move 1400 300 wait 300
+  check "-fullscreen: a move across onto the other output ends it with 0" ends_with moves 0 10
+  start_kivo diagonal -fullscreen
+  sleep 1.5
+  as_user "$pointer" "${all[@]}" move 500 400 wait 100 move 510 400 wait 100 move 520 400 wait 100 move 530 400 \
+    wait 100 move 540 400 wait 100 move 550 400 wait 100 move 560 400 wait 100 move 504 404 wait 300
+  check "-fullscreen: after six moves, 4 px right and 4 px down ends it with 0" ends_with diagonal 0 10
+
+  echo "-- outputs that go, come back, sleep and scale"
+  start_kivo outputs -fullscreen --count 20000
+  sleep 1.5
+  swaymsg output HEADLESS-2 disable; sleep 1
+  check "an output disabled leaves it running" running outputs
+  swaymsg output HEADLESS-2 enable; sleep 2
+  snow_on "after the output came back"
+  swaymsg output '*' power off; sleep 1
+  check "outputs powered off: no measurable CPU over 5 s" quiet_for_5s outputs
+  swaymsg output '*' power on; sleep 2
+  snow_on "powered on again"
+  swaymsg output HEADLESS-1 scale 2; sleep 2
+  grab -o HEADLESS-1 "$shots/scaled.png"
+  convert "$shots/scaled.png" -sample 50% -sample 200% "$shots/blocky.png"
+  check "a 2x output: $(identify -format %wx%h "$shots/scaled.png") physical pixels, crisp, not 2x2 blocks" \
+    [ "$(compare -metric AE "$shots/scaled.png" "$shots/blocky.png" null: 2>&1 | cut -d' ' -f1)" -gt 200 ]
+  check "and still snowing on it" [ "$(bright_pixels 0 0 1024 768 "$shots/scaled.png")" -gt 100 ]
+  swaymsg output HEADLESS-1 scale 1
+  key a
+  check "and a key still ends it with 0" ends_with outputs 0 10
+
+  echo "-- -background and -window"
+  start_kivo background -background
+  sleep 2
+  snow_on -background
+  key a
+  as_user "$pointer" "${all[@]}" move 100 100 press left move 900 700 wait 300
+  check "-background: keys and buttons do not end it" running background
+  signal background TERM
+  check "-background: SIGTERM ends it with 0" ends_with background 0 10
+  start_kivo window -window --count 5000
+  sleep 2
+  swaymsg '[app_id=kivo]' floating enable, resize set width 500 px height 400 px, move absolute position 100 100
+  sleep 1.5
+  grab "$shots/window.png"
+  check "-window: a window titled KIVO" grep -q '"name": "KIVO"' <(as_user swaymsg -s "$(ls "$runtime"/sway-ipc.*.sock)" -t get_tree)
+  check "-window: snow in it ($(bright_pixels 100 100 500 400 "$shots/window.png") bright pixels)" \
+    [ "$(bright_pixels 100 100 500 400 "$shots/window.png")" -gt 50 ]
+  check "-window: resized to 500x400, it covers that and no more" \
+    [ "$(desktop_pixels 100 100 500 400 "$shots/window.png")" = 0 -a \
+      "$(desktop_pixels 0 0 1024 768 "$shots/window.png")" = $((1024 * 768 - 500 * 400)) ]
+  swaymsg '[app_id=kivo]' kill
+  check "-window: closing it ends it with 0" ends_with window 0 10
+
+  echo "-- failures"
+  WAYLAND_DISPLAY_FOR_KIVO=wayland-9 expect_refusal "no compositor" as_user "$kivo"
+  perl -MIO::Socket::UNIX -e 'IO::Socket::UNIX->new(Local => $ARGV[0], Listen => 1)' "$runtime/refusing"
+  chown "$user" "$runtime/refusing"
+  WAYLAND_DISPLAY_FOR_KIVO=refusing expect_refusal "a socket that refuses" as_user "$kivo"
+  start_kivo dies -fullscreen
+  sleep 1.5
+  signal sway KILL
+  check "a compositor that dies ends it with 1" ends_with dies 1 10
+  check "saying so in one line ($(head -n 1 "$work/dies.out"))" [ "$(wc -l <"$work/dies.out")" = 1 ]
+}
+
+weston_group() {
+  start weston as_user weston --backend=headless-backend.so --use-pixman --width=1024 --height=768 --socket=kivo-weston \
+    --idle-time=0 --debug
+  wait_socket kivo-weston || { echo "FAIL: weston did not start"; cat "$work/weston.out"; exit 1; }
+  sleep 1
+  start_kivo fallback -fullscreen
+  sleep 2.5
+  check "-fullscreen without layer shell says so once" \
+    [ "$(grep -c 'no wlr layer shell' "$work/fallback.out")" = 1 ]
+  (cd "$shots" && as_user weston-screenshooter >/dev/null 2>&1)
+  lit=$(bright_pixels 0 0 1024 768 "$(ls "$shots"/wayland-screenshot*.png 2>/dev/null | head -n 1)")
+  check "-fullscreen without layer shell: a full-screen window with snow ($lit bright pixels)" [ "${lit:-0}" -gt 200 ]
+  check "and it runs on" running fallback
+  signal fallback TERM
+  check "SIGTERM ends it with 0" ends_with fallback 0 10
+  expect_refusal "-background without layer shell" as_user "$kivo" -background
+}
+
+"${group}_group"
+[ -n "${KIVO_KEEP_SCREENSHOTS:-}" ] && cp "$shots"/*.png "$KIVO_KEEP_SCREENSHOTS/"
+finish

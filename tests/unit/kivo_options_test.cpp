@@ -1,0 +1,103 @@
+#include "host/posix/kivo_options.h"
+
+#include <gtest/gtest.h>
+
+namespace kivo {
+namespace {
+
+TEST(KivoOptions, TheDocumentedDefaults) {
+  const KivoParseResult r = ParseKivoOptions({}, nullptr);
+  ASSERT_TRUE(r.ok);
+  EXPECT_EQ(r.options.target, KivoTarget::kWindow);
+  EXPECT_EQ(r.options.width, 800);
+  EXPECT_EQ(r.options.height, 600);
+  EXPECT_EQ(r.options.count, 10000);
+  EXPECT_EQ(r.options.frames, -1) << "draw until stopped";
+  EXPECT_FALSE(r.options.seedGiven);
+  EXPECT_FALSE(r.options.fps);
+}
+
+TEST(KivoOptions, EveryOptionAtTheEdgesOfItsRange) {
+  struct Case {
+    std::vector<std::string> args;
+    KivoTarget target;
+    std::int64_t width, height, count;
+    bool clamped;
+  };
+  const KivoTarget own = KivoTarget::kWindow;
+  for (const Case& c : {Case{{"-geometry", "1x1"}, own, 1, 1, 10000, false},
+                        Case{{"-geometry", "32767X32767"}, own, 32767, 32767, 10000, false},
+                        Case{{"--count", "2000"}, own, 800, 600, 2000, false},
+                        Case{{"--count", "1999"}, own, 800, 600, 2000, true},
+                        Case{{"--count", "-5"}, own, 800, 600, 2000, true},
+                        Case{{"-count", "30000"}, own, 800, 600, 30000, false},
+                        Case{{"--count", "30001"}, own, 800, 600, 30000, true},
+                        Case{{"-fullscreen"}, KivoTarget::kFullScreen, 800, 600, 10000, false},
+                        Case{{"--root"}, KivoTarget::kRoot, 800, 600, 10000, false},
+                        Case{{"-root", "-window"}, own, 800, 600, 10000, false},
+                        Case{{"-background"}, KivoTarget::kBackground, 800, 600, 10000, false}}) {
+    const KivoParseResult r = ParseKivoOptions(c.args, nullptr);
+    ASSERT_TRUE(r.ok) << c.args[0] << ": " << r.error;
+    EXPECT_EQ(r.options.target, c.target) << c.args[0];
+    EXPECT_EQ(std::int64_t{r.options.width} * 100000 + r.options.height, c.width * 100000 + c.height) << c.args.back();
+    EXPECT_EQ(r.options.count, c.count) << c.args.back();
+    EXPECT_EQ(r.options.countClamped, c.clamped) << c.args.back();
+  }
+  KivoParseResult r = ParseKivoOptions({"--seed", "4294967295", "-fps", "--frames", "0"}, nullptr);
+  ASSERT_TRUE(r.ok);
+  EXPECT_TRUE(r.options.seedGiven && r.options.fps);
+  EXPECT_EQ(r.options.seed, 4294967295u);
+  EXPECT_EQ(r.options.frames, 0);
+  for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
+           {"-bogus"}, {"-geometry", "800"}, {"-geometry", "0x600"}, {"-geometry", "800x32768"}, {"-geometry", "x600"},
+           {"--count"}, {"--seed", "-1"}, {"--frames", "x"}, {"-width", "5"}}) {
+    r = ParseKivoOptions(bad, nullptr);
+    EXPECT_FALSE(r.ok) << bad[0] << " " << bad.back();
+    EXPECT_FALSE(r.error.empty());
+  }
+}
+
+TEST(KivoOptions, WaylandWhereTheSessionHasItAndNothingAsksForAnX11Window) {
+  struct Case {
+    std::vector<std::string> args;
+    const char* waylandDisplay;
+    const char* xscreensaverWindow;
+    KivoBackend backend;
+  };
+  const KivoBackend x11 = KivoBackend::kX11, wayland = KivoBackend::kWayland;
+  for (const Case& c : {Case{{}, "wayland-1", nullptr, wayland}, Case{{"-fullscreen"}, "wayland-1", nullptr, wayland},
+                        Case{{"-background"}, "wayland-1", nullptr, wayland}, Case{{}, nullptr, nullptr, x11},
+                        Case{{"-fullscreen"}, "", nullptr, x11}, Case{{"-root"}, "wayland-1", nullptr, x11},
+                        Case{{"-window-id", "0x400001"}, "wayland-1", nullptr, x11},
+                        Case{{"-fullscreen"}, "wayland-1", "0x400001", x11},
+                        Case{{"-x11"}, "wayland-1", nullptr, x11}, Case{{"-wayland", "-root"}, nullptr, nullptr, wayland},
+                        Case{{"--wayland", "--x11"}, "wayland-1", nullptr, x11}}) {
+    const KivoParseResult r = ParseKivoOptions(c.args, c.xscreensaverWindow);
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(ChooseBackend(r.options, c.waylandDisplay), c.backend)
+        << (c.args.empty() ? "" : c.args[0]) << " with WAYLAND_DISPLAY " << (c.waylandDisplay ? c.waylandDisplay : "unset");
+  }
+}
+
+TEST(KivoOptions, WindowIdsFromTheCommandLineOrTheEnvironment) {
+  for (const auto& [text, id] : {std::pair<const char*, std::uint64_t>{"0x2a00005", 0x2a00005}, {"0X2A00005", 0x2a00005},
+                                 {"12345", 12345}, {"4294967295", 0xFFFFFFFFu}, {"0xFFFFFFFF", 0xFFFFFFFFu}}) {
+    KivoParseResult r = ParseKivoOptions({"-window-id", text}, nullptr);
+    ASSERT_TRUE(r.ok) << text;
+    EXPECT_EQ(r.options.target, KivoTarget::kWindowId);
+    EXPECT_EQ(r.options.windowId, id) << text;
+    r = ParseKivoOptions({"-window", "-root"}, text);
+    EXPECT_EQ(r.options.target, KivoTarget::kWindowId) << "XSCREENSAVER_WINDOW wins";
+    EXPECT_EQ(r.options.windowId, id) << text;
+  }
+  for (const char* bad : {"0", "0x0", "12ab", "0x1FFFFFFFF", "4294967296", "", "0x", "-1", "xyz"}) {
+    EXPECT_FALSE(ParseKivoOptions({"-window-id", bad}, nullptr).ok) << bad;
+    if (*bad != '\0') {
+      EXPECT_FALSE(ParseKivoOptions({}, bad).ok) << bad;
+    }
+  }
+  EXPECT_EQ(ParseKivoOptions({"-root"}, "").options.target, KivoTarget::kRoot) << "an empty variable is no window";
+}
+
+}  // namespace
+}  // namespace kivo
