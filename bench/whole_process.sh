@@ -3,10 +3,12 @@
 # from /proc/PID/stat, over 10 seconds after 3 seconds of settling, at 30000
 # flakes. Not a test: run it and read the figures.
 #
-#   bench/whole_process.sh [kivo] [wine]   (both by default)
+#   bench/whole_process.sh [kivo] [wayland] [wine]   (all by default)
 #
 # kivo: `kivo -fullscreen` on Xvfb at 1920x1080 and 3840x2160, and on a
 # two-monitor Xorg (1024x768 + 800x600) beside the same Xorg with one monitor.
+# wayland: `kivo -fullscreen` on a headless Sway (the Wine root's) with one
+# 1920x1080 output, on and powered off.
 # wine: kivo.scr /s, 32-bit and 64-bit, under the Wine root's WoW64 Wine on
 # Xvfb at 1920x1080, on the two-monitor Xorg and on it with one monitor.
 set -u
@@ -49,6 +51,27 @@ bench_kivo() {
   stop_x
 }
 
+# Runs inside the Wine root, whose Sway stops asking for frames from an
+# output that is off; Sway refuses to run as root, so both run as a user.
+bench_wayland_inside() {
+  local kivo=$top/build/native/kivo user=kivo-test runtime sock pid
+  [ -x "$kivo" ] || { echo "build the native preset first"; return 1; }
+  id "$user" >/dev/null 2>&1 || useradd -m "$user"
+  runtime=$(mktemp -d) && chown "$user" "$runtime" && chmod 700 "$runtime"
+  printf 'output HEADLESS-1 mode --custom 1920x1080\nxwayland disable\n' >"$runtime/sway.cfg"
+  as() { setpriv --reuid "$user" --regid "$user" --init-groups env XDG_RUNTIME_DIR="$runtime" "$@"; }
+  as env WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 sway -c "$runtime/sway.cfg" >/dev/null 2>&1 &
+  sleep 2
+  sock=$(cd "$runtime" && ls wayland-* | grep -v lock | head -n 1)
+  as env WAYLAND_DISPLAY="$sock" "$kivo" -fullscreen --count 30000 >/dev/null 2>&1 &
+  sleep 1
+  pid=$(pgrep -n -x kivo)
+  row "kivo -fullscreen, headless Sway 1920x1080" "$(cpu_share "$pid")"
+  as swaymsg -s "$(ls "$runtime"/sway-ipc.*)" output '*' power off >/dev/null
+  row "kivo -fullscreen, headless Sway, output off" "$(cpu_share "$pid")"
+  kill "$pid"; pkill -u "$user" sway
+}
+
 # Runs inside the Wine root.
 bench_wine_inside() {
   . "$top/tests/e2e/wine_env.sh"
@@ -75,14 +98,16 @@ bench_wine_inside() {
 
 case "${1:-all}" in
   --inside-wine-root) bench_wine_inside ;;
+  --wayland-inside-wine-root) bench_wayland_inside ;;
   *)
-    what=${*:-kivo wine}
+    what=${*:-kivo wayland wine}
     echo "whole-process CPU, share of one core, over ${span} s ($(nproc) cores, $(date -u +%F))"
     for w in $what; do
       case "$w" in
         kivo) bench_kivo ;;
         wine) "$top/scripts/wine-root.sh" run "$top/bench/whole_process.sh" --inside-wine-root ;;
-        *) echo "unknown: $w (kivo or wine)"; exit 2 ;;
+        wayland) "$top/scripts/wine-root.sh" run "$top/bench/whole_process.sh" --wayland-inside-wine-root ;;
+        *) echo "unknown: $w (kivo, wayland or wine)"; exit 2 ;;
       esac
     done
     ;;

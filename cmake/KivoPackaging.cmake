@@ -18,6 +18,9 @@ add_custom_command(OUTPUT ${compressed}
 add_custom_target(kivo_docs ALL DEPENDS ${compressed})
 
 install(FILES ${PROJECT_SOURCE_DIR}/resources/kivo.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications/screensavers)
+# On the PATH too, where Wayland idle daemons and session files look for it.
+file(CREATE_LINK ../${CMAKE_INSTALL_LIBEXECDIR}/xscreensaver/kivo ${generated}/kivo-on-path SYMBOLIC)
+install(FILES ${generated}/kivo-on-path DESTINATION ${CMAKE_INSTALL_BINDIR} RENAME kivo)
 install(FILES ${generated}/kivo.6x.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
 install(FILES ${generated}/kivo-render.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${PROJECT_SOURCE_DIR}/resources/debian/copyright ${generated}/changelog.gz
@@ -29,12 +32,13 @@ set(CPACK_PACKAGE_VENDOR Orvek)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "snow screen saver for XScreenSaver")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "snow screen saver for Wayland and XScreenSaver")
 set(CPACK_PACKAGE_DESCRIPTION "Thousands of small white and faintly tinted flakes drift down and towards
 you out of a black night, swaying in the wind; the near ones glow as soft
 discs. Every monitor gets a snowfall of its own.
 
-This package holds kivo, the screen saver for XScreenSaver, and
+This package holds kivo, the screen saver for Wayland sessions (full screen
+on every output, or as an animated wallpaper) and for XScreenSaver, and
 kivo-render, which renders the same snow to a picture or an animated GIF
 with no window.")
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Orvek <kivo@orvek.invalid>")

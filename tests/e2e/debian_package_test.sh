@@ -23,13 +23,14 @@ echo "-- the package"
 deb=$work/kivo_${version}_amd64.deb
 check "cpack makes kivo_${version}_amd64.deb" [ -f "$deb" ]
 contents=$(dpkg-deb -c "$deb" 2>/dev/null | awk '{print $6}')
-for f in ./usr/libexec/xscreensaver/kivo ./usr/share/xscreensaver/config/kivo.xml \
+for f in ./usr/libexec/xscreensaver/kivo ./usr/bin/kivo ./usr/share/xscreensaver/config/kivo.xml \
   ./usr/share/applications/screensavers/kivo.desktop ./usr/share/man/man6/kivo.6x.gz ./usr/bin/kivo-render \
   ./usr/share/man/man1/kivo-render.1.gz ./usr/share/doc/kivo/copyright ./usr/share/doc/kivo/changelog.gz; do
   check "it holds $f" grep -qxF "$f" <<<"$contents"
 done
 depends=$(dpkg-deb -f "$deb" Depends)
-check "its dependencies come from the libraries it links ($depends)" grep -q 'libx11-6.*libxrandr2' <<<"$depends"
+check "its dependencies come from the libraries it links ($depends)" \
+  grep -q 'libwayland-client0.*libx11-6.*libxrandr2' <<<"$depends"
 lintian --tag-display-limit 0 "$deb" >"$work/lintian.txt" 2>&1
 grep -v 'root privileges' "$work/lintian.txt" | sed 's/^/   lintian: /'
 check "lintian reports no error and no warning" not grep -q '^[EW]: ' "$work/lintian.txt"
@@ -37,6 +38,7 @@ check "lintian reports no error and no warning" not grep -q '^[EW]: ' "$work/lin
 echo "-- installed"
 check "dpkg -i installs it" quiet dpkg -i "$deb"
 check "kivo --version says $version" [ "$(/usr/libexec/xscreensaver/kivo --version)" = "kivo $version" ]
+check "kivo is on the PATH" [ "$(kivo --version)" = "kivo $version" ]
 check "kivo-render is on the PATH" [ "$(command -v kivo-render)" = /usr/bin/kivo-render ]
 for page in /usr/share/man/man6/kivo.6x.gz /usr/share/man/man1/kivo-render.1.gz; do
   check "$page renders without warnings" renders_cleanly "$page"

@@ -125,15 +125,18 @@ TEST(FastPathEquivalence, PainterShapesMatchClearToBlackAndReportTheirDamage) {
     std::vector<std::uint8_t> kept(bytes, 0x5A);  // follows the frame through its damage only
     FramePainter painter;
     painter.Reset(&fast);
-    for (int frame = 0; frame < 5; ++frame) {
+    for (int frame = 0; frame < 7; ++frame) {
       painter.Clear();
       reference::Image slow;
       slow.Create(w, h);
       ASSERT_TRUE(SamePixels(fast, slow)) << "clear left something, round " << round;
-      // One frame with shapes the painter hands to the general rasterisers.
-      const bool fallbacks = frame == 2;
+      // Frames with shapes the painter hands to the general rasterisers:
+      // discs larger than 2 in one, sprites of radius 0 or above 100 in
+      // another.
+      const bool largeDiscs = frame == 2;
+      const bool oddSprites = frame == 5;
       std::uniform_int_distribution<int> cx(-110, w + 110), cy(-110, h + 110), disc(-1, 2), odd(0, 49);
-      std::uniform_int_distribution<int> big(fallbacks ? -1 : 1, fallbacks ? 110 : 100);
+      std::uniform_int_distribution<int> big(oddSprites ? -1 : 1, oddSprites ? 110 : 100);
       for (int i = 0; i < 400; ++i) {
         const int x = cx(rng), y = cy(rng);
         if (i % 4 == 0) {
@@ -143,7 +146,7 @@ TEST(FastPathEquivalence, PainterShapesMatchClearToBlackAndReportTheirDamage) {
           const int t[8] = {0, 0, 64, 0, 64, 64, 0, 64};
           reference::AddTexturedQuad(slow, p, slowSprite, t);
         } else {
-          const int r = fallbacks && odd(rng) == 0 ? 3 + odd(rng) % 5 : disc(rng);
+          const int r = largeDiscs && odd(rng) < 2 ? 3 + odd(rng) % 5 : disc(rng);
           painter.AddDisc(x, y, r, 128);
           reference::AddFilledCircle(slow, x, y, r, 128, 128, 128);
         }
@@ -153,7 +156,8 @@ TEST(FastPathEquivalence, PainterShapesMatchClearToBlackAndReportTheirDamage) {
       const FrameDamage damage = painter.Damage();
       const std::uint8_t* bits = fast.RowAddress(h - 1);
       // Whole for a fresh frame buffer, after drawing or clearing as a whole.
-      EXPECT_EQ(damage.whole, frame == 0 || frame == 2 || frame == 3) << "round " << round << " frame " << frame;
+      EXPECT_EQ(damage.whole, frame == 0 || frame == 2 || frame == 3 || frame == 5 || frame == 6)
+          << "round " << round << " frame " << frame;
       if (damage.whole) {
         kept.assign(bits, bits + bytes);
       } else {

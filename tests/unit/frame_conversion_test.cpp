@@ -32,7 +32,7 @@ const Layout kLayouts[] = {
 TEST(PixelFormat, OnlyEightBitChannelsInThreeOrFourBytes) {
   for (const Layout& l : kLayouts) EXPECT_TRUE(IsSupportedPixelFormat(l.format)) << l.name;
   for (const PixelFormat& f : {PixelFormat{2, 0xF800, 0x07E0, 0x001F, false}, PixelFormat{4, 0xF800, 0xFF00, 0xFF, false},
-                               PixelFormat{4, 0xFF0, 0xFF000, 0xFF, false}, PixelFormat{4, 0xFF00, 0xFF00, 0xFF, false},
+                               PixelFormat{4, 0xFF00000, 0xFF00, 0xFF, false}, PixelFormat{4, 0xFF00, 0xFF00, 0xFF, false},
                                PixelFormat{3, 0xFF000000u, 0xFF00, 0xFF, false}, PixelFormat{5, 0xFF0000, 0xFF00, 0xFF, false},
                                PixelFormat{4, 0, 0xFF00, 0xFF, false}}) {
     EXPECT_FALSE(IsSupportedPixelFormat(f)) << f.bytesPerPixel << " " << std::hex << f.redMask << " " << f.greenMask;
