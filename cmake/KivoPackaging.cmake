@@ -18,6 +18,11 @@ add_custom_command(OUTPUT ${compressed}
 add_custom_target(kivo_docs ALL DEPENDS ${compressed})
 
 install(FILES ${PROJECT_SOURCE_DIR}/resources/kivo.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications/screensavers)
+# kivo -lock's PAM service: the system's common authentication. PAM looks in
+# /etc/pam.d whatever the prefix; a file the administrator may change, so the
+# package keeps their changes.
+install(FILES ${PROJECT_SOURCE_DIR}/resources/pam/kivo DESTINATION /etc/pam.d)
+file(WRITE ${generated}/conffiles "/etc/pam.d/kivo\n")
 # On the PATH too, where Wayland idle daemons and session files look for it.
 file(CREATE_LINK ../${CMAKE_INSTALL_LIBEXECDIR}/xscreensaver/kivo ${generated}/kivo-on-path SYMBOLIC)
 install(FILES ${generated}/kivo-on-path DESTINATION ${CMAKE_INSTALL_BINDIR} RENAME kivo)
@@ -38,13 +43,15 @@ you out of a black night, swaying in the wind; the near ones glow as soft
 discs. Every monitor gets a snowfall of its own.
 
 This package holds kivo, the screen saver for Wayland sessions (full screen
-on every output, or as an animated wallpaper) and for XScreenSaver, and
+on every output, as an animated wallpaper, or on a lock screen that the
+system's password opens) and for XScreenSaver, and
 kivo-render, which renders the same snow to a picture or an animated GIF
 with no window.")
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Orvek <kivo@orvek.invalid>")
 set(CPACK_DEBIAN_PACKAGE_SECTION x11)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${generated}/conffiles)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS xscreensaver)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_OUTPUT_FILE_PREFIX ${PROJECT_BINARY_DIR}/dist)

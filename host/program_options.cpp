@@ -48,6 +48,8 @@ const OptionRow kOptionTable[] = {
     {OptionId::kBackground, "background", ValueKind::kNone, 0, 0, ""},
     {OptionId::kX11, "x11", ValueKind::kNone, 0, 0, ""},
     {OptionId::kWayland, "wayland", ValueKind::kNone, 0, 0, ""},
+    {OptionId::kLock, "lock", ValueKind::kNone, 0, 0, ""},
+    {OptionId::kDaemonize, "daemonize", ValueKind::kNone, 0, 0, ""},
 };
 
 // The row an argument names, or null. `arg` is as typed.

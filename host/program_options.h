@@ -30,6 +30,8 @@ enum class OptionId {
   kBackground,
   kX11,
   kWayland,
+  kLock,
+  kDaemonize,
 };
 
 // The largest window or picture side any program takes.

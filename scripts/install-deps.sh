@@ -4,7 +4,7 @@
 set -eu
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev valgrind libgtest-dev libgmock-dev libbenchmark-dev libpng-dev libgif-dev libx11-dev libxext-dev libxrandr-dev
-  pkg-config libwayland-dev libwayland-bin wayland-protocols
+  pkg-config libwayland-dev libwayland-bin wayland-protocols libxkbcommon-dev libpam0g-dev
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 g++-i686-linux-gnu qemu-user
   lintian dpkg-dev xscreensaver nsis zip debootstrap xvfb xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils xdotool x11-utils x11-apps imagemagick fonts-noto-cjk locales
 )

@@ -23,7 +23,12 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "kivo: warning: count %" PRId64 " clamped to %" PRId32 "\n", parsed.options.requestedCount,
                  parsed.options.count);
   }
-  if (kivo::ChooseBackend(parsed.options, std::getenv("WAYLAND_DISPLAY")) == kivo::KivoBackend::kWayland) {
+  const kivo::KivoBackend backend = kivo::ChooseBackend(parsed.options, std::getenv("WAYLAND_DISPLAY"));
+  if (parsed.options.target == kivo::KivoTarget::kLock && backend != kivo::KivoBackend::kWayland) {
+    std::fprintf(stderr, "kivo: -lock locks Wayland sessions only (under X11, XScreenSaver locks)\n");
+    return 2;
+  }
+  if (backend == kivo::KivoBackend::kWayland) {
 #ifdef KIVO_HAVE_WAYLAND
     return kivo::RunWaylandSaver(parsed.options);
 #else

@@ -9,7 +9,8 @@
 namespace kivo {
 
 const char kKivoUsage[] =
-    "usage: kivo [-window | -fullscreen | -background | -root | -window-id ID] [-x11 | -wayland]\n"
+    "usage: kivo [-window | -fullscreen | -background | -lock [-daemonize] | -root | -window-id ID]\n"
+    "            [-x11 | -wayland]\n"
     "            [-geometry WxH] [--count N] [--seed S] [-fps] [--frames F] [--version]\n";
 
 bool ParseWindowId(const std::string& text, std::uint64_t* id) {
@@ -56,7 +57,8 @@ KivoParseResult ParseKivoOptions(const std::vector<std::string>& args, const cha
   KivoParseResult result = ReadOptions<KivoOptions>(
       args,
       {OptionId::kHelp, OptionId::kVersion, OptionId::kWindow, OptionId::kFullScreen, OptionId::kBackground,
-       OptionId::kRoot, OptionId::kWindowId, OptionId::kX11, OptionId::kWayland, OptionId::kGeometry, OptionId::kCount,
+       OptionId::kLock, OptionId::kRoot, OptionId::kWindowId, OptionId::kX11, OptionId::kWayland, OptionId::kGeometry,
+       OptionId::kCount, OptionId::kDaemonize,
        OptionId::kSeed, OptionId::kFps, OptionId::kFrames},
       DashStyle::kSingleOrDouble, [](const OptionHit& hit, KivoOptions& o) -> std::string {
         switch (hit.id) {
@@ -69,6 +71,9 @@ KivoParseResult ParseKivoOptions(const std::vector<std::string>& args, const cha
           case OptionId::kBackground:
             o.target = KivoTarget::kBackground;
             break;
+          case OptionId::kLock:
+            o.target = KivoTarget::kLock;
+            break;
           case OptionId::kRoot:
             o.target = KivoTarget::kRoot;
             break;
@@ -80,6 +85,9 @@ KivoParseResult ParseKivoOptions(const std::vector<std::string>& args, const cha
             break;
           case OptionId::kFps:
             o.fps = true;
+            break;
+          case OptionId::kDaemonize:
+            o.daemonize = true;
             break;
           case OptionId::kGeometry:
             if (!ParseGeometry(hit.text, &o.width, &o.height)) {
@@ -100,6 +108,11 @@ KivoParseResult ParseKivoOptions(const std::vector<std::string>& args, const cha
         }
         return "";
       });
+  if (result.ok && result.options.daemonize && result.options.target != KivoTarget::kLock) {
+    result.ok = false;
+    result.error = "-daemonize goes with -lock";
+    return result;
+  }
   if (!result.ok || result.help || result.version || environmentWindow == nullptr || *environmentWindow == '\0') return result;
   // XScreenSaver names the window to draw in this way; it wins.
   if (!ParseWindowId(environmentWindow, &result.options.windowId)) {

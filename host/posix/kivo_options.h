@@ -18,6 +18,7 @@ enum class KivoTarget {
   kRoot,        // X11's root window
   kWindowId,    // an X11 window someone else owns
   kBackground,  // Wayland's background layer: an animated wallpaper
+  kLock,        // Wayland: the session locked, snow on the lock screen
 };
 
 enum class KivoBackend { kAuto, kX11, kWayland };
@@ -33,6 +34,7 @@ struct KivoOptions : ReplayOptions {
   bool countClamped = false;
   std::int64_t requestedCount = kDefaultFlakeCount;
   bool fps = false;
+  bool daemonize = false;  // -lock: go on in the background once the session is locked
 };
 
 using KivoParseResult = OptionsResult<KivoOptions>;

@@ -3,10 +3,20 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 
 namespace kivo {
+namespace {
+
+ScreenRect ClippedTo(const ScreenRect& r, int width, int height) {
+  const int left = std::max(r.x, 0), top = std::max(r.y, 0);
+  const int right = std::min(r.x + r.width, width), bottom = std::min(r.y + r.height, height);
+  return right > left && bottom > top ? ScreenRect{left, top, right - left, bottom - top} : ScreenRect{};
+}
+
+}  // namespace
 
 // XRGB8888 is blue, green, red, unused in memory on the little-endian
 // machines KIVO runs on: the usual 32-bit layout.
@@ -208,6 +218,17 @@ void ShmSurface::Show(const FrameView& frame) {
   }
   history_.Bring(frame, buffer->held, PixelFormat{}, buffer->pixels, buffer->stride, &rows_);
   buffer->held = history_.Latest();
+  ScreenRect painted{};
+  if (overlay_ != nullptr) {
+    painted = ClippedTo(overlay_->Place(width_, height_), width_, height_);
+    // The frame's pixels there first, whatever the buffer showed before.
+    const PixelConverter converter{PixelFormat{}};
+    for (int y = painted.y; y < painted.y + painted.height; ++y) {
+      converter.ConvertRun(frame.Pixel(painted.x, y), painted.width,
+                           buffer->pixels + static_cast<std::ptrdiff_t>(y) * buffer->stride + 4 * painted.x);
+    }
+    overlay_->Paint(buffer->pixels, buffer->stride, painted);
+  }
   ApplyScale();
   wl_surface_attach(surface_, buffer->buffer, 0, 0);
   // The compositor's copy differs from the frame before only where this
@@ -217,6 +238,7 @@ void ShmSurface::Show(const FrameView& frame) {
     for (const ScreenRect& band : ChangedBands(rows_)) {
       wl_surface_damage_buffer(surface_, band.x, band.y, band.width, band.height);
     }
+    if (painted.width > 0) wl_surface_damage_buffer(surface_, painted.x, painted.y, painted.width, painted.height);
   } else {
     wl_surface_damage(surface_, 0, 0, INT32_MAX, INT32_MAX);
   }

@@ -21,6 +21,17 @@
 
 namespace kivo {
 
+// Something drawn over the frames (the lock screen's prompt). Before it
+// paints, the frame's own pixels of its rectangle are in the buffer again.
+class SurfaceOverlay {
+ public:
+  virtual ~SurfaceOverlay() = default;
+  // Where it goes on a frame of width x height pixels.
+  virtual ScreenRect Place(int width, int height) = 0;
+  // Paints it there; the pixels are XRGB8888 rows `stride` bytes apart.
+  virtual void Paint(std::uint8_t* pixels, int stride, const ScreenRect& rect) = 0;
+};
+
 class ShmSurface {
  public:
   // `changed` is called when the compositor tells the surface a new
@@ -49,6 +60,7 @@ class ShmSurface {
   bool Ready() const;
   // Shows a frame of the prepared size.
   void Show(const FrameView& frame);
+  void SetOverlay(SurfaceOverlay* overlay) { overlay_ = overlay; }
   void Commit() { wl_surface_commit(surface_); }
   // The outputs the surface is on, largest scale first of interest to a
   // window that may span several.
@@ -80,6 +92,7 @@ class ShmSurface {
   int height_ = 0;
   std::vector<std::unique_ptr<Buffer>> buffers_;
   DamageHistory history_;
+  SurfaceOverlay* overlay_ = nullptr;
   DirtyRows rows_;
   bool black_ = false;  // shows a black pixel stretched over it: no buffers
 

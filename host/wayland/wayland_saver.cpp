@@ -1,17 +1,26 @@
 #include "host/wayland/wayland_saver.h"
 
 #include <linux/input-event-codes.h>
+#include <pwd.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "host/lock_indicator.h"
+#include "host/posix/lock_prompt.h"
+#include "host/posix/pam_check.h"
 #include "host/posix/saver_loop.h"
+#include "host/posix/secret_buffer.h"
 #include "host/screen_scenes.h"
 #include "host/wayland/shm_surface.h"
 #include "host/wayland/wayland_client.h"
+#include "host/wayland/xkb_keyboard.h"
 
 namespace kivo {
 namespace {
@@ -21,8 +30,44 @@ int Fail(const std::string& message, int code = 2) {
   return code;
 }
 
-// One surface of the saver: an output's (a layer surface, or a full-screen
-// window where there is no layer shell) or the one window of -window.
+// The lock screen's prompt, drawn over an output's snow.
+class PromptOverlay : public SurfaceOverlay {
+ public:
+  explicit PromptOverlay(const LockPrompt& prompt) : prompt_(prompt) {}
+  ScreenRect Place(int width, int height) override {
+    scale_ = IndicatorScale(height);
+    const int w = IndicatorWidth(scale_), h = IndicatorHeight(scale_);
+    placed_ = ScreenRect{(width - w) / 2, height * 2 / 3 - h / 2, w, h};
+    return placed_;
+  }
+  void Paint(std::uint8_t* pixels, int stride, const ScreenRect& rect) override {
+    DrawIndicator(image_, prompt_.Look(LockPrompt::Clock::now()), prompt_.Marks(), scale_);
+    for (int y = rect.y; y < rect.y + rect.height; ++y) {
+      const std::uint8_t* src = image_.RowAddress(y - placed_.y);
+      if (src == nullptr) continue;
+      src += 3 * (rect.x - placed_.x);
+      std::uint8_t* dst = pixels + static_cast<std::ptrdiff_t>(y) * stride + 4 * rect.x;
+      // Black is where the prompt is not: the snow shows through.
+      for (int x = 0; x < rect.width; ++x, src += 3, dst += 4) {
+        if ((src[0] | src[1] | src[2]) != 0) {
+          dst[0] = src[0];
+          dst[1] = src[1];
+          dst[2] = src[2];
+        }
+      }
+    }
+  }
+
+ private:
+  const LockPrompt& prompt_;
+  RasterImage image_;
+  ScreenRect placed_;
+  int scale_ = 1;
+};
+
+// One surface of the saver: an output's (a layer surface, a lock surface,
+// or a full-screen window where there is no layer shell) or the one window
+// of -window.
 struct SnowWindow {
   bool* layOutAgain = nullptr;  // set when the compositor gives it a new size
   std::uint32_t outputName = 0;  // 0 for -window
@@ -30,11 +75,14 @@ struct SnowWindow {
   zwlr_layer_surface_v1* layer = nullptr;
   xdg_surface* xdgSurface = nullptr;
   xdg_toplevel* toplevel = nullptr;
+  ext_session_lock_surface_v1* lockSurface = nullptr;
+  std::unique_ptr<PromptOverlay> prompt;
   int pendingWidth = 0;  // from the toplevel's configure, applied on the xdg_surface's
   int pendingHeight = 0;
   bool closed = false;  // the compositor took it away
 
   ~SnowWindow() {
+    if (lockSurface != nullptr) ext_session_lock_surface_v1_destroy(lockSurface);
     if (layer != nullptr) zwlr_layer_surface_v1_destroy(layer);
     if (toplevel != nullptr) xdg_toplevel_destroy(toplevel);
     if (xdgSurface != nullptr) xdg_surface_destroy(xdgSurface);
@@ -56,7 +104,8 @@ class WaylandSaver : public LoopConnection {
  public:
   explicit WaylandSaver(const KivoOptions& options)
       : options_(options),
-        scenes_(options.target != KivoTarget::kBackground, [this](const Screen& screen, std::size_t) {
+        scenes_(options.target != KivoTarget::kBackground && options.target != KivoTarget::kLock,
+                [this](const Screen& screen, std::size_t) {
           SnowWindow* w = WindowFor(screen.id);
           return std::unique_ptr<ScreenOutput>(w != nullptr ? new SurfaceOutput(w->shm.get()) : nullptr);
         }) {}
@@ -75,6 +124,7 @@ class WaylandSaver : public LoopConnection {
 
  private:
   bool FullScreen() const { return options_.target == KivoTarget::kFullScreen; }
+  bool Locking() const { return options_.target == KivoTarget::kLock; }
   bool TakesInput() const { return options_.target != KivoTarget::kBackground; }
   SnowWindow* WindowFor(std::uint64_t outputName);
   SnowWindow* WindowOf(wl_surface* surface);
@@ -83,6 +133,9 @@ class WaylandSaver : public LoopConnection {
   void LayOut();
   void ListenToSeat();
   void Judge(InputAction action) { ended_ = ended_ || action == InputAction::kRequestClose; }
+  int Lock();
+  void OnLockKey(std::uint32_t key);
+  void FollowCheck();
 
   KivoOptions options_;
   WaylandClient client_;
@@ -95,6 +148,16 @@ class WaylandSaver : public LoopConnection {
   bool pointerSeen_ = false;
   int pointerOriginX_ = 0;  // where the surface under the pointer lies in the layout
   int pointerOriginY_ = 0;
+  // -lock: the lock, and what unlocks it.
+  ext_session_lock_v1* lock_ = nullptr;
+  bool lockRefused_ = false;  // the compositor said finished
+  bool locked_ = false;       // the compositor said locked
+  bool detached_ = false;
+  bool unlocked_ = false;
+  std::string user_;
+  LockPrompt prompt_;
+  XkbKeyboard keyboard_;
+  PamCheck pam_;
 };
 
 SnowWindow* WaylandSaver::WindowFor(std::uint64_t outputName) {
@@ -118,6 +181,23 @@ void WaylandSaver::OpenWindow(const WaylandOutput* output) {
   w->shm = std::make_unique<ShmSurface>(client_, [this] { layOutAgain_ = true; });
   SnowWindow* raw = w.get();
   if (output != nullptr) w->shm->SetIntegerScale(output->scale);
+  if (Locking()) {
+    static const ext_session_lock_surface_v1_listener listener = {
+        [](void* data, ext_session_lock_surface_v1* surface, std::uint32_t serial, std::uint32_t width,
+           std::uint32_t height) {
+          auto* window = static_cast<SnowWindow*>(data);
+          ext_session_lock_surface_v1_ack_configure(surface, serial);
+          window->shm->SetLogicalSize(static_cast<int>(width), static_cast<int>(height));
+          *window->layOutAgain = true;
+        },
+    };
+    w->lockSurface = ext_session_lock_v1_get_lock_surface(lock_, w->shm->Surface(), output->output);
+    ext_session_lock_surface_v1_add_listener(w->lockSurface, &listener, raw);
+    w->prompt = std::make_unique<PromptOverlay>(prompt_);
+    w->shm->SetOverlay(w->prompt.get());
+    windows_.push_back(std::move(w));
+    return;  // a lock surface waits for its configure before any commit
+  }
   if (output != nullptr && client_.LayerShell() != nullptr) {
     static const zwlr_layer_surface_v1_listener listener = {
         [](void* data, zwlr_layer_surface_v1* layer, std::uint32_t serial, std::uint32_t width, std::uint32_t height) {
@@ -228,13 +308,24 @@ void WaylandSaver::LayOut() {
 
 bool WaylandSaver::Dispatch() {
   if (wl_display_dispatch_pending(client_.Display()) < 0) failed_ = true;
+  // The compositor ended the lock: gone, without our unlocking anything.
+  if (lockRefused_) return false;
+  // -daemonize: whoever started kivo goes on once the session is locked (an
+  // idle daemon that waits for it before the machine sleeps); the snow and
+  // the prompt go on in the background.
+  if (locked_ && options_.daemonize && !detached_) {
+    detached_ = true;
+    const pid_t child = fork();
+    if (child > 0) _exit(0);  // the connection stays the child's: nothing is sent or closed here
+    if (child == 0) setsid();
+  }
   for (auto& w : windows_) {
     // A window closed by its user ends the saver, as any window would.
     if (w->closed && w->outputName == 0) ended_ = true;
     if (w->closed && w->outputName != 0) layOutAgain_ = true;
   }
   if (layOutAgain_ && !failed_) LayOut();
-  return !failed_ && !ended_;
+  return !failed_ && !ended_ && !unlocked_;
 }
 
 void WaylandSaver::BeforeWait() {
@@ -257,6 +348,7 @@ void WaylandSaver::AfterWait(bool readable) {
 }
 
 void WaylandSaver::Tick(FrameTimes* times) {
+  if (Locking()) FollowCheck();
   for (std::size_t i = 0; i < scenes_.Count(); ++i) {
     SnowWindow* w = WindowFor(scenes_.ScreenAt(i).id);
     // A screen the compositor has not asked for a frame (an output that is
@@ -267,6 +359,7 @@ void WaylandSaver::Tick(FrameTimes* times) {
 }
 
 bool WaylandSaver::Idle() const {
+  if (pam_.Checking()) return false;  // its answer is looked for every beat
   for (const auto& w : windows_) {
     if (w->shm->Ready()) return false;
   }
@@ -275,6 +368,16 @@ bool WaylandSaver::Idle() const {
 
 void WaylandSaver::ListenToSeat() {
   if (!TakesInput()) return;
+  if (Locking()) {
+    client_.seat.keymap = [this](int fd, std::uint32_t size) { keyboard_.SetKeymap(fd, size); };
+    client_.seat.modifiers = [this](std::uint32_t d, std::uint32_t l, std::uint32_t k, std::uint32_t g) {
+      keyboard_.SetModifiers(d, l, k, g);
+    };
+    client_.seat.key = [this](std::uint32_t key, bool pressed) {
+      if (pressed) OnLockKey(key);
+    };
+    return;
+  }
   client_.seat.pointerEnter = [this](wl_surface* surface, std::uint32_t serial, double x, double y) {
     SnowWindow* w = WindowOf(surface);
     if (w == nullptr) return;
@@ -311,9 +414,71 @@ void WaylandSaver::ListenToSeat() {
   };
 }
 
+void WaylandSaver::OnLockKey(std::uint32_t key) {
+  XkbKeyboard::Key k = keyboard_.Press(key);
+  const auto now = LockPrompt::Clock::now();
+  switch (k.kind) {
+    case XkbKeyboard::Kind::kText:
+      prompt_.Type(k.text, k.length, now);
+      break;
+    case XkbKeyboard::Kind::kBackspace:
+      prompt_.Backspace();
+      break;
+    case XkbKeyboard::Kind::kEscape:
+      prompt_.Escape(now);
+      break;
+    case XkbKeyboard::Kind::kEnter:
+      if (prompt_.Enter(now)) {
+        SecretBuffer& secret = prompt_.Secret();
+        // The child process has its own copy; this one goes at once.
+        if (!pam_.Start("kivo", user_.c_str(), secret.Data(), secret.Length())) prompt_.Answer(false, now);
+        secret.Wipe();
+      }
+      break;
+    case XkbKeyboard::Kind::kNone:
+      break;
+  }
+  explicit_bzero(k.text, sizeof k.text);
+}
+
+// Only the system's yes unlocks; every other way out leaves the session locked.
+void WaylandSaver::FollowCheck() {
+  const PamCheck::State answer = pam_.Poll();
+  if (answer == PamCheck::State::kRefused) prompt_.Answer(false, LockPrompt::Clock::now());
+  if (answer != PamCheck::State::kAccepted || lock_ == nullptr) return;
+  prompt_.Answer(true, LockPrompt::Clock::now());
+  ext_session_lock_v1_unlock_and_destroy(lock_);
+  lock_ = nullptr;
+  wl_display_roundtrip(client_.Display());
+  unlocked_ = true;
+}
+
+// Asks the compositor for the lock; the surfaces follow the outputs.
+int WaylandSaver::Lock() {
+  ForbidCoreDumps();
+  const passwd* entry = getpwuid(getuid());
+  if (entry == nullptr || entry->pw_name == nullptr) return Fail("cannot tell which user runs kivo");
+  user_ = entry->pw_name;
+  if (client_.LockManager() == nullptr) {
+    return Fail("this compositor cannot lock the session (it offers no ext-session-lock-v1)");
+  }
+  static const ext_session_lock_v1_listener listener = {
+      [](void* data, ext_session_lock_v1*) { static_cast<WaylandSaver*>(data)->locked_ = true; },
+      [](void* data, ext_session_lock_v1*) { static_cast<WaylandSaver*>(data)->lockRefused_ = true; },
+  };
+  lock_ = ext_session_lock_manager_v1_lock(client_.LockManager());
+  ext_session_lock_v1_add_listener(lock_, &listener, this);
+  if (wl_display_roundtrip(client_.Display()) < 0) return Fail(client_.Failure());
+  if (lockRefused_) return Fail("the compositor refused to lock the session (is it locked already?)");
+  return 0;
+}
+
 int WaylandSaver::Run() {
   std::string error;
   if (!client_.Connect(&error)) return Fail(error);
+  if (Locking()) {
+    if (const int refused = Lock()) return refused;
+  }
   if (options_.target == KivoTarget::kBackground && client_.LayerShell() == nullptr) {
     return Fail("-background needs a compositor with the wlr layer shell (wlroots compositors, KDE, Hyprland, niri)");
   }
@@ -332,6 +497,12 @@ int WaylandSaver::Run() {
   LayOut();
   InstallStopSignals();
   RunSaverLoop(*this, "kivo", options_.frames, options_.fps);
+  if (Locking() && !unlocked_) {
+    // Fail closed: whatever ended kivo, the compositor keeps the session locked.
+    return Fail(lockRefused_ ? "the compositor ended the lock" : failed_ ? client_.Failure() + "; the session stays locked"
+                                                                         : "stopped; the session stays locked",
+                1);
+  }
   if (!failed_) return 0;
   // The session ending takes a wallpaper with it; for anything else a lost
   // compositor is a failure.

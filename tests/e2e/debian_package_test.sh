@@ -25,12 +25,14 @@ check "cpack makes kivo_${version}_amd64.deb" [ -f "$deb" ]
 contents=$(dpkg-deb -c "$deb" 2>/dev/null | awk '{print $6}')
 for f in ./usr/libexec/xscreensaver/kivo ./usr/bin/kivo ./usr/share/xscreensaver/config/kivo.xml \
   ./usr/share/applications/screensavers/kivo.desktop ./usr/share/man/man6/kivo.6x.gz ./usr/bin/kivo-render \
-  ./usr/share/man/man1/kivo-render.1.gz ./usr/share/doc/kivo/copyright ./usr/share/doc/kivo/changelog.gz; do
+  ./usr/share/man/man1/kivo-render.1.gz ./usr/share/doc/kivo/copyright ./usr/share/doc/kivo/changelog.gz \
+  ./etc/pam.d/kivo; do
   check "it holds $f" grep -qxF "$f" <<<"$contents"
 done
 depends=$(dpkg-deb -f "$deb" Depends)
 check "its dependencies come from the libraries it links ($depends)" \
-  grep -q 'libwayland-client0.*libx11-6.*libxrandr2' <<<"$depends"
+  grep -q 'libpam0g.*libwayland-client0.*libx11-6.*libxkbcommon0.*libxrandr2' <<<"$depends"
+check "its PAM service is a conffile" [ "$(dpkg-deb -I "$deb" conffiles)" = /etc/pam.d/kivo ]
 lintian --tag-display-limit 0 "$deb" >"$work/lintian.txt" 2>&1
 grep -v 'root privileges' "$work/lintian.txt" | sed 's/^/   lintian: /'
 check "lintian reports no error and no warning" not grep -q '^[EW]: ' "$work/lintian.txt"
@@ -39,6 +41,7 @@ echo "-- installed"
 check "dpkg -i installs it" quiet dpkg -i "$deb"
 check "kivo --version says $version" [ "$(/usr/libexec/xscreensaver/kivo --version)" = "kivo $version" ]
 check "kivo is on the PATH" [ "$(kivo --version)" = "kivo $version" ]
+check "its PAM service includes the system's common authentication" grep -qx '@include common-auth' /etc/pam.d/kivo
 check "kivo-render is on the PATH" [ "$(command -v kivo-render)" = /usr/bin/kivo-render ]
 for page in /usr/share/man/man6/kivo.6x.gz /usr/share/man/man1/kivo-render.1.gz; do
   check "$page renders without warnings" renders_cleanly "$page"
@@ -66,5 +69,6 @@ echo "-- removed"
 check "dpkg -r removes it" quiet dpkg -r kivo
 check "no program is left" [ ! -e /usr/libexec/xscreensaver/kivo -a ! -e /usr/bin/kivo-render ]
 check "dpkg --purge leaves no trace" quiet dpkg --purge kivo
+check "not even the PAM service" [ ! -e /etc/pam.d/kivo ]
 check "dpkg knows it no more" not grep -q installed <<<"$(dpkg-query -W -f='${Status}' kivo 2>/dev/null)"
 finish

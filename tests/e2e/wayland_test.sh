@@ -2,10 +2,11 @@
 # kivo on Wayland, end to end, inside the Debian 13 root (a current Sway,
 # which stops asking for frames while an output is off), as an ordinary user
 # (compositors refuse to run as root):
-#   wayland_test.sh KIVO TEST_POINTER sway    headless Sway, two outputs side by side
-#   wayland_test.sh KIVO TEST_POINTER weston  headless Weston: no layer shell
+#   wayland_test.sh KIVO TEST_CLIENT PAM_FILE sway    headless Sway, two outputs side by side
+#   wayland_test.sh KIVO TEST_CLIENT PAM_FILE lock    the same Sway, locked by kivo -lock
+#   wayland_test.sh KIVO TEST_CLIENT PAM_FILE weston  headless Weston: no layer shell
 set -u
-kivo=$1 pointer=$2 group=$3
+kivo=$1 client=$2 pam=$3 group=$4
 . "$(dirname "$0")/lib.sh"
 [ "$(id -u)" = 0 ] || { echo "FAIL: the Wayland test makes a test user: it needs root"; exit 1; }
 user=kivo-test
@@ -37,40 +38,40 @@ wait_socket() {  # PATTERN: sets socket to the compositor's socket in the runtim
 }
 socket=none
 
-sway_group() {
-  # 1024x768 at 0,0 and 800x600 at 1024,0, a blue desktop: whatever of it
-  # shows was not covered.
-  cat >"$work/sway.cfg" <<'EOF'
-output HEADLESS-1 mode --custom 1024x768 position 0 0
-output HEADLESS-2 mode --custom 800x600 position 1024 0
-output * bg #2040c0 solid_color
-xwayland disable
-default_border none
-EOF
+# A headless Sway: 1024x768 at 0,0 and 800x600 at 1024,0, and a blue desktop:
+# whatever of it shows was not covered.
+start_sway() {
+  printf '%s\n' 'output HEADLESS-1 mode --custom 1024x768 position 0 0' \
+    'output HEADLESS-2 mode --custom 800x600 position 1024 0' 'output * bg #2040c0 solid_color' \
+    'xwayland disable' 'default_border none' >"$work/sway.cfg"
   chmod 644 "$work/sway.cfg"
   start sway as_user env WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 WLR_HEADLESS_OUTPUTS=2 \
     sway -c "$work/sway.cfg"
   wait_socket 'wayland-*' || { echo "FAIL: sway did not start"; cat "$work/sway.out"; exit 1; }
   sleep 1
-  swaymsg() { as_user swaymsg -s "$(ls "$runtime"/sway-ipc.*.sock)" "$@" >/dev/null; }
-  grab() { as_user grim "$@"; }  # [-o OUTPUT] FILE
-  desktop_pixels() {  # X Y W H FILE: pixels of the desktop's blue
-    convert "$5" -crop "${3}x${4}+${1}+${2}" +repage -fuzz 4% -fill black +opaque '#2040c0' -fill white \
-      -opaque '#2040c0' -alpha off -colorspace Gray -format '%[fx:round(mean*w*h)]' info:
-  }
-  snow_on() {  # WHAT: snow on both outputs, moving, and nothing of the desktop
-    grab "$shots/a.png"; sleep 0.5; grab "$shots/b.png"
-    local r x y w h name lit
-    for r in "0 0 1024 768 HEADLESS-1" "1024 0 800 600 HEADLESS-2"; do
-      read -r x y w h name <<<"$r"
-      lit=$(bright_pixels "$x" "$y" "$w" "$h" "$shots/a.png")
-      check "$1: snow on $name ($lit bright pixels)" [ "${lit:-0}" -gt 200 ]
-      check "$1: moving on $name" picture_moves "$shots/a.png" "$shots/b.png" "$w" "$h" "$x" "$y"
-      check "$1: nothing but snow on $name" [ "$(desktop_pixels "$x" "$y" "$w" "$h" "$shots/a.png")" = 0 ]
-    done
-  }
-  local all=(1824 768)
+}
+swaymsg() { as_user swaymsg -s "$(ls "$runtime"/sway-ipc.*.sock)" "$@" >/dev/null; }
+grab() { as_user grim "$@"; }  # [-o OUTPUT] FILE
+pointer() { as_user "$client" pointer 1824 768 "$@"; }
+colour_pixels() {  # COLOUR X Y W H FILE: pixels of that colour
+  convert "$6" -crop "${4}x${5}+${2}+${3}" +repage -fuzz 4% -fill black +opaque "$1" -fill white \
+    -opaque "$1" -alpha off -colorspace Gray -format '%[fx:round(mean*w*h)]' info:
+}
+desktop_pixels() { colour_pixels '#2040c0' "$@"; }  # X Y W H FILE
+snow_on() {  # WHAT: snow on both outputs, moving, and nothing of the desktop
+  grab "$shots/a.png"; sleep 0.5; grab "$shots/b.png"
+  local r x y w h name lit
+  for r in "0 0 1024 768 HEADLESS-1" "1024 0 800 600 HEADLESS-2"; do
+    read -r x y w h name <<<"$r"
+    lit=$(bright_pixels "$x" "$y" "$w" "$h" "$shots/a.png")
+    check "$1: snow on $name ($lit bright pixels)" [ "${lit:-0}" -gt 200 ]
+    check "$1: moving on $name" picture_moves "$shots/a.png" "$shots/b.png" "$w" "$h" "$x" "$y"
+    check "$1: nothing but snow on $name" [ "$(desktop_pixels "$x" "$y" "$w" "$h" "$shots/a.png")" = 0 ]
+  done
+}
 
+sway_group() {
+  start_sway
   echo "-- -fullscreen: every output, input ends it"
   start_kivo full -fullscreen --count 20000
   sleep 2.5
@@ -82,21 +83,21 @@ EOF
   for b in left right; do
     start_kivo button -fullscreen
     sleep 1.5
-    as_user "$pointer" "${all[@]}" move 500 400 wait 100 press middle wait 300
+    pointer move 500 400 wait 100 press middle wait 300
     check "-fullscreen: the middle button does not end it" running button
-    as_user "$pointer" "${all[@]}" press "$b"
+    pointer press "$b"
     check "-fullscreen: the $b button ends it with 0" ends_with button 0 10
   done
   start_kivo moves -fullscreen
   sleep 1.5
-  as_user "$pointer" "${all[@]}" move 500 400 wait 100 move 520 400 wait 100 move 540 400 wait 100 move 560 400 \
+  pointer move 500 400 wait 100 move 520 400 wait 100 move 540 400 wait 100 move 560 400 \
     wait 100 move 580 400 wait 100 move 600 400 wait 100 move 620 400 wait 100 move 620 402 wait 100 move 500 402 wait 300
   check "-fullscreen: horizontal and small moves do not end it" running moves
-  as_user "$pointer" "${all[@]}" move 1400 300 wait 300
+  pointer move 1400 300 wait 300
   check "-fullscreen: a move across onto the other output ends it with 0" ends_with moves 0 10
   start_kivo diagonal -fullscreen
   sleep 1.5
-  as_user "$pointer" "${all[@]}" move 500 400 wait 100 move 510 400 wait 100 move 520 400 wait 100 move 530 400 \
+  pointer move 500 400 wait 100 move 510 400 wait 100 move 520 400 wait 100 move 530 400 \
     wait 100 move 540 400 wait 100 move 550 400 wait 100 move 560 400 wait 100 move 504 404 wait 300
   check "-fullscreen: after six moves, 4 px right and 4 px down ends it with 0" ends_with diagonal 0 10
 
@@ -126,7 +127,7 @@ EOF
   sleep 2
   snow_on -background
   key a
-  as_user "$pointer" "${all[@]}" move 100 100 press left move 900 700 wait 300
+  pointer move 100 100 press left move 900 700 wait 300
   check "-background: keys and buttons do not end it" running background
   signal background TERM
   check "-background: SIGTERM ends it with 0" ends_with background 0 10
@@ -154,6 +155,69 @@ EOF
   signal sway KILL
   check "a compositor that dies ends it with 1" ends_with dies 1 10
   check "saying so in one line ($(head -n 1 "$work/dies.out"))" [ "$(wc -l <"$work/dies.out")" = 1 ]
+}
+
+# kivo -lock over a window of another client (magenta), with the test user's
+# password checked by PAM through the root's common-auth.
+lock_group() {
+  local password='Snow-fall 42' window_pixels
+  echo "$user:$password" | chpasswd
+  cp "$pam" /etc/pam.d/kivo
+  start_sway
+  start desktop as_user "$client" window
+  wait_for_line "$work/desktop.out" shown 10
+  sleep 0.5
+  desktop_shows() {  # WHAT: the other client's window is seen, or not
+    grab "$shots/lock.png"
+    window_pixels=$(colour_pixels '#ff00ff' 0 0 1824 768 "$shots/lock.png")
+    echo "   $window_pixels pixels of the other window"
+    if [ "$1" = seen ]; then [ "${window_pixels:-0}" -gt 10000 ]; else [ "${window_pixels:-1}" = 0 ]; fi
+  }
+  check "before the lock the other window is seen" desktop_shows seen
+
+  echo "-- locked"
+  start_kivo lock -lock --count 20000
+  sleep 2.5
+  check "locked: nothing of the other window" desktop_shows hidden
+  snow_on "locked"
+  key wrong -k Return
+  sleep 4
+  check "a wrong password keeps it locked" desktop_shows hidden
+  check "and kivo running" running lock
+  check "a second kivo -lock while locked ends with 2" [ "$(as_user "$kivo" -lock >/dev/null 2>&1; echo $?)" = 2 ]
+  local pid; pid=$(kivo_pid lock)
+  check "the password is in neither its command line nor its environment" \
+    not grep -q -a -e "$password" -e wrong "/proc/$pid/cmdline" "/proc/$pid/environ"
+  key abc -k Escape "$password" -k Return
+  check "Escape, then the right password, unlocks: kivo ends with 0" ends_with lock 0 15
+  sleep 0.5
+  check "and the other window is seen again" desktop_shows seen
+  check "kivo never wrote the password out" not grep -q -a -e "$password" -e wrong "$work/lock.out"
+
+  echo "-- failing closed"
+  start_kivo killed -lock
+  sleep 2
+  signal killed KILL
+  sleep 1
+  check "kivo killed while locked: the session stays locked" desktop_shows hidden
+  check "and nothing of the desktop" [ "$(desktop_pixels 0 0 1024 768 "$shots/lock.png")" = 0 ]
+  start_kivo again -lock
+  sleep 2
+  check "another kivo -lock takes the abandoned lock" running again
+  key "$password" -k Return
+  check "and its right password unlocks it" ends_with again 0 15
+  sleep 0.5
+  check "the window is seen again" desktop_shows seen
+
+  echo "-- -daemonize, as an idle daemon starts it before the machine sleeps"
+  check "kivo -lock -daemonize returns 0 once the session is locked" \
+    [ "$(timeout 20 setpriv --reuid "$user" --regid "$user" --init-groups env XDG_RUNTIME_DIR="$runtime" \
+      WAYLAND_DISPLAY="$socket" "$kivo" -lock -daemonize >/dev/null 2>&1; echo $?)" = 0 ]
+  check "the session is locked then" desktop_shows hidden
+  key "$password" -k Return
+  sleep 2
+  check "the kivo left behind unlocks it and ends" not pgrep -u "$user" -x kivo
+  check "the window is seen at last" desktop_shows seen
 }
 
 weston_group() {

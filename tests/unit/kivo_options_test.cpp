@@ -35,7 +35,8 @@ TEST(KivoOptions, EveryOptionAtTheEdgesOfItsRange) {
                         Case{{"-fullscreen"}, KivoTarget::kFullScreen, 800, 600, 10000, false},
                         Case{{"--root"}, KivoTarget::kRoot, 800, 600, 10000, false},
                         Case{{"-root", "-window"}, own, 800, 600, 10000, false},
-                        Case{{"-background"}, KivoTarget::kBackground, 800, 600, 10000, false}}) {
+                        Case{{"-background"}, KivoTarget::kBackground, 800, 600, 10000, false},
+                        Case{{"-lock", "-daemonize"}, KivoTarget::kLock, 800, 600, 10000, false}}) {
     const KivoParseResult r = ParseKivoOptions(c.args, nullptr);
     ASSERT_TRUE(r.ok) << c.args[0] << ": " << r.error;
     EXPECT_EQ(r.options.target, c.target) << c.args[0];
@@ -50,7 +51,8 @@ TEST(KivoOptions, EveryOptionAtTheEdgesOfItsRange) {
   EXPECT_EQ(r.options.frames, 0);
   for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
            {"-bogus"}, {"-geometry", "800"}, {"-geometry", "0x600"}, {"-geometry", "800x32768"}, {"-geometry", "x600"},
-           {"--count"}, {"--seed", "-1"}, {"--frames", "x"}, {"-width", "5"}}) {
+           {"--count"}, {"--seed", "-1"}, {"--frames", "x"}, {"-width", "5"}, {"-daemonize"},
+           {"-fullscreen", "-daemonize"}}) {
     r = ParseKivoOptions(bad, nullptr);
     EXPECT_FALSE(r.ok) << bad[0] << " " << bad.back();
     EXPECT_FALSE(r.error.empty());

@@ -1,0 +1,63 @@
+#include "host/lock_indicator.h"
+
+#include <algorithm>
+
+namespace kivo {
+namespace {
+
+constexpr int kSpacing = 18;  // between marks, at scale 1
+constexpr int kRadius = 5;
+
+struct Colour {
+  int red, green, blue;
+};
+
+Colour MarkColour(IndicatorLook look) {
+  switch (look) {
+    case IndicatorLook::kChecking:
+      return {110, 160, 255};  // blue: the system is asked
+    case IndicatorLook::kRefused:
+      return {255, 70, 70};  // red: refused
+    default:
+      return {235, 235, 235};
+  }
+}
+
+Colour TrackColour(IndicatorLook look) {
+  switch (look) {
+    case IndicatorLook::kCleared:
+      return {220, 150, 40};  // amber: emptied, start again
+    case IndicatorLook::kRefused:
+      return {150, 40, 40};
+    default:
+      return {60, 60, 60};
+  }
+}
+
+}  // namespace
+
+int IndicatorScale(int screenHeight) { return std::max(1, screenHeight / 700); }
+int IndicatorWidth(int scale) { return (kShownMarks + 1) * kSpacing * scale; }
+int IndicatorHeight(int scale) { return (2 * kRadius + 6) * scale; }
+
+void DrawIndicator(RasterImage& image, IndicatorLook look, int marks, int scale) {
+  const int width = IndicatorWidth(scale);
+  const int height = IndicatorHeight(scale);
+  if (image.Width() != width || image.Height() != height) {
+    if (!image.Create(width, height, 24)) return;
+  } else {
+    image.FillRectangle(0, 0, width - 1, height - 1, 0, 0, 0);
+  }
+  const int middle = height / 2;
+  const Colour track = TrackColour(look);
+  for (int t = 0; t < scale; ++t) image.FillSpan(0, width - 1, middle + t, track.red, track.green, track.blue);
+  const int shown = std::min(std::max(marks, look == IndicatorLook::kRefused ? 3 : 0), kShownMarks);
+  const Colour mark = MarkColour(look);
+  // The marks are centred on the track, one step apart.
+  const int first = width / 2 - (shown - 1) * kSpacing * scale / 2;
+  for (int i = 0; i < shown; ++i) {
+    image.AddFilledCircle(first + i * kSpacing * scale, middle, kRadius * scale, mark.red, mark.green, mark.blue);
+  }
+}
+
+}  // namespace kivo

@@ -1,0 +1,166 @@
+// The lock screen's parts that need no compositor: PAM's conversation and
+// outcome (with stand-ins for the library), the prompt's states and waits,
+// the secret's memory, and the indicator.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "host/lock_indicator.h"
+#include "host/posix/lock_prompt.h"
+#include "host/posix/pam_check.h"
+#include "host/posix/secret_buffer.h"
+
+namespace kivo {
+namespace {
+
+// A stand-in PAM: asks one hidden question (and, first, one shown one and a
+// message), and accepts exactly kRight; or fails as a broken module would.
+struct FakePam {
+  static inline std::string right = "Snow-fall 42";
+  static inline int startResult = PAM_SUCCESS;
+  static inline int moduleResult = PAM_SUCCESS;  // what authentication returns before judging
+  static inline const pam_conv* conversation = nullptr;
+  static inline std::vector<std::string> answers;
+
+  static int Start(const char*, const char*, const pam_conv* conv, pam_handle_t** handle) {
+    conversation = conv;
+    *handle = reinterpret_cast<pam_handle_t*>(&conversation);
+    return startResult;
+  }
+  static int Authenticate(pam_handle_t*, int) {
+    if (moduleResult != PAM_SUCCESS) return moduleResult;
+    const pam_message info{PAM_TEXT_INFO, "hello"}, name{PAM_PROMPT_ECHO_ON, "login:"}, secret{PAM_PROMPT_ECHO_OFF, "Password:"};
+    const pam_message* messages[] = {&info, &name, &secret};
+    pam_response* responses = nullptr;
+    if (conversation->conv(3, messages, &responses, conversation->appdata_ptr) != PAM_SUCCESS) return PAM_CONV_ERR;
+    answers.clear();
+    for (int i = 0; i < 3; ++i) {
+      answers.push_back(responses[i].resp != nullptr ? responses[i].resp : "(none)");
+      std::free(responses[i].resp);
+    }
+    std::free(responses);
+    return answers[2] == right ? PAM_SUCCESS : PAM_AUTH_ERR;
+  }
+  static int End(pam_handle_t*, int) { return PAM_SUCCESS; }
+};
+const PamFunctions kFake = {FakePam::Start, FakePam::Authenticate, FakePam::End};
+
+TEST(Pam, OnlyTheRightPasswordIsAcceptedAndOnlyTheHiddenPromptGetsIt) {
+  FakePam::startResult = FakePam::moduleResult = PAM_SUCCESS;
+  EXPECT_TRUE(PamAccepts(kFake, "kivo", "kivo-test", "Snow-fall 42"));
+  EXPECT_EQ(FakePam::answers, (std::vector<std::string>{"(none)", "", "Snow-fall 42"}));
+  const std::string veryLong(100000, 'x');
+  for (const std::string& wrong : {std::string("snow-fall 42"), std::string(""), std::string("Snow-fall 4"), veryLong}) {
+    EXPECT_FALSE(PamAccepts(kFake, "kivo", "kivo-test", wrong.c_str())) << wrong.size() << " bytes";
+    EXPECT_EQ(FakePam::answers[2], wrong);
+  }
+  for (const int broken : {PAM_AUTHINFO_UNAVAIL, PAM_SYSTEM_ERR, PAM_MAXTRIES, PAM_CONV_ERR}) {
+    FakePam::moduleResult = broken;
+    EXPECT_FALSE(PamAccepts(kFake, "kivo", "kivo-test", "Snow-fall 42")) << "a module failing with " << broken;
+  }
+  FakePam::moduleResult = PAM_SUCCESS;
+  FakePam::startResult = PAM_ABORT;
+  EXPECT_FALSE(PamAccepts(kFake, "kivo", "kivo-test", "Snow-fall 42")) << "PAM that cannot start";
+  FakePam::startResult = PAM_SUCCESS;
+
+  pam_response* responses = nullptr;
+  EXPECT_EQ(AnswerPam(0, nullptr, &responses, nullptr), PAM_CONV_ERR);
+  EXPECT_EQ(AnswerPam(PAM_MAX_NUM_MSG + 1, nullptr, &responses, nullptr), PAM_CONV_ERR);
+}
+
+TEST(LockPrompt, TypingEscapeEnterAndTheWaitAfterRefusals) {
+  using namespace std::chrono_literals;
+  LockPrompt prompt;
+  auto now = LockPrompt::Clock::now();
+  EXPECT_EQ(prompt.Look(now), IndicatorLook::kIdle);
+  EXPECT_FALSE(prompt.Enter(now)) << "nothing typed, nothing to check";
+  for (const char* c : {"a", "\xC3\xA9", "\xE2\x82\xAC"}) prompt.Type(c, std::strlen(c), now);  // a, é, €
+  EXPECT_EQ(prompt.Marks(), 3) << "one mark per character, not per byte";
+  EXPECT_EQ(prompt.Look(now), IndicatorLook::kTyping);
+  prompt.Backspace();
+  EXPECT_EQ(std::string(prompt.Secret().Data()), "a\xC3\xA9");
+  prompt.Escape(now);
+  EXPECT_EQ(prompt.Secret().Length(), 0u);
+  EXPECT_EQ(prompt.Look(now + 1s), IndicatorLook::kCleared);
+  EXPECT_EQ(prompt.Look(now + 2s), IndicatorLook::kIdle);
+
+  const int waits[] = {0, 1, 2, 4, 8, 16, 30, 30};  // seconds after the n-th refusal in a row
+  for (int refusal = 1; refusal <= 8; ++refusal) {
+    prompt.Type("x", 1, now);
+    ASSERT_TRUE(prompt.Enter(now)) << "refusal " << refusal;
+    EXPECT_EQ(prompt.Look(now), IndicatorLook::kChecking);
+    prompt.Type("y", 1, now);
+    EXPECT_EQ(prompt.Marks(), 1) << "typing waits while the system checks";
+    prompt.Answer(false, now);
+    EXPECT_EQ(prompt.Secret().Length(), 0u) << "wiped after every attempt";
+    EXPECT_EQ(prompt.Look(now), IndicatorLook::kRefused);
+    const auto wait = std::chrono::seconds(waits[refusal - 1]);
+    EXPECT_EQ(LockPrompt::WaitAfter(refusal), wait) << refusal;
+    prompt.Type("x", 1, now);
+    if (wait > 0s) {
+      EXPECT_FALSE(prompt.Enter(now + wait - 1ms)) << "refusal " << refusal;
+    }
+    now += wait;
+    prompt.Escape(now);
+  }
+  prompt.Type("x", 1, now);
+  ASSERT_TRUE(prompt.Enter(now));
+  prompt.Answer(true, now);
+  EXPECT_EQ(prompt.Refusals(), 0);
+  EXPECT_EQ(prompt.Secret().Length(), 0u);
+}
+
+TEST(SecretBuffer, AFixedBlockLockedInMemoryAndWiped) {
+  SecretBuffer secret(8);
+  EXPECT_TRUE(secret.Locked()) << "mlock refused: is RLIMIT_MEMLOCK zero here?";
+  EXPECT_TRUE(secret.Append("abc", 3));
+  EXPECT_TRUE(secret.Append("\xE2\x82\xAC", 3));
+  EXPECT_FALSE(secret.Append("de", 2)) << "7 bytes and the NUL fill it";
+  EXPECT_TRUE(secret.Append("d", 1));
+  EXPECT_FALSE(secret.Append("e", 1));
+  EXPECT_EQ(std::string(secret.Data()), "abc\xE2\x82\xAC" "d");
+  EXPECT_EQ(secret.Characters(), 5u);
+  secret.DropLast();
+  secret.DropLast();
+  EXPECT_EQ(std::string(secret.Data()), "abc");
+  secret.Wipe();
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(secret.Data()[i], '\0') << i;
+  SecretBuffer none(0);
+  EXPECT_FALSE(none.Append("a", 1));
+}
+
+// Pixels of one colour along a row, 2 above the indicator's middle by
+// default: across the marks, clear of the track.
+int MarkPixels(const RasterImage& image, int red, int green, int blue, int below = -2) {
+  int count = 0;
+  for (int x = 0; x < image.Width(); ++x) {
+    int r = 0, g = 0, b = 0;
+    image.GetPixel(x, image.Height() / 2 + below, &r, &g, &b);
+    count += r == red && g == green && b == blue;
+  }
+  return count;
+}
+
+TEST(LockIndicator, OneMarkPerCharacterInTheLooksColour) {
+  RasterImage image;
+  struct Case {
+    IndicatorLook look;
+    int marks, red, green, blue, pixels;  // 11 pixels across each mark 2 rows from its middle
+  };
+  for (const Case& c : {Case{IndicatorLook::kTyping, 5, 235, 235, 235, 55}, Case{IndicatorLook::kTyping, 30, 235, 235, 235, 264},
+                        Case{IndicatorLook::kChecking, 2, 110, 160, 255, 22}, Case{IndicatorLook::kRefused, 0, 255, 70, 70, 33},
+                        Case{IndicatorLook::kIdle, 0, 235, 235, 235, 0}}) {
+    DrawIndicator(image, c.look, c.marks, 1);
+    EXPECT_EQ(MarkPixels(image, c.red, c.green, c.blue), c.pixels) << c.marks << " marks";
+  }
+  DrawIndicator(image, IndicatorLook::kCleared, 0, 2);
+  EXPECT_EQ(image.Width(), 2 * IndicatorWidth(1));
+  EXPECT_EQ(MarkPixels(image, 220, 150, 40, 0), image.Width()) << "the cleared look: an amber track";
+  EXPECT_EQ(IndicatorScale(768), 1);
+  EXPECT_EQ(IndicatorScale(2160), 3);
+}
+
+}  // namespace
+}  // namespace kivo

@@ -1,0 +1,128 @@
+// kivo-test-wayland: the other side of kivo's Wayland tests, as xdotool and
+// kivo-test-window are for X11.
+//   kivo-test-wayland pointer W H STEP...   a virtual pointer; W x H is the
+//       layout's size, so positions are layout coordinates. Steps, in order:
+//       move X Y (put the pointer there), press left|right|middle (press and
+//       release), wait MS. It waits half a second first, so that clients see
+//       the new pointer before it moves.
+//   kivo-test-wayland window                a window of another client: 400 x
+//       300, all magenta, until it is killed.
+#include <linux/input-event-codes.h>
+#include <sys/mman.h>
+#include <unistd.h>
+#include <wayland-client.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "wlr-virtual-pointer-unstable-v1-client-protocol.h"
+#include "xdg-shell-client-protocol.h"
+
+namespace {
+wl_seat* g_seat = nullptr;
+zwlr_virtual_pointer_manager_v1* g_manager = nullptr;
+wl_compositor* g_compositor = nullptr;
+wl_shm* g_shm = nullptr;
+xdg_wm_base* g_wmBase = nullptr;
+
+void Global(void*, wl_registry* registry, std::uint32_t name, const char* interface, std::uint32_t) {
+  auto bind = [&](const wl_interface* wanted, std::uint32_t version) {
+    return wl_registry_bind(registry, name, wanted, version);
+  };
+  if (std::strcmp(interface, wl_seat_interface.name) == 0) {
+    g_seat = static_cast<wl_seat*>(bind(&wl_seat_interface, 1));
+  } else if (std::strcmp(interface, zwlr_virtual_pointer_manager_v1_interface.name) == 0) {
+    g_manager = static_cast<zwlr_virtual_pointer_manager_v1*>(bind(&zwlr_virtual_pointer_manager_v1_interface, 1));
+  } else if (std::strcmp(interface, wl_compositor_interface.name) == 0) {
+    g_compositor = static_cast<wl_compositor*>(bind(&wl_compositor_interface, 1));
+  } else if (std::strcmp(interface, wl_shm_interface.name) == 0) {
+    g_shm = static_cast<wl_shm*>(bind(&wl_shm_interface, 1));
+  } else if (std::strcmp(interface, xdg_wm_base_interface.name) == 0) {
+    g_wmBase = static_cast<xdg_wm_base*>(bind(&xdg_wm_base_interface, 1));
+  }
+}
+void GlobalRemove(void*, wl_registry*, std::uint32_t) {}
+
+int Window(wl_display* display) {
+  constexpr int kWidth = 400, kHeight = 300, kStride = kWidth * 4;
+  const int fd = memfd_create("kivo-test-window", MFD_CLOEXEC);
+  if (fd < 0 || ftruncate(fd, kStride * kHeight) != 0) return 2;
+  auto* pixels = static_cast<std::uint32_t*>(mmap(nullptr, kStride * kHeight, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0));
+  for (int i = 0; i < kWidth * kHeight; ++i) pixels[i] = 0xFFFF00FF;  // magenta
+  wl_shm_pool* pool = wl_shm_create_pool(g_shm, fd, kStride * kHeight);
+  wl_buffer* buffer = wl_shm_pool_create_buffer(pool, 0, kWidth, kHeight, kStride, WL_SHM_FORMAT_XRGB8888);
+  wl_surface* surface = wl_compositor_create_surface(g_compositor);
+  static const xdg_wm_base_listener ping = {[](void*, xdg_wm_base* b, std::uint32_t s) { xdg_wm_base_pong(b, s); }};
+  xdg_wm_base_add_listener(g_wmBase, &ping, nullptr);
+  xdg_surface* xdgSurface = xdg_wm_base_get_xdg_surface(g_wmBase, surface);
+  static bool configured = false;
+  static const xdg_surface_listener configure = {[](void*, xdg_surface* s, std::uint32_t serial) {
+    xdg_surface_ack_configure(s, serial);
+    configured = true;
+  }};
+  xdg_surface_add_listener(xdgSurface, &configure, nullptr);
+  xdg_toplevel* toplevel = xdg_surface_get_toplevel(xdgSurface);
+  xdg_toplevel_set_title(toplevel, "kivo test window");
+  wl_surface_commit(surface);
+  while (!configured && wl_display_dispatch(display) >= 0) {
+  }
+  wl_surface_attach(surface, buffer, 0, 0);
+  wl_surface_commit(surface);
+  std::printf("shown\n");
+  std::fflush(stdout);
+  while (wl_display_dispatch(display) >= 0) {
+  }
+  return 0;
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string verb = argc > 1 ? argv[1] : "";
+  wl_display* display = wl_display_connect(nullptr);
+  if (display == nullptr) return 2;
+  const wl_registry_listener listener = {Global, GlobalRemove};
+  wl_registry_add_listener(wl_display_get_registry(display), &listener, nullptr);
+  wl_display_roundtrip(display);
+  if (verb == "window" && g_compositor != nullptr && g_shm != nullptr && g_wmBase != nullptr) return Window(display);
+  if (verb != "pointer" || argc < 4 || g_manager == nullptr) {
+    std::fprintf(stderr, "usage: kivo-test-wayland pointer W H [move X Y | press left|right|middle | wait MS]... | window\n");
+    return 2;
+  }
+  ++argv;
+  --argc;
+  zwlr_virtual_pointer_v1* pointer = zwlr_virtual_pointer_manager_v1_create_virtual_pointer(g_manager, g_seat);
+  wl_display_roundtrip(display);
+  usleep(500000);
+  const auto width = static_cast<std::uint32_t>(std::atoi(argv[1]));
+  const auto height = static_cast<std::uint32_t>(std::atoi(argv[2]));
+  std::uint32_t time = 1;
+  for (int i = 3; i < argc; ++i) {
+    const std::string step = argv[i];
+    if (step == "move" && i + 2 < argc) {
+      zwlr_virtual_pointer_v1_motion_absolute(pointer, time++, static_cast<std::uint32_t>(std::atoi(argv[i + 1])),
+                                              static_cast<std::uint32_t>(std::atoi(argv[i + 2])), width, height);
+      zwlr_virtual_pointer_v1_frame(pointer);
+      i += 2;
+    } else if (step == "press" && i + 1 < argc) {
+      const std::string which = argv[++i];
+      const std::uint32_t button = which == "left" ? BTN_LEFT : which == "right" ? BTN_RIGHT : BTN_MIDDLE;
+      zwlr_virtual_pointer_v1_button(pointer, time++, button, WL_POINTER_BUTTON_STATE_PRESSED);
+      zwlr_virtual_pointer_v1_frame(pointer);
+      zwlr_virtual_pointer_v1_button(pointer, time++, button, WL_POINTER_BUTTON_STATE_RELEASED);
+      zwlr_virtual_pointer_v1_frame(pointer);
+    } else if (step == "wait" && i + 1 < argc) {
+      wl_display_flush(display);
+      usleep(static_cast<useconds_t>(std::atoi(argv[++i])) * 1000);
+    } else {
+      std::fprintf(stderr, "kivo-test-pointer: cannot do '%s'\n", step.c_str());
+      return 2;
+    }
+    wl_display_roundtrip(display);
+  }
+  zwlr_virtual_pointer_v1_destroy(pointer);
+  wl_display_roundtrip(display);
+  wl_display_disconnect(display);
+  return 0;
+}
