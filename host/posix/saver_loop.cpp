@@ -39,7 +39,10 @@ void RunSaverLoop(LoopConnection& connection, const char* program, std::int64_t 
   auto fpsStart = next;
   while (!StopRequested() && connection.Dispatch()) {
     auto now = Clock::now();
-    if (now >= next) {
+    // Nothing can be seen: no beat is spent, so the frames go on later just
+    // where they stopped.
+    if (connection.Idle()) next = now;
+    if (now >= next && !connection.Idle()) {
       if (frames < 0 || ticks < frames) {
         connection.Tick(&times);
         ++times.ticks;

@@ -23,9 +23,9 @@ class LoopConnection {
   virtual void AfterWait(bool /*readable*/) {}
   // One beat: steps and shows what can be seen, adding to `times`.
   virtual void Tick(FrameTimes* times) = 0;
-  // True while nothing can be drawn (every screen waits for the window
-  // system, or none is on): the loop then sleeps until an event arrives
-  // instead of waking every beat.
+  // True while nothing can be seen (a window unmapped or covered, every
+  // screen waiting for the window system): no beat is spent on it, and the
+  // loop sleeps until an event arrives instead of waking every beat.
   virtual bool Idle() const { return false; }
   // A remark for the -fps line, such as "(no MIT-SHM)".
   virtual const char* FpsNote() const { return ""; }

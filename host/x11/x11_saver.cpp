@@ -73,6 +73,9 @@ class X11Saver : public LoopConnection {
   int Fd() const override { return ConnectionNumber(display_); }
   bool Dispatch() override;
   void Tick(FrameTimes* times) override { scenes_.TickAll(times); }
+  // An unmapped (or iconified) window, or one other windows cover whole, is
+  // not drawn: its snow waits.
+  bool Idle() const override { return !mapped_ || covered_; }
   const char* FpsNote() const override {
     return firstPresenter_ != nullptr && !firstPresenter_->SharedMemory() ? " (no MIT-SHM)" : "";
   }
@@ -103,6 +106,8 @@ class X11Saver : public LoopConnection {
   int height_ = 0;
   int randrEventBase_ = -1;
   bool quit_ = false;
+  bool mapped_ = true;
+  bool covered_ = false;
   X11Presenter* firstPresenter_ = nullptr;
   ScreenScenes scenes_;
 };
@@ -124,7 +129,8 @@ void X11Saver::CreateOwnWindow() {
   height_ = full ? DisplayHeight(display_, screen) : options_.height;
   XSetWindowAttributes attributes{};
   attributes.background_pixel = BlackPixel(display_, screen);
-  attributes.event_mask = KeyPressMask | ButtonPressMask | PointerMotionMask | StructureNotifyMask | ExposureMask;
+  attributes.event_mask =
+      KeyPressMask | ButtonPressMask | PointerMotionMask | StructureNotifyMask | ExposureMask | VisibilityChangeMask;
   window_ = XCreateWindow(display_, RootWindow(display_, screen), 0, 0, static_cast<unsigned>(width_),
                           static_cast<unsigned>(height_), 0, depth_, InputOutput, visual_,
                           CWBackPixel | CWEventMask, &attributes);
@@ -175,8 +181,10 @@ int X11Saver::OpenTarget() {
   depth_ = attributes.depth;
   width_ = attributes.width;
   height_ = attributes.height;
-  // Its size and its end, nothing else: a host's window keeps its input.
-  XSelectInput(display_, window_, StructureNotifyMask | ExposureMask);
+  // Its size, whether it can be seen and its end, nothing else: a host's
+  // window keeps its input.
+  XSelectInput(display_, window_, StructureNotifyMask | ExposureMask | VisibilityChangeMask);
+  mapped_ = attributes.map_state == IsViewable;
   return 0;
 }
 
@@ -222,6 +230,13 @@ void X11Saver::HandleEvent(const XEvent& event) {
         height_ = event.xconfigure.height;
         LayOut();
       }
+      break;
+    case MapNotify:
+    case UnmapNotify:
+      if (event.xany.window == window_) mapped_ = event.type == MapNotify;
+      break;
+    case VisibilityNotify:
+      if (event.xvisibility.window == window_) covered_ = event.xvisibility.state == VisibilityFullyObscured;
       break;
     case DestroyNotify:
       if (event.xdestroywindow.window == window_) {

@@ -54,6 +54,15 @@ exit_code() {  # NAME SECONDS: the exit code within SECONDS, or "running"
 }
 ends_with() { [ "$(exit_code "$1" "${3:-20}")" = "$2" ]; }  # NAME CODE [SECONDS]
 running() { [ "$(exit_code "$1" 1)" = running ]; }          # NAME
+# Whether the program started as NAME (its process COMMAND) used under half
+# a percent of one core over 5 s.
+quiet_for_5s() {  # NAME [COMMAND]
+  local pid a b
+  pid=$(pgrep -P "$(cat "$work/$1.pid")" -x "${2:-kivo}") || return 1
+  a=$(awk '{print $14 + $15}' "/proc/$pid/stat"); sleep 5; b=$(awk '{print $14 + $15}' "/proc/$pid/stat")
+  echo "   $((b - a)) ticks of 1/$(getconf CLK_TCK) s in 5 s"
+  [ $((1000 * (b - a))) -lt $((25 * $(getconf CLK_TCK))) ]
+}
 wait_for_line() {  # FILE TEXT SECONDS
   local end=$((SECONDS + $3))
   while [ $SECONDS -lt "$end" ]; do grep -q "$2" "$1" 2>/dev/null && return 0; sleep 0.1; done

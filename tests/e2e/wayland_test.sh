@@ -18,14 +18,7 @@ mkdir -p -m 700 "$runtime" && mkdir -p "$shots" && chown "$user" "$runtime" "$sh
 as_user() { setpriv --reuid "$user" --regid "$user" --init-groups env HOME="$(getent passwd "$user" | cut -d: -f6)" \
   XDG_RUNTIME_DIR="$runtime" WAYLAND_DISPLAY="${WAYLAND_DISPLAY_FOR_KIVO:-$socket}" "$@"; }
 start_kivo() { local name=$1; shift; start "$name" as_user "$kivo" "$@"; }
-cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
 kivo_pid() { pgrep -P "$(cat "$work/$1.pid")" -x kivo; }
-# Whether the process used less than a hundredth of a core over 5 s.
-quiet_for_5s() {
-  local pid a b; pid=$(kivo_pid "$1") && a=$(cpu_ticks "$pid") && sleep 5 && b=$(cpu_ticks "$pid") || return 1
-  echo "   $((b - a)) ticks of $(getconf CLK_TCK) per second over 5 s"
-  [ $((100 * (b - a))) -lt $((5 * $(getconf CLK_TCK))) ]
-}
 key() { as_user wtype -s 300 "$@"; }
 wait_socket() {  # PATTERN: sets socket to the compositor's socket in the runtime folder
   local _ found

@@ -42,6 +42,22 @@ one_monitor() {
   signal middle TERM
   check "SIGTERM ends it with 0" ends_with middle 0 10
 
+  echo "-- no work while it cannot be seen"
+  start_kivo hidden --seed 3 -geometry 320x240
+  sleep 1.5
+  local window; window=$(xdotool search --name '^KIVO$' | head -n 1)
+  xdotool windowunmap "$window"; sleep 0.5
+  check "unmapped: no measurable CPU over 5 s" quiet_for_5s hidden
+  xdotool windowmap "$window"; sleep 1
+  snowing "mapped again" 50 "0 0 320 240 the window"
+  open_test_window 400 300
+  xdotool windowmove "$WINDOW_ID" 0 0; sleep 0.5
+  check "covered whole by another window: no measurable CPU over 5 s" quiet_for_5s hidden
+  close_test_window; sleep 1
+  snowing "uncovered" 50 "0 0 320 240 the window"
+  signal hidden TERM
+  check "and SIGTERM still ends it with 0" ends_with hidden 0 10
+
   echo "-- a window it is given"
   open_test_window 320 240
   start_kivo given -window-id "$WINDOW_ID" --seed 5 --count 8000
@@ -74,10 +90,13 @@ one_monitor() {
     read -r seed count frames w h <<<"$c"
     open_test_window "$w" "$h"
     start_kivo same -window-id "$WINDOW_ID" --seed "$seed" --count "$count" --frames "$frames"
+    if [ "$frames" -gt 100 ]; then  # hidden for a while on the way: the same frames, later
+      sleep 1; xdotool windowunmap "$WINDOW_ID"; sleep 1.5; xdotool windowmap "$WINDOW_ID"
+    fi
     wait_for_line "$work/same.out" "stopped after $frames frames" 30
     xwd -silent -id "$WINDOW_ID" -out "$work/shown.xwd"
     "$render" --seed "$seed" --count "$count" --frames "$frames" --width "$w" --height "$h" --out "$work/rendered.bmp"
-    check "after $frames ticks the window shows exactly kivo-render's frame (seed $seed, ${w}x$h)" \
+    check "after $frames ticks the window shows exactly kivo-render's frame (seed $seed, ${w}x$h$([ "$frames" -gt 100 ] && echo ', hidden a while'))" \
       same_pixels "$work/shown.xwd" "$work/rendered.bmp"
     signal same TERM
     check "and it then exits 0 when told" ends_with same 0 10
