@@ -7,7 +7,11 @@ set -u
 build=${1:-build/bench}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-seconds() { /usr/bin/time -f %e "$@" 2>&1 >/dev/null | tail -n 1; }
+seconds() {
+  local start=$EPOCHREALTIME
+  "$@" >/dev/null || echo "failed: $*" >&2
+  awk -v a="$start" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.3f", b - a }'
+}
 echo "whole process, seconds: kivo-render / reference (3 interleaved runs), ratio of the medians"
 for c in "800 600 10000" "1920 1080 30000" "3840 2160 30000"; do
   read -r w h n <<<"$c"

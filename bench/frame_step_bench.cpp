@@ -2,10 +2,12 @@
 // and, where it means something, pixels touched per second.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "flakes/frame_painter.h"
 
+#include "flakes/flake_motion.h"
 #include "flakes/flake_sprite.h"
 #include "flakes/snow_scene.h"
 #include "raster/additive_rasterisers.h"
@@ -28,10 +30,19 @@ long LitPixels(const kivo::RasterImage& frame) {
   return lit;
 }
 
+// The last argument chooses how flakes are moved: 0 one at a time, 1 SSE2,
+// 2 AVX2 (skipped where the processor or the build has not got it).
 void BM_FrameStep(benchmark::State& state) {
   const int width = static_cast<int>(state.range(0));
   const int height = static_cast<int>(state.range(1));
+  const auto motion = static_cast<kivo::MotionKind>(state.range(3));
+  if (!kivo::MotionAvailable(motion)) {
+    state.SkipWithError("not on this processor");
+    return;
+  }
+  state.SetLabel(kivo::MotionName(motion));
   auto scene = std::make_unique<kivo::SnowScene>();
+  scene->SetMotion(motion);
   scene->Random().SeedRandom(1);
   scene->Start(width, height, static_cast<std::int32_t>(state.range(2)));
   for (int i = 0; i < kWarmUpFrames; ++i) scene->RenderFrame();
@@ -43,10 +54,36 @@ void BM_FrameStep(benchmark::State& state) {
   state.counters["lit/frame"] = static_cast<double>(LitPixels(scene->FrameBuffer()));
 }
 BENCHMARK(BM_FrameStep)
-    ->Args({800, 600, 10000})
-    ->Args({1920, 1080, 30000})
-    ->Args({3840, 2160, 30000})
+    ->ArgsProduct({{800}, {600}, {10000}, {0, 1, 2}})
+    ->ArgsProduct({{1920}, {1080}, {30000}, {0, 1, 2}})
+    ->ArgsProduct({{3840}, {2160}, {30000}, {0, 1, 2}})
     ->Unit(benchmark::kMillisecond);
+
+// Moving and projecting alone, per flake, for every way of doing it.
+void BM_MoveAndProject(benchmark::State& state) {
+  const auto motion = static_cast<kivo::MotionKind>(state.range(0));
+  if (!kivo::MotionAvailable(motion)) {
+    state.SkipWithError("not on this processor");
+    return;
+  }
+  state.SetLabel(kivo::MotionName(motion));
+  auto field = std::make_unique<kivo::FlakeField>();
+  kivo::RandomSource random;
+  random.SeedRandom(1);
+  field->SpawnAllFlakes(kivo::kFlakeCapacity, random, 1920, 1080);
+  // Slow the flakes so that none comes close enough to need respawning.
+  for (std::int32_t i = 0; i < kivo::kFlakeCapacity; ++i) field->VZ()[i] = -1e-9;
+  auto chunk = std::make_unique<kivo::ProjectedChunk>();
+  for (auto _ : state) {
+    for (std::int32_t first = 0; first < kivo::kFlakeCapacity; first += kivo::kMotionChunk) {
+      const std::int32_t count = std::min(kivo::kMotionChunk, kivo::kFlakeCapacity - first);
+      kivo::MoveAndProject(motion, *field, first, count, 960, 540, chunk.get());
+      benchmark::DoNotOptimize(chunk->r[0]);
+    }
+  }
+  state.SetItemsProcessed(state.iterations() * kivo::kFlakeCapacity);
+}
+BENCHMARK(BM_MoveAndProject)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
 
 #ifdef KIVO_BENCH_REFERENCE
 // The same frames drawn pixel by pixel through guarded accessors.

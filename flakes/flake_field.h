@@ -38,18 +38,45 @@ inline void SpawnFlake(FlakeState& flake, RandomSource& random, int width, int h
   SpawnFlakeFrom(flake, [&random] { return random.UniformRandom(); }, width, height);
 }
 
+// The field keeps each of the six values of every flake in an array of its
+// own (every x, then every y, ...), so that the frame step moves and
+// projects several flakes with one vector instruction per operation.
 class FlakeField {
  public:
-  FlakeField() : records_(kFlakeCapacity, FlakeState{0, 0, 0, 0, 0, 0}) {}
+  FlakeField();
 
-  FlakeState& operator[](std::int32_t i) { return records_[static_cast<std::size_t>(i)]; }
-  const FlakeState& operator[](std::int32_t i) const { return records_[static_cast<std::size_t>(i)]; }
+  FlakeState Get(std::int32_t i) const {
+    const auto k = static_cast<std::size_t>(i);
+    return FlakeState{x_[k], y_[k], z_[k], vx_[k], vy_[k], vz_[k]};
+  }
+  void Set(std::int32_t i, const FlakeState& f) {
+    const auto k = static_cast<std::size_t>(i);
+    x_[k] = f.x;
+    y_[k] = f.y;
+    z_[k] = f.z;
+    vx_[k] = f.vx;
+    vy_[k] = f.vy;
+    vz_[k] = f.vz;
+  }
 
   // Spawns records 0 .. count - 1 in order; count is clamped to the field.
   void SpawnAllFlakes(std::int32_t count, RandomSource& random, int width, int height);
 
+  double* X() { return x_; }
+  double* Y() { return y_; }
+  double* Z() { return z_; }
+  double* VX() { return vx_; }
+  double* VY() { return vy_; }
+  double* VZ() { return vz_; }
+
  private:
-  std::vector<FlakeState> records_;
+  std::vector<double> storage_;  // the six arrays, one after the other
+  double* x_;
+  double* y_;
+  double* z_;
+  double* vx_;
+  double* vy_;
+  double* vz_;
 };
 
 }  // namespace kivo

@@ -40,6 +40,10 @@ class FramePainter {
     // disc with no row or column in the frame is not worth queueing.
     const int r = radius < 0 ? 0 : radius;
     if (y + r < 0 || y - r >= height_ || x + r < 0 || x - r >= width_) return;
+    // Ask for the rows now; by the time the disc is drawn they are in the cache.
+    for (int row = y - r; row <= y + r; ++row) {
+      if (row >= 0 && row < height_) Prefetch(PixelAddress(x < 0 ? 0 : x, row));
+    }
     PendingDisc& slot = pending_[pendingNext_];
     if (pendingCount_ == kPendingDiscs) {
       DrawDisc(slot);
@@ -79,6 +83,13 @@ class FramePainter {
   // First byte of pixel (x, y); rows are stored bottom-up.
   std::uint8_t* PixelAddress(int x, int y) const {
     return bits_ + static_cast<std::ptrdiff_t>(height_ - 1 - y) * stride_ + 3 * static_cast<std::ptrdiff_t>(x);
+  }
+  static void Prefetch(const std::uint8_t* p) {
+#if defined(__GNUC__) || defined(__clang__)
+    __builtin_prefetch(p, 1);
+#else
+    (void)p;
+#endif
   }
   void Record(int x, int y, int pixels) {
     if (drawn_.size() == kMaxRecordedSpans) wholeFrameDirty_ = true;  // more memory is not worth it

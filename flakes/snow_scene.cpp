@@ -1,5 +1,6 @@
 #include "flakes/snow_scene.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "flakes/projection.h"
@@ -9,6 +10,10 @@ namespace {
 
 constexpr double kDepthLimit = 5.0;
 constexpr double kGustProbability = 0.1;
+// A draw is an output n / 32768, so "draw < 0.1" is "n < 3277", tested on
+// the output without converting it.
+constexpr int kGustOutputs = 3277;
+static_assert(kGustOutputs / 32768.0 >= kGustProbability && (kGustOutputs - 1) / 32768.0 < kGustProbability);
 constexpr int kDiscGrey = 128;
 constexpr int kLargestDisc = 2;
 
@@ -40,34 +45,36 @@ void SnowScene::Resize(int width, int height) {
   painter_.Reset(&frameBuffer_);
 }
 
-void SnowScene::StepFlake(FlakeState& f, double cx, double cy) {
-  f.x += f.vx;
-  f.y += f.vy;
-  f.z += f.vz;
-  if (f.z < kDepthLimit) SpawnFlake(f, random_, width_, height_);
+void SnowScene::Respawn(std::int32_t index) {
+  FlakeState f = field_.Get(index);
+  SpawnFlake(f, random_, width_, height_);
+  field_.Set(index, f);
+}
 
-  // z >= 5 here, so neither projection is refused.
-  double sx = 0;
-  double sy = 0;
-  double sx1 = 0;
-  double unusedY = 0;
-  Project(f.x, f.y, f.z, kFocalLength, &sx, &sy);
-  Project(f.x + 1, f.y, f.z, kFocalLength, &sx1, &unusedY);
-  sx += cx;
-  sy += cy;
-  sx1 += cx;
-  const int r = static_cast<int>(std::fabs(sx1 - sx));
+void SnowScene::FinishFlake(std::int32_t index, double sx, double sy, int r) {
+  if (field_.Z()[index] < kDepthLimit) {
+    // Moved too close: respawned before it is drawn, and projected afresh.
+    Respawn(index);
+    double sx1 = 0;
+    double unusedY = 0;
+    Project(field_.X()[index], field_.Y()[index], field_.Z()[index], kFocalLength, &sx, &sy);
+    Project(field_.X()[index] + 1, field_.Y()[index], field_.Z()[index], kFocalLength, &sx1, &unusedY);
+    sx += centreX_;
+    sy += centreY_;
+    sx1 += centreX_;
+    r = static_cast<int>(std::fabs(sx1 - sx));
+  }
 
-  if (random_.UniformRandom() < kGustProbability) {
-    f.vx = (random_.UniformRandom() - 0.5) * width_ * 0.001;
-    f.vy = random_.UniformRandom() * height_ * 0.001 + 3;
+  if (random_.NextOutput() < kGustOutputs) {
+    field_.VX()[index] = (random_.UniformRandom() - 0.5) * width_ * 0.001;
+    field_.VY()[index] = random_.UniformRandom() * height_ * 0.001 + 3;
   }
 
   // Each test uses the position projected above; every hit respawns again,
   // drawing six fresh values, and the last respawn stands.
-  if (height_ + r < sy) SpawnFlake(f, random_, width_, height_);
-  if (sx < r) SpawnFlake(f, random_, width_, height_);
-  if (width_ + r < sx) SpawnFlake(f, random_, width_, height_);
+  if (height_ + r < sy) Respawn(index);
+  if (sx < r) Respawn(index);
+  if (width_ + r < sx) Respawn(index);
 
   // Drawn where it was projected, even if it has just been respawned.
   const int x = static_cast<int>(sx);
@@ -82,9 +89,16 @@ void SnowScene::StepFlake(FlakeState& f, double cx, double cy) {
 
 void SnowScene::RenderFrame() {
   painter_.Clear();
-  const double cx = width_ * 0.5;
-  const double cy = height_ * 0.5;
-  for (std::int32_t i = 0; i < flakeCount_; ++i) StepFlake(field_[i], cx, cy);
+  centreX_ = width_ * 0.5;
+  centreY_ = height_ * 0.5;
+  // Moving and projecting draws no random number, so a chunk of flakes goes
+  // through it ahead of the rest of their step, several at a time; the rest
+  // runs flake by flake in order, since it shares one random stream.
+  for (std::int32_t first = 0; first < flakeCount_; first += kMotionChunk) {
+    const std::int32_t count = std::min<std::int32_t>(kMotionChunk, flakeCount_ - first);
+    MoveAndProject(motion_, field_, first, count, centreX_, centreY_, &chunk_);
+    for (std::int32_t i = 0; i < count; ++i) FinishFlake(first + i, chunk_.sx[i], chunk_.sy[i], chunk_.r[i]);
+  }
   painter_.Flush();
 }
 

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "flakes/flake_field.h"
+#include "flakes/flake_motion.h"
 #include "flakes/flake_sprite.h"
 #include "flakes/frame_painter.h"
 #include "flakes/frame_view.h"
@@ -48,8 +49,16 @@ class SnowScene {
   const RasterImage& Sprite(int index) const { return sprites_[static_cast<std::size_t>(index)]; }
   FlakeField& Field() { return field_; }
 
+  // How flakes are moved and projected; every kind draws the same frames.
+  // The fastest the processor has unless a test or benchmark chooses.
+  void SetMotion(MotionKind kind) { motion_ = kind; }
+  MotionKind Motion() const { return motion_; }
+
  private:
-  void StepFlake(FlakeState& flake, double cx, double cy);
+  // The rest of a moved and projected flake's step: respawns, gusts and
+  // drawing, in the order of the random stream.
+  void FinishFlake(std::int32_t index, double sx, double sy, int r);
+  void Respawn(std::int32_t index);
 
   // Construction order matters to nobody but mirrors the destruction the
   // window performs: frame buffer first, then the sprites.
@@ -58,6 +67,10 @@ class SnowScene {
   FramePainter painter_;
   FlakeField field_;
   RandomSource random_;
+  MotionKind motion_ = FastestMotion();
+  ProjectedChunk chunk_{};
+  double centreX_ = 0;
+  double centreY_ = 0;
   std::int32_t flakeCount_ = 0;
   int width_ = 0;
   int height_ = 0;

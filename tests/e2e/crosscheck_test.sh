@@ -25,7 +25,7 @@ render_on() {  # TARGET OUT ARGS...
   esac
 }
 
-for c in "1 800 600 10000 100" "7 333 201 30000 60" "4242 64 48 2000 300" "123456789 1 1 5000 10" "99 1023 17 30000 40"; do
+for c in "1 800 600 10000 100" "7 333 201 30000 60" "4242 64 48 2001 300" "123456789 1 1 4999 10" "99 1023 17 30000 40"; do
   read -r seed w h n f <<<"$c"
   args=(--seed "$seed" --width "$w" --height "$h" --count "$n" --frames "$f")
   render_on native "$dir/native.bmp" "${args[@]}"

@@ -52,9 +52,9 @@ TEST(FlakeField, SpawnsExactlyTheLiveRecordsWithSixDrawsEach) {
   field->SpawnAllFlakes(2000, random, 800, 600);
   for (int i = 0; i < 12000; ++i) twin.NextOutput();
   EXPECT_EQ(random.State(), twin.State());
-  EXPECT_NE((*field)[1999].z, 0.0);
-  EXPECT_EQ((*field)[2000].z, 0.0);
-  EXPECT_EQ((*field)[2000].vz, 0.0);
+  EXPECT_NE(field->Get(1999).z, 0.0);
+  EXPECT_EQ(field->Get(2000).z, 0.0);
+  EXPECT_EQ(field->Get(2000).vz, 0.0);
 
   for (const auto& [asked, live] : {std::pair{-5, 0}, {0, 0}, {1, 1}, {30000, 30000}, {30001, 30000},
                                     {2147483647, 30000}}) {

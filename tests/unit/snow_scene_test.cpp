@@ -31,7 +31,7 @@ class SingleFlake : public ::testing::Test {
  protected:
   int Step(FlakeState f, std::uint32_t seed) {
     scene->Start(200, 100, 1);
-    scene->Field()[0] = f;
+    scene->Field().Set(0, f);
     scene->Random().SeedRandom(seed);
     scene->RenderFrame();
     return DrawsBetween(seed, scene->Random().State());
@@ -66,7 +66,7 @@ TEST_F(SingleFlake, DepthGivesTheSizeAndTheShape) {
   }
   // Depth exactly 5 after the move is kept: radius 100, a sprite.
   EXPECT_EQ(Step(FlakeState{0, 0, 10, 0, 0, -5}, kNoGust), 2);
-  EXPECT_EQ(scene->Field()[0].z, 5.0);
+  EXPECT_EQ(scene->Field().Get(0).z, 5.0);
   EXPECT_GE(Red(100, 50), 230);
 
   // Depth 166: radius 3, a sprite on the square (97, 47) .. (103, 53).
@@ -91,14 +91,14 @@ TEST_F(SingleFlake, RespawnsComeFromStrictTestsAndDrawAtTheOldPlace) {
     EXPECT_EQ(Step(c.flake, kNoGust), c.draws) << c.flake.x << "," << c.flake.y << "," << c.flake.z;
   }
   EXPECT_GE(Step(FlakeState{0, 0, 10, 0, 0, -5.1}, kNoGust), 7) << "depth below 5: respawned before projecting";
-  EXPECT_GE(scene->Field()[0].z, 10.0);
+  EXPECT_GE(scene->Field().Get(0).z, 10.0);
   Step(FlakeState{-99.5, 0, 500, 0, 0, 0}, kNoGust);
   EXPECT_EQ(Lit(), 4) << "the respawned flake is still drawn at x = 0 (one pixel clipped)";
 }
 
 TEST_F(SingleFlake, AGustChangesOnlyTheSidewaysAndDownwardSpeeds) {
   EXPECT_EQ(Step(FlakeState{3, 4, 400, 0.25, 0.5, -2}, kGust), 3);
-  const FlakeState& f = scene->Field()[0];
+  const FlakeState f = scene->Field().Get(0);
   EXPECT_EQ(f.x, 3.25);
   EXPECT_EQ(f.y, 4.5);
   EXPECT_EQ(f.z, 398);
@@ -110,7 +110,7 @@ TEST_F(SingleFlake, AGustChangesOnlyTheSidewaysAndDownwardSpeeds) {
 TEST_F(SingleFlake, ResizeKeepsTheFlakesAndCentresOnTheNewFrame) {
   Step(FlakeState{0, 0, 501, 0, 0, 0}, kNoGust);
   scene->Resize(101, 41);
-  scene->Field()[0] = FlakeState{0, 0, 501, 0, 0, 0};
+  scene->Field().Set(0, FlakeState{0, 0, 501, 0, 0, 0});
   scene->RenderFrame();
   EXPECT_EQ(scene->FrameBuffer().Width(), 101);
   EXPECT_EQ(Red(50, 20), 128);
@@ -139,11 +139,12 @@ TEST(SnowScene, NoFlakesOrNoFrameBuffer) {
   EXPECT_NE(scene->Random().State(), before) << "without a frame buffer the snow still moves";
 
   scene->Start(100, 80, 500);
-  const FlakeState first = scene->Field()[0];
+  const FlakeState first = scene->Field().Get(0);
   scene->Stop();
   EXPECT_EQ(scene->FrameBuffer().RowAddress(0), nullptr);
   for (int i = 0; i < kSpriteCount; ++i) EXPECT_EQ(scene->Sprite(i).Width(), 0) << i;
-  EXPECT_EQ(std::memcmp(&first, &scene->Field()[0], sizeof first), 0) << "Stop keeps the flakes";
+  const FlakeState kept = scene->Field().Get(0);
+  EXPECT_EQ(std::memcmp(&first, &kept, sizeof first), 0) << "Stop keeps the flakes";
 }
 
 TEST(Projection, RefusesDepthsBelowTheGuardAndNotANumber) {
