@@ -8,7 +8,7 @@
 # kivo: `kivo -fullscreen` on Xvfb at 1920x1080 and 3840x2160, and on a
 # two-monitor Xorg (1024x768 + 800x600) beside the same Xorg with one monitor.
 # wayland: `kivo -fullscreen` on a headless Sway (the Wine root's) with one
-# 1920x1080 output, on and powered off.
+# 1920x1080 output, on and powered off, then `kivo -lock` on it.
 # wine: kivo.scr /s, 32-bit and 64-bit, under the Wine root's WoW64 Wine on
 # Xvfb at 1920x1080, on the two-monitor Xorg and on it with one monitor.
 set -u
@@ -69,7 +69,13 @@ bench_wayland_inside() {
   row "kivo -fullscreen, headless Sway 1920x1080" "$(cpu_share "$pid")"
   as swaymsg -s "$(ls "$runtime"/sway-ipc.*)" output '*' power off >/dev/null
   row "kivo -fullscreen, headless Sway, output off" "$(cpu_share "$pid")"
-  kill "$pid"; pkill -u "$user" sway
+  kill "$pid"
+  as swaymsg -s "$(ls "$runtime"/sway-ipc.*)" output '*' power on >/dev/null
+  as env WAYLAND_DISPLAY="$sock" "$kivo" -lock --count 30000 >/dev/null 2>&1 &
+  sleep 1
+  pid=$(pgrep -n -x kivo)
+  row "kivo -lock, headless Sway 1920x1080" "$(cpu_share "$pid")"
+  kill -9 "$pid"; pkill -u "$user" sway
 }
 
 # Runs inside the Wine root.

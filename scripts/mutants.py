@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Measures how many injected faults the fast test suite catches.
 
-    scripts/mutants.py [--source DIR] [--build DIR] [--only SUBSTRING] [--list FILE]
+    scripts/mutants.py [--source DIR] [--build DIR] [--only SUBSTRING] [--list FILE] [--who]
 
 Each fault in scripts/mutants.txt is one textual change to the product code.
 For each, in turn, the script applies it to a copy of the sources, rebuilds
@@ -9,7 +9,9 @@ the tests, runs the fast suite (everything but the Wine, X11, package and
 robustness tests) and restores the file. A fault is caught when the build
 succeeds and some test fails (or hangs); a fault that does not compile is
 reported apart and counts for nothing. Prints one line per fault and the
-caught share; the sources given are never modified.
+caught share; the sources given are never modified. With --who every test
+runs for every fault and each caught line names the tests that failed, which
+shows what a test catches that no other does.
 
 mutants.txt: one fault per line, fields separated by " @@ ":
     FILE @@ OLD @@ NEW [@@ OLD2 @@ NEW2 ...]
@@ -71,6 +73,7 @@ def main():
     ap.add_argument("--build", default=None)
     ap.add_argument("--only", default="")
     ap.add_argument("--list", default=os.path.join(HERE, "mutants.txt"))
+    ap.add_argument("--who", action="store_true")
     args = ap.parse_args()
 
     faults = [f for f in parse(args.list) if args.only in f[1]]
@@ -103,6 +106,7 @@ def main():
             continue
         open(path, "w", encoding="utf-8").write(text)
         started = time.time()
+        who = []
         try:
             log = []
             if run(["cmake", "--build", build, "-j", str(os.cpu_count())], work, 900, log) != 0:
@@ -115,18 +119,24 @@ def main():
                     verdict = "NO-BUILD"
                     invalid += 1
             else:
-                code = run(["ctest", "--test-dir", build, "-LE", FAST, "-j", str(os.cpu_count()),
-                            "--stop-on-failure", "--timeout", "120"], work, 900)
+                log = []
+                code = run(["ctest", "--test-dir", build, "-LE", FAST, "-j", str(os.cpu_count()), "--timeout", "120"]
+                           + ([] if args.who else ["--stop-on-failure"]), work, 900, log)
                 if code == 0:
                     verdict = "SURVIVED"
                     survived += 1
                 else:
                     verdict = "caught"
                     caught += 1
+                    if args.who:
+                        failed = log[-1].split("The following tests FAILED:")[-1].splitlines()[1:]
+                        who = [f.split(" - ")[1].split(" (")[0] for f in failed if " - " in f]
         finally:
             open(path, "w", encoding="utf-8").write(original)
         summary = " / ".join(f"{o.strip()[:50]} -> {n.strip()[:50]}" for o, n in edits).replace("\n", " ")
         print(f"line {number:3}: {verdict:8} {name}: {summary} ({time.time() - started:.0f} s)", flush=True)
+        if who:
+            print(f"          by {' | '.join(who)}", flush=True)
 
     # Restore the build to the unmodified sources.
     run(["cmake", "--build", build, "-j", str(os.cpu_count())], work, 1200)

@@ -68,17 +68,5 @@ TEST(FlakeField, SpawnsExactlyTheLiveRecordsWithSixDrawsEach) {
   EXPECT_EQ(random.State(), twin.State());
 }
 
-TEST(FlakeField, SpawnsAboveTheTopEdgeWithinTheRanges) {
-  RandomSource random;
-  random.SeedRandom(99);
-  for (int i = 0; i < 20000; ++i) {
-    FlakeState f{};
-    SpawnFlake(f, random, 640, 480);
-    ASSERT_TRUE(f.x >= -800 && f.x < 800 && f.z >= 10 && f.z < 1010) << i;
-    ASSERT_LE(500 * f.y / f.z + 240, 1e-9) << "spawned below the top edge";
-    ASSERT_TRUE(f.vx >= -0.32 && f.vx < 0.32 && f.vy >= 3 && f.vy < 3.48 && f.vz > -71 && f.vz <= -1) << i;
-  }
-}
-
 }  // namespace
 }  // namespace kivo

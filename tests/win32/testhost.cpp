@@ -3,7 +3,6 @@
 //   kivo-testhost probe           describe the running saver window, if any
 //   kivo-testhost monitors        describe the saver's windows on the other
 //                                 monitors, if any
-//   kivo-testhost screens         list the monitors the system reports
 //   kivo-testhost dialog          describe the settings dialog and each of its
 //                                 controls, and whether each lies wholly inside
 //                                 the dialog's client area
@@ -58,17 +57,6 @@ int Monitors() {
   EnumWindows(DescribeMonitorWindow, reinterpret_cast<LPARAM>(&count));
   if (count == 0) std::printf("none\n");
   return 0;
-}
-
-BOOL CALLBACK DescribeScreen(HMONITOR monitor, HDC, LPRECT, LPARAM) {
-  MONITORINFO info{};
-  info.cbSize = sizeof info;
-  GetMonitorInfoA(monitor, &info);
-  const RECT& r = info.rcMonitor;
-  std::printf("screen %d %d %d %d primary=%d\n", static_cast<int>(r.left), static_cast<int>(r.top),
-              static_cast<int>(r.right - r.left), static_cast<int>(r.bottom - r.top),
-              (info.dwFlags & MONITORINFOF_PRIMARY) != 0);
-  return TRUE;
 }
 
 struct DialogSurvey {
@@ -207,8 +195,7 @@ int main(int argc, char** argv) {
   if (verb == "probe") return Probe();
   if (verb == "dialog") return Dialog();
   if (verb == "monitors") return Monitors();
-  if (verb == "screens") return EnumDisplayMonitors(nullptr, nullptr, DescribeScreen, 0) ? 0 : 1;
   if (verb == "pane" && argc == 6) return Pane(std::atoi(argv[2]), std::atoi(argv[3]), argv[4], argv[5]);
-  std::fprintf(stderr, "usage: kivo-testhost probe | monitors | screens | dialog | pane W H SAVER CONTROL\n");
+  std::fprintf(stderr, "usage: kivo-testhost probe | monitors | dialog | pane W H SAVER CONTROL\n");
   return 2;
 }
