@@ -74,6 +74,7 @@ wait_for_line() {  # FILE TEXT SECONDS
 # -noreset: otherwise the server resets (pointer to the centre) whenever its
 # last client leaves, e.g. between two xdotool calls.
 start_xvfb() {  # [WxH], 1024x768 by default, 24 bits
+  : >"$work/display"  # emptied first: a server started before may have left its number
   Xvfb -displayfd 3 -screen 0 "${1:-1024x768}x24" -nolisten tcp -noreset 3>"$work/display" >/dev/null 2>&1 &
   XSERVER_PID=$!
   wait_for_display
@@ -84,6 +85,7 @@ start_xvfb() {  # [WxH], 1024x768 by default, 24 bits
 start_two_monitors() {
   local config=xorg-two-monitors.conf
   [ "${1:-}" = left ] && config=xorg-monitor-left.conf
+  : >"$work/display"
   Xorg -displayfd 3 -noreset -nolisten tcp -novtswitch -sharevts -config "$(dirname "${BASH_SOURCE[0]}")/$config" \
     -logfile "$work/xorg.log" 3>"$work/display" >/dev/null 2>&1 &
   XSERVER_PID=$!
