@@ -27,6 +27,8 @@ at_exit=()
 cleanup() {
   local c
   for c in "${at_exit[@]}"; do eval "$c"; done
+  # What start ran is a child of the subshell it left behind.
+  for c in "$work"/*.pid; do [ -f "$c" ] && pkill -P "$(cat "$c")" 2>/dev/null; done
   pkill -P $$ 2>/dev/null
   [ -n "${XSERVER_PID:-}" ] && kill "$XSERVER_PID" 2>/dev/null
   rm -rf "$work"

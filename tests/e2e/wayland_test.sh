@@ -20,15 +20,16 @@ as_user() { setpriv --reuid "$user" --regid "$user" --init-groups env HOME="$(ge
 start_kivo() { local name=$1; shift; start "$name" as_user "$kivo" "$@"; }
 kivo_pid() { pgrep -P "$(cat "$work/$1.pid")" -x kivo; }
 key() { as_user wtype -s 300 "$@"; }
-# No kivo of the test user but zombies: a daemonized kivo's parent is gone,
-# and who reaps it then is no business of kivo's.
-no_kivo_running() {
+# The kivo that -daemonize left running has ended (a zombie counts as ended:
+# its parent is gone, and who reaps it then is no business of kivo's). Other
+# groups may run kivo as the same user meanwhile, never with -daemonize.
+daemonized_kivo_ended() {
   local _
   for _ in $(seq 50); do
-    [ -z "$(ps -u "$user" -o stat=,comm= | awk '$2 == "kivo" && $1 !~ /^Z/')" ] && return 0
+    [ -z "$(ps -u "$user" -o stat=,args= | awk '$1 !~ /^Z/ && /kivo -lock -daemonize/')" ] && return 0
     sleep 0.2
   done
-  ps -u "$user" -o pid,stat,etime,comm
+  ps -u "$user" -o pid,stat,etime,args
   return 1
 }
 wait_socket() {  # PATTERN: sets socket to the compositor's socket in the runtime folder
@@ -220,7 +221,7 @@ lock_group() {
   check "the session is locked then" desktop_shows hidden
   key "$password" -k Return
   sleep 2
-  check "the kivo left behind unlocks it and ends" no_kivo_running
+  check "the kivo left behind unlocks it and ends" daemonized_kivo_ended
   check "the window is seen at last" desktop_shows seen
 }
 
