@@ -144,7 +144,6 @@ class WaylandSaver : public LoopConnection {
   bool layOutAgain_ = false;
   bool ended_ = false;  // input or a closed window: exit 0
   bool failed_ = false;
-  int exitCode_ = 0;
   bool pointerSeen_ = false;
   int pointerOriginX_ = 0;  // where the surface under the pointer lies in the layout
   int pointerOriginY_ = 0;
