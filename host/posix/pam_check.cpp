@@ -58,7 +58,7 @@ bool PamCheck::Start(const char* service, const char* user, char* password, std:
     // The child has its own copy of the password (fork copies memory, not
     // through any file, argument or variable): it asks PAM, wipes the copy
     // and answers with its exit code.
-    const bool accepted = PamAccepts(kSystemPam, service, user, password);
+    const bool accepted = PamAccepts(*pam_, service, user, password);
     explicit_bzero(password, length);
     _exit(accepted ? 0 : 1);
   }

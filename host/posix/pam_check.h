@@ -32,6 +32,9 @@ bool PamAccepts(const PamFunctions& pam, const char* service, const char* user, 
 class PamCheck {
  public:
   enum class State { kIdle, kChecking, kAccepted, kRefused };
+  explicit PamCheck(const PamFunctions& pam = kSystemPam) : pam_(&pam) {}
+  PamCheck(const PamCheck&) = delete;
+  PamCheck& operator=(const PamCheck&) = delete;
   ~PamCheck();
 
   // Checks the password in a new child process, which wipes its copy when
@@ -43,6 +46,7 @@ class PamCheck {
   bool Checking() const { return child_ > 0; }
 
  private:
+  const PamFunctions* pam_;
   pid_t child_ = -1;
 };
 

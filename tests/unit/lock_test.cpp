@@ -3,6 +3,9 @@
 // the secret's memory, and the indicator.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <unistd.h>
+
 #include <cstring>
 #include <string>
 #include <vector>
@@ -65,9 +68,35 @@ TEST(Pam, OnlyTheRightPasswordIsAcceptedAndOnlyTheHiddenPromptGetsIt) {
   EXPECT_FALSE(PamAccepts(kFake, "kivo", "kivo-test", "Snow-fall 42")) << "PAM that cannot start";
   FakePam::startResult = PAM_SUCCESS;
 
+  const pam_message secret{PAM_PROMPT_ECHO_OFF, "Password:"};
+  const pam_message* one[] = {&secret};
   pam_response* responses = nullptr;
-  EXPECT_EQ(AnswerPam(0, nullptr, &responses, nullptr), PAM_CONV_ERR);
-  EXPECT_EQ(AnswerPam(PAM_MAX_NUM_MSG + 1, nullptr, &responses, nullptr), PAM_CONV_ERR);
+  EXPECT_EQ(AnswerPam(0, one, &responses, nullptr), PAM_CONV_ERR);
+  EXPECT_EQ(AnswerPam(PAM_MAX_NUM_MSG + 1, one, &responses, nullptr), PAM_CONV_ERR);
+  EXPECT_EQ(responses, nullptr);
+}
+
+// The check runs in a child process: only a child that ends by itself with
+// PAM's yes unlocks; one that is refused, or dies on the way, does not.
+TEST(PamCheck, OnlyAChildThatEndsWithPamsYesAccepts) {
+  struct Case {
+    int (*authenticate)(pam_handle_t*, int);
+    PamCheck::State answer;
+  };
+  for (const Case& c : {Case{[](pam_handle_t*, int) { return PAM_SUCCESS; }, PamCheck::State::kAccepted},
+                        Case{[](pam_handle_t*, int) { return PAM_AUTH_ERR; }, PamCheck::State::kRefused},
+                        Case{[](pam_handle_t*, int) { return raise(SIGKILL); }, PamCheck::State::kRefused}}) {
+    const PamFunctions pam = {[](const char*, const char*, const pam_conv*, pam_handle_t**) { return PAM_SUCCESS; },
+                              c.authenticate, [](pam_handle_t*, int) { return PAM_SUCCESS; }};
+    PamCheck check(pam);
+    char password[] = "Snow-fall 42";
+    ASSERT_TRUE(check.Start("kivo", "kivo-test", password, sizeof password - 1));
+    EXPECT_FALSE(check.Start("kivo", "kivo-test", password, sizeof password - 1)) << "one check at a time";
+    PamCheck::State state = PamCheck::State::kChecking;
+    for (int i = 0; i < 500 && state == PamCheck::State::kChecking; ++i, usleep(10000)) state = check.Poll();
+    EXPECT_EQ(state, c.answer);
+    EXPECT_EQ(check.Poll(), PamCheck::State::kIdle) << "each answer is given once";
+  }
 }
 
 TEST(LockPrompt, TypingEscapeEnterAndTheWaitAfterRefusals) {
@@ -91,8 +120,10 @@ TEST(LockPrompt, TypingEscapeEnterAndTheWaitAfterRefusals) {
     prompt.Type("x", 1, now);
     ASSERT_TRUE(prompt.Enter(now)) << "refusal " << refusal;
     EXPECT_EQ(prompt.Look(now), IndicatorLook::kChecking);
+    EXPECT_FALSE(prompt.Enter(now)) << "one check at a time";
+    prompt.Secret().Wipe();  // as the caller does once the check has its copy
     prompt.Type("y", 1, now);
-    EXPECT_EQ(prompt.Marks(), 1) << "typing waits while the system checks";
+    EXPECT_EQ(prompt.Marks(), 1) << "the marks checked stay while the system checks";
     prompt.Answer(false, now);
     EXPECT_EQ(prompt.Secret().Length(), 0u) << "wiped after every attempt";
     EXPECT_EQ(prompt.Look(now), IndicatorLook::kRefused);
@@ -157,7 +188,10 @@ TEST(LockIndicator, OneMarkPerCharacterInTheLooksColour) {
   }
   DrawIndicator(image, IndicatorLook::kCleared, 0, 2);
   EXPECT_EQ(image.Width(), 2 * IndicatorWidth(1));
-  EXPECT_EQ(MarkPixels(image, 220, 150, 40, 0), image.Width()) << "the cleared look: an amber track";
+  EXPECT_EQ(MarkPixels(image, 220, 150, 40, 0) + MarkPixels(image, 220, 150, 40, 1), 2 * image.Width())
+      << "the cleared look: an amber track, as thick as the scale";
+  DrawIndicator(image, IndicatorLook::kTyping, 1, 2);
+  EXPECT_EQ(MarkPixels(image, 235, 235, 235, -8), 13) << "a mark's radius grows with the scale";
   EXPECT_EQ(IndicatorScale(768), 1);
   EXPECT_EQ(IndicatorScale(2160), 3);
 }
