@@ -49,6 +49,15 @@ for refused in "--width 0" "--width 32768" "--height abc" "--frames -1" "--gif-f
   expect_refusal "$refused" "$render" --out g.bmp $refused
   check "'$refused' leaves no file" [ -z "$(ls | grep -E '^g\.|partial')" ]
 done
+# A disk that takes nothing more (the file size limit at 0, its signal ignored).
+full_disk() { (trap '' XFSZ; ulimit -f 0; "$render" --width 333 --height 201 --frames 3 --seed 1 "$@" 2>/dev/null); }
+for f in bmp png gif; do
+  full_disk --out "g.$f"; rc=$?
+  check "a $f the disk refuses: exit 2 ($rc) and no partial file" [ "$rc" = 2 -a -z "$(ls | grep -E '^g\.|partial')" ]
+done
+echo old >keep.bmp
+full_disk --out keep.bmp
+check "and a file it was to replace stays as it was" [ "$(cat keep.bmp)" = old ]
 
 echo "-- the animated GIF"
 args=(--width 160 --height 90 --count 8000 --seed 5)
