@@ -59,31 +59,6 @@ TEST(FilledCircle, EveryRowHasItsHalfWidthAndEveryPixelIsAddedOnce) {
   }
 }
 
-TEST(FilledCircle, RadiusZeroOrBelowAddsTheCentreAndClippingKeepsTheSpans) {
-  RasterImage image;
-  ASSERT_EQ(image.Create(20, 20, 24), 1);
-  image.AddFilledCircle(2, 3, 0, 128, 128, 128);
-  image.AddFilledCircle(1, 1, -7, 10, 20, 30);
-  image.AddFilledCircle(-1, 0, 0, 10, 10, 10);
-  EXPECT_EQ(Red(image, 2, 3), 128);
-  EXPECT_EQ(Channel(image, 1, 1, 2), 30);
-  EXPECT_EQ(CountLit(image), 2);
-
-  RasterImage whole, top, left;
-  for (RasterImage* i : {&whole, &top, &left}) ASSERT_EQ(i->Create(40, 40, 24), 1);
-  whole.AddFilledCircle(20, 20, 10, 50, 50, 50);
-  top.AddFilledCircle(20, -1, 10, 50, 50, 50);  // its rows 0..9 are the whole shape's 21..30
-  left.AddFilledCircle(-3, 20, 10, 50, 50, 50);
-  for (int y = 0; y < 40; ++y)
-    for (int x = 0; x < 40; ++x) {
-      ASSERT_EQ(Red(top, x, y), y <= 9 ? Red(whole, x, y + 21) : 0) << x << "," << y;
-      ASSERT_EQ(Red(left, x, y), x <= 7 ? Red(whole, x + 23, y) : 0) << x << "," << y;
-    }
-  image.AddFilledCircle(100, 10, 5, 50, 50, 50);
-  image.AddFilledCircle(10, -6, 5, 50, 50, 50);
-  EXPECT_EQ(CountLit(image), 2) << "a disc wholly outside draws nothing";
-}
-
 TEST(FilledCircle, HugeRadiiAreRefusedOrWalkedOnlyWhereTheImageIs) {
   RasterImage image;
   ASSERT_EQ(image.Create(20, 20, 24), 1);
@@ -168,38 +143,6 @@ TEST(TexturedSpan, EndsKeepTheirTexelsAndClippingDoesNotShiftThem) {
   AddTexturedSpan(frame, 0, 19, 3, texture, 1, 1, 1, 1);
   AddTexturedSpan(frame, 0, 19, -1, texture, 1, 1, 1, 1);
   EXPECT_EQ(CountLit(frame, 2), 1 + 11 + 10) << "rows outside the destination draw nothing";
-}
-
-TEST(TexturedSpan, TexelsOutsideTheTextureOrBlackAddNothing) {
-  RasterImage texture, frame;
-  ASSERT_EQ(texture.Create(4, 1, 24), 1);
-  texture.SetPixel(0, 0, 0, 0, 30);  // only blue: still light
-  texture.SetPixel(1, 0, 30, 0, 0);  // texels 2 and 3 are black
-  ASSERT_EQ(frame.Create(9, 1, 24), 1);
-  frame.FillSpan(0, 8, 0, 5, 5, 5);
-  AddTexturedSpan(frame, 0, 8, 0, texture, -3, 0, 5, 0);  // s = -3 .. 5
-  const int red[9] = {5, 5, 5, 5, 35, 5, 5, 5, 5};
-  for (int x = 0; x < 9; ++x) {
-    EXPECT_EQ(Red(frame, x, 0), red[x]) << x;
-    EXPECT_EQ(Channel(frame, x, 0, 2), x == 3 ? 35 : 5) << x;
-  }
-}
-
-TEST(TexturedQuad, NonConvexQuadFillsBetweenOuterEdges) {
-  RasterImage texture, frame;
-  ASSERT_EQ(texture.Create(2, 2, 24), 1);
-  texture.FillRectangle(0, 0, 1, 1, 40, 40, 40);
-  ASSERT_EQ(frame.Create(12, 12, 24), 1);
-  // An arrow head: corner 3 points back inside.
-  AddTexturedQuad(frame, Quad{0, 0, 10, 5, 0, 10, 4, 5}, texture, Quad{0, 0, 1, 0, 1, 1, 0, 1});
-  // Row 5 is crossed at x = 4 (the inner corner) and x = 10 only; row 2
-  // spans from the edge 3-0 (x = 2, truncated) to the edge 0-1 (x = 4).
-  const int row5[] = {3, 4, 10, 11}, row2[] = {1, 2, 4, 5};
-  const int lit[] = {0, 40, 40, 0};
-  for (int i = 0; i < 4; ++i) {
-    EXPECT_EQ(Red(frame, row5[i], 5), lit[i]) << row5[i];
-    EXPECT_EQ(Red(frame, row2[i], 2), lit[i]) << row2[i];
-  }
 }
 
 }  // namespace

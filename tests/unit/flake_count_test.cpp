@@ -71,12 +71,5 @@ TEST(FlakeCount, WritesFourBytesOrReportsTheKey) {
   EXPECT_FALSE(locked.present);
 }
 
-TEST(FlakeCount, TheSliderRange) {
-  for (const auto& [asked, kept] : {std::pair<std::int64_t, std::int32_t>{-1, 2000}, {1999, 2000}, {2000, 2000},
-                                    {10000, 10000}, {30000, 30000}, {30001, 30000}, {99999999999, 30000}}) {
-    EXPECT_EQ(ClampToSliderRange(asked), kept) << asked;
-  }
-}
-
 }  // namespace
 }  // namespace kivo

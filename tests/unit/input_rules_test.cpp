@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <vector>
-
 namespace kivo {
 namespace {
 
@@ -13,19 +11,6 @@ constexpr InputAction kClose = InputAction::kRequestClose;
 // Six moves that cannot end the saver, however far they go.
 void IgnoredMoves(InputRules& rules) {
   for (int i = 0; i < 6; ++i) ASSERT_EQ(rules.OnMouseMove(5000 + i, -5000), kPass) << "move " << i + 1;
-}
-
-TEST(InputRules, KeysAndTheLeftAndRightButtonsCloseOutsidePreviewOnly) {
-  for (bool preview : {false, true}) {
-    const InputRules rules(preview);
-    const InputAction expected = preview ? kPass : kClose;
-    EXPECT_EQ(rules.OnKey(), expected);
-    EXPECT_EQ(rules.OnButton(PointerButton::kLeft), expected);
-    EXPECT_EQ(rules.OnButton(PointerButton::kRight), expected);
-    EXPECT_EQ(rules.OnButton(PointerButton::kOther), kPass) << "the middle button and the wheel";
-  }
-  InputRules preview(true);
-  for (int i = 0; i < 20; ++i) EXPECT_EQ(preview.OnMouseMove(400 + 9 * i, 400 + 9 * i), kPass);
 }
 
 TEST(InputRules, OnlyAMoveOfMoreThanThreeBothAcrossAndDownCloses) {
@@ -52,21 +37,6 @@ TEST(InputRules, OnlyAMoveOfMoreThanThreeBothAcrossAndDownCloses) {
     IgnoredMoves(rules);
     EXPECT_EQ(rules.OnMouseMove(c.x, c.y), c.action) << c.savedX << "," << c.savedY << " to " << c.x << "," << c.y;
   }
-}
-
-TEST(InputRules, TheFirstSixMovesAndSixMoreAfterARefusedCloseAreIgnored) {
-  InputRules rules(false);
-  rules.SetSavedCursor(10, 10);
-  IgnoredMoves(rules);
-  ASSERT_EQ(rules.OnMouseMove(50, 50), kClose) << "the seventh move counts";
-  rules.OnCloseRefused();
-  EXPECT_EQ(rules.SavedX() * 100 + rules.SavedY(), 1010) << "the saved position stays";
-  IgnoredMoves(rules);
-  EXPECT_EQ(rules.OnMouseMove(50, 50), kClose);
-  std::vector<InputAction> many;
-  for (int i = 0; i < 70000; ++i) many.push_back(rules.OnMouseMove(50, 50));
-  EXPECT_EQ(many[65528], kPass) << "the 16-bit move count wraps to 0 after 65535 moves";
-  EXPECT_EQ(many[65535], kClose);
 }
 
 }  // namespace

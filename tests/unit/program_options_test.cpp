@@ -16,19 +16,6 @@ ParsedOptions Parse(const std::vector<std::string>& args, DashStyle dashes = Das
                       dashes);
 }
 
-TEST(ProgramOptions, HitsComeBackInCommandLineOrderWithCheckedValues) {
-  const ParsedOptions p = Parse({"--count", "-5", "--root", "--seed", "4294967295", "--out", "", "--root"});
-  ASSERT_TRUE(p.ok) << p.error;
-  ASSERT_EQ(p.hits.size(), 5u);
-  EXPECT_EQ(p.hits[0].id, OptionId::kCount);
-  EXPECT_EQ(p.hits[0].number, -5);
-  EXPECT_EQ(p.hits[1].id, OptionId::kRoot);
-  EXPECT_EQ(p.hits[2].number, 4294967295);
-  EXPECT_EQ(p.hits[3].id, OptionId::kOut);
-  EXPECT_EQ(p.hits[3].text, "") << "texts are the program's to judge";
-  EXPECT_EQ(p.hits[4].id, OptionId::kRoot);
-}
-
 TEST(ProgramOptions, DashesHelpAndVersion) {
   EXPECT_TRUE(Parse({"-root", "-count", "3000"}, DashStyle::kSingleOrDouble).ok);
   EXPECT_TRUE(Parse({"--root", "--count", "3000"}, DashStyle::kSingleOrDouble).ok);

@@ -97,23 +97,6 @@ TEST(RasterImage, PixelOperationsGuardDepthStorageAndBounds) {
   EXPECT_EQ(image.SetPixel(0, 0, 1, 1, 1), 0) << "pixel operations work on 24-bit images only";
 }
 
-TEST(RasterImage, AdditionSaturatesEachChannelOnItsOwn) {
-  RasterImage image;
-  ASSERT_EQ(image.Create(2, 2, 24), 1);
-  image.SetPixel(1, 1, 100, 100, 100);
-  ASSERT_EQ(image.AddPixel(1, 1, 200, 100, 0), 1);
-  EXPECT_EQ(At(image, 1, 1), (Rgb{255, 200, 100}));
-  image.SetPixel(0, 0, 100, 10, 1);
-  image.AddPixel(0, 0, 154, 244, 1);
-  EXPECT_EQ(At(image, 0, 0), (Rgb{254, 254, 2}));
-  image.AddPixel(0, 0, 1, 2, 2147483647);
-  EXPECT_EQ(At(image, 0, 0), (Rgb{255, 255, 255}));
-  image.AddSpan(-10, 20, 0, 1, 0, 0);
-  image.AddSpan(0, 0, 1, 9, 8, 7);
-  EXPECT_EQ(At(image, 1, 0), (Rgb{1, 0, 0}));
-  EXPECT_EQ(At(image, 0, 1), (Rgb{9, 8, 7}));
-}
-
 TEST(RasterImage, SpansAndRectanglesClipInEitherOrderAndSparePadding) {
   RasterImage image;
   ASSERT_EQ(image.Create(10, 3, 24), 1);  // 30 pixel bytes, stride 32
@@ -133,18 +116,6 @@ TEST(RasterImage, SpansAndRectanglesClipInEitherOrderAndSparePadding) {
   image.FillRectangle(-100, -100, 100, 100, 255, 255, 255);
   for (int y = 0; y < 3; ++y)
     for (int i = 30; i < 32; ++i) EXPECT_EQ(image.RowAddress(y)[i], 0) << "padding of row " << y;
-}
-
-TEST(RasterImage, NothingHappensOnANeverCreatedImage) {
-  RasterImage image;
-  image.FillRectangle(0, 0, 10, 10, 1, 2, 3);
-  image.FillSpan(0, 10, 0, 1, 2, 3);
-  image.AddSpan(0, 10, 0, 1, 2, 3);
-  image.AddFilledCircle(0, 0, 5, 1, 2, 3);
-  image.Destroy();
-  image.Destroy();
-  EXPECT_EQ(image.Width(), 0);
-  EXPECT_EQ(image.RowAddress(0), nullptr);
 }
 
 TEST(RasterImage, DefaultPaletteIsTheColourCubeAndTwentyFixedEntries) {

@@ -61,13 +61,5 @@ TEST(ScreenLayout, ScreensBecomeClippedPartsOfTheWindowThatCoversThem) {
   for (const Case& c : cases) EXPECT_EQ(ScreensInWindow(c.screens, c.x, c.y, c.width, c.height), c.parts) << c.what;
 }
 
-TEST(ScreenLayout, EachScreenHasItsOwnSeedAndTheFirstKeepsTheSaversSeed) {
-  EXPECT_EQ(ScreenSeed(12345, 0), 12345u);
-  EXPECT_EQ(ScreenSeed(0, 0), 0u);
-  std::set<std::uint32_t> seeds;
-  for (std::size_t i = 0; i < 16; ++i) seeds.insert(ScreenSeed(12345, i));
-  EXPECT_EQ(seeds.size(), 16u);
-}
-
 }  // namespace
 }  // namespace kivo

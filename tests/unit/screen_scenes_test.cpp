@@ -61,18 +61,6 @@ class ScreenScenesTest : public ::testing::Test {
                       }};
 };
 
-TEST_F(ScreenScenesTest, EachScreenGetsItsOwnSeededScenePlacedOnItsOutput) {
-  scenes.Start(77, 3000);
-  ASSERT_TRUE(scenes.LayOut({{5, {0, 0, 120, 90}}, {9, {120, 0, 64, 48}}}));
-  EXPECT_EQ(log.calls, (std::vector<std::string>{"make screen 5 slot 0", "screen 5 slot 0 at 0,0 120x90",
-                                                 "make screen 9 slot 1", "screen 9 slot 1 at 120,0 64x48"}));
-  for (int i = 0; i < 5; ++i) scenes.TickAll();
-  ASSERT_EQ(log.shown.size(), 10u);
-  EXPECT_EQ(log.shown[8], Expected(77, 120, 90, 5)) << "the first screen keeps the saver's own seed";
-  EXPECT_EQ(log.shown[9], Expected(ScreenSeed(77, 1), 64, 48, 5));
-  EXPECT_NE(log.shown[8], Expected(ScreenSeed(77, 1), 120, 90, 5));
-}
-
 TEST_F(ScreenScenesTest, AScreenThatStaysKeepsItsFlakesNewOnesStartGoneOnesGo) {
   scenes.Start(3, 3000);
   ASSERT_TRUE(scenes.LayOut({{1, {0, 0, 100, 80}}, {2, {100, 0, 60, 40}}, {3, {160, 0, 50, 50}}}));

@@ -11,10 +11,22 @@
 namespace kivo {
 namespace {
 
-// Seeds whose first draw is 3276 / 32768 (just below the gust probability
-// of 0.1, so the flake gets a gust) and 3277 / 32768 (just above it).
-constexpr std::uint32_t kGust = 0xED2CF641u;
+// A seed whose first draw is 3277 / 32768: just above the gust probability
+// of 0.1, so the flake gets no gust.
 constexpr std::uint32_t kNoGust = 0x1E81F641u;
+
+TEST(RandomSource, TheGeneratorAndItsUniformDraws) {
+  RandomSource random;
+  for (int value : {41, 18467, 6334, 26500, 19169}) EXPECT_EQ(random.NextOutput(), value);
+  random.SeedRandom(0xFFFFFFFFu);
+  EXPECT_EQ(random.NextOutput(), 0x23);  // state 0x00235AC6 after wrapping
+  EXPECT_EQ(random.State(), 0xFFFFFFFFu * 214013u + 2531011u);
+  // Outputs 0, 16384 and 32767 as draws: 0, one half, 32767 / 32768.
+  for (const auto& [seed, draw] : {std::pair{0xA170F641u, 0.0}, {0xE170F641u, 0.5}, {0xF01BF641u, 32767.0 / 32768}}) {
+    random.SeedRandom(seed);
+    EXPECT_EQ(random.UniformRandom(), draw) << std::hex << seed;
+  }
+}
 
 // Counts the generator steps that lead from one state to another.
 int DrawsBetween(std::uint32_t from, std::uint32_t to) {
@@ -96,21 +108,12 @@ TEST_F(SingleFlake, RespawnsComeFromStrictTestsAndDrawAtTheOldPlace) {
   EXPECT_EQ(Lit(), 4) << "the respawned flake is still drawn at x = 0 (one pixel clipped)";
 }
 
-TEST_F(SingleFlake, AGustChangesOnlyTheSidewaysAndDownwardSpeeds) {
-  EXPECT_EQ(Step(FlakeState{3, 4, 400, 0.25, 0.5, -2}, kGust), 3);
-  const FlakeState f = scene->Field().Get(0);
-  EXPECT_EQ(f.x, 3.25);
-  EXPECT_EQ(f.y, 4.5);
-  EXPECT_EQ(f.z, 398);
-  EXPECT_EQ(f.vz, -2);
-  EXPECT_NE(f.vx, 0.25);
-  EXPECT_TRUE(f.vx >= -0.1 && f.vx < 0.1 && f.vy >= 3.0 && f.vy < 3.1) << f.vx << " " << f.vy;
-}
-
 TEST_F(SingleFlake, ResizeKeepsTheFlakesAndCentresOnTheNewFrame) {
   Step(FlakeState{0, 0, 501, 0, 0, 0}, kNoGust);
+  const std::uint32_t drawn = scene->Random().State();
   scene->Resize(101, 41);
-  scene->Field().Set(0, FlakeState{0, 0, 501, 0, 0, 0});
+  EXPECT_EQ(scene->Random().State(), drawn) << "a resize draws nothing";
+  EXPECT_EQ(scene->Field().Get(0).z, 501.0) << "and keeps the flakes where they are";
   scene->RenderFrame();
   EXPECT_EQ(scene->FrameBuffer().Width(), 101);
   EXPECT_EQ(Red(50, 20), 128);
