@@ -94,23 +94,37 @@ TEST(TexturedQuad, WorkedExampleSamplesTheListedTexelsAndNothingElse) {
     }
 }
 
-TEST(TexturedQuad, DegenerateOffImageOrOutOfLimitQuadsDrawNothing) {
+// Spans keep their end texels whichever way they run and wherever they are
+// clipped; rows outside the image, degenerate quads, quads off the image or
+// past the coordinate limit, and images without pixels draw nothing.
+TEST(TexturedSpanAndQuad, EndsKeepTheirTexelsAndWhatCannotBeSeenDrawsNothing) {
   RasterImage texture, frame, empty;
-  MakeCoordinateTexture(&texture, 8);
-  ASSERT_EQ(frame.Create(10, 10, 24), 1);
-  const Quad tex{0, 0, 7, 0, 7, 7, 0, 7};
+  MakeCoordinateTexture(&texture, 16);
+  ASSERT_EQ(frame.Create(20, 10, 24), 1);
+  AddTexturedSpan(frame, 10, 0, 1, texture, 2, 3, 12, 3);  // (2,3) at x = 10, (12,3) at x = 0
+  EXPECT_EQ((std::vector<int>{Red(frame, 10, 1), Red(frame, 0, 1), Red(frame, 5, 1)}), (std::vector<int>{2, 12, 7}));
+  AddTexturedSpan(frame, 4, 4, 0, texture, 9, 5, 1, 1);
+  EXPECT_EQ(Red(frame, 4, 0) * 100 + Channel(frame, 4, 0, 1), 905) << "a one-pixel span takes its first texel";
+  AddTexturedSpan(frame, -5, 9, 2, texture, 0, 0, 14, 7);
+  for (int x = 0; x < 10; ++x) {
+    EXPECT_EQ(Red(frame, x, 2), x + 5) << x;
+    EXPECT_EQ(Channel(frame, x, 2, 1), (x + 5) / 2) << x;
+  }
+  AddTexturedSpan(frame, 0, 19, 10, texture, 1, 1, 1, 1);
+  AddTexturedSpan(frame, 0, 19, -1, texture, 1, 1, 1, 1);
+  const Quad tex{0, 0, 7, 0, 7, 7, 0, 7}, whole{0, 0, 19, 0, 19, 9, 0, 9};
   for (const Quad& q : {Quad{1, 4, 5, 4, 8, 4, 2, 4}, Quad{20, 1, 25, 1, 25, 6, 20, 6}, Quad{1, -9, 5, -9, 5, -1, 1, -1},
                         Quad{-9, 1, -1, 1, -1, 5, -9, 5}, Quad{1, 10, 5, 10, 5, 14, 1, 14}}) {
     AddTexturedQuad(frame, q, texture, tex);
   }
-  AddTexturedQuad(frame, Quad{0, 0, 9, 0, 9, 9, 0, 9}, empty, Quad{0, 0, 64, 0, 64, 64, 0, 64});
-  AddTexturedQuad(empty, Quad{0, 0, 9, 0, 9, 9, 0, 9}, texture, tex);
+  AddTexturedQuad(frame, whole, empty, tex);
+  AddTexturedQuad(empty, whole, texture, tex);
   // Corners past +-2^30 are refused, even at the int limits where the
   // interpolation would overflow 64 bits.
   constexpr int kMax = 2147483647;
   AddTexturedQuad(frame, Quad{-kMax, -kMax, kMax, -kMax, kMax, kMax, -kMax, kMax}, texture,
                   Quad{0, 0, kMax, 0, kMax, kMax, 0, kMax});
-  EXPECT_EQ(CountLit(frame, 2), 0);
+  EXPECT_EQ(CountLit(frame, 2), 1 + 11 + 10);
   EXPECT_EQ(empty.Width(), 0);
 
   // A quad reaching the limit covers the frame; every texture corner is
@@ -118,31 +132,10 @@ TEST(TexturedQuad, DegenerateOffImageOrOutOfLimitQuadsDrawNothing) {
   const int limit = kMaxTexturedCoordinate;
   AddTexturedQuad(frame, Quad{-limit, -limit, limit, -limit, limit, limit, -limit, limit}, texture,
                   Quad{0, 0, 0, 0, 0, 0, 0, 0});
-  EXPECT_EQ(CountLit(frame, 2), 100);
-  EXPECT_EQ(CountLit(frame, 0) + CountLit(frame, 1), 0);
-  AddTexturedSpan(frame, -limit - 1, 9, 0, texture, 0, 0, 0, 0);
+  EXPECT_EQ(CountLit(frame, 2), 200);
+  EXPECT_EQ(Channel(frame, 0, 0, 2), 1);
+  AddTexturedSpan(frame, -limit - 1, 19, 0, texture, 0, 0, 0, 0);
   EXPECT_EQ(Channel(frame, 0, 0, 2), 1) << "a span past the limit is refused too";
-}
-
-TEST(TexturedSpan, EndsKeepTheirTexelsAndClippingDoesNotShiftThem) {
-  RasterImage texture, frame;
-  MakeCoordinateTexture(&texture, 16);
-  ASSERT_EQ(frame.Create(20, 3, 24), 1);
-  AddTexturedSpan(frame, 10, 0, 1, texture, 2, 3, 12, 3);  // (2,3) at x = 10, (12,3) at x = 0
-  EXPECT_EQ(Red(frame, 10, 1), 2);
-  EXPECT_EQ(Red(frame, 0, 1), 12);
-  EXPECT_EQ(Red(frame, 5, 1), 7);
-  AddTexturedSpan(frame, 4, 4, 0, texture, 9, 5, 1, 1);
-  EXPECT_EQ(Red(frame, 4, 0), 9);
-  EXPECT_EQ(Channel(frame, 4, 0, 1), 5);
-  AddTexturedSpan(frame, -5, 9, 2, texture, 0, 0, 14, 7);
-  for (int x = 0; x < 10; ++x) {
-    EXPECT_EQ(Red(frame, x, 2), x + 5) << x;
-    EXPECT_EQ(Channel(frame, x, 2, 1), (x + 5) / 2) << x;
-  }
-  AddTexturedSpan(frame, 0, 19, 3, texture, 1, 1, 1, 1);
-  AddTexturedSpan(frame, 0, 19, -1, texture, 1, 1, 1, 1);
-  EXPECT_EQ(CountLit(frame, 2), 1 + 11 + 10) << "rows outside the destination draw nothing";
 }
 
 }  // namespace

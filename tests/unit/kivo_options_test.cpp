@@ -5,19 +5,8 @@
 namespace kivo {
 namespace {
 
-TEST(KivoOptions, TheDocumentedDefaults) {
-  const KivoParseResult r = ParseKivoOptions({}, nullptr);
-  ASSERT_TRUE(r.ok);
-  EXPECT_EQ(r.options.target, KivoTarget::kWindow);
-  EXPECT_EQ(r.options.width, 800);
-  EXPECT_EQ(r.options.height, 600);
-  EXPECT_EQ(r.options.count, 10000);
-  EXPECT_EQ(r.options.frames, -1) << "draw until stopped";
-  EXPECT_FALSE(r.options.seedGiven);
-  EXPECT_FALSE(r.options.fps);
-}
-
-TEST(KivoOptions, EveryOptionAtTheEdgesOfItsRange) {
+// Each option at the edges of its range, and (with no arguments) the defaults.
+TEST(KivoOptions, EveryOptionAtTheEdgesOfItsRangeAndTheDefaults) {
   struct Case {
     std::vector<std::string> args;
     KivoTarget target;
@@ -25,7 +14,8 @@ TEST(KivoOptions, EveryOptionAtTheEdgesOfItsRange) {
     bool clamped;
   };
   const KivoTarget own = KivoTarget::kWindow;
-  for (const Case& c : {Case{{"-geometry", "1x1"}, own, 1, 1, 10000, false},
+  for (const Case& c : {Case{{}, own, 800, 600, 10000, false},
+                        Case{{"-geometry", "1x1"}, own, 1, 1, 10000, false},
                         Case{{"-geometry", "32767X32767"}, own, 32767, 32767, 10000, false},
                         Case{{"--count", "2000"}, own, 800, 600, 2000, false},
                         Case{{"--count", "1999"}, own, 800, 600, 2000, true},
@@ -38,12 +28,15 @@ TEST(KivoOptions, EveryOptionAtTheEdgesOfItsRange) {
                         Case{{"-background"}, KivoTarget::kBackground, 800, 600, 10000, false},
                         Case{{"-lock", "-daemonize"}, KivoTarget::kLock, 800, 600, 10000, false}}) {
     const KivoParseResult r = ParseKivoOptions(c.args, nullptr);
-    ASSERT_TRUE(r.ok) << c.args[0] << ": " << r.error;
-    EXPECT_EQ(r.options.target, c.target) << c.args[0];
-    EXPECT_EQ(std::int64_t{r.options.width} * 100000 + r.options.height, c.width * 100000 + c.height) << c.args.back();
-    EXPECT_EQ(r.options.count, c.count) << c.args.back();
-    EXPECT_EQ(r.options.countClamped, c.clamped) << c.args.back();
+    const std::string what = c.args.empty() ? "the defaults" : c.args.front() + " " + c.args.back();
+    ASSERT_TRUE(r.ok) << what << ": " << r.error;
+    EXPECT_EQ(r.options.target, c.target) << what;
+    EXPECT_EQ(std::int64_t{r.options.width} * 100000 + r.options.height, c.width * 100000 + c.height) << what;
+    EXPECT_EQ(r.options.count, c.count) << what;
+    EXPECT_EQ(r.options.countClamped, c.clamped) << what;
   }
+  const KivoOptions defaults = ParseKivoOptions({}, nullptr).options;
+  EXPECT_TRUE(defaults.frames == -1 && !defaults.seedGiven && !defaults.fps) << "drawn until stopped, seeded afresh";
   KivoParseResult r = ParseKivoOptions({"--seed", "4294967295", "-fps", "--frames", "0"}, nullptr);
   ASSERT_TRUE(r.ok);
   EXPECT_TRUE(r.options.seedGiven && r.options.fps);
