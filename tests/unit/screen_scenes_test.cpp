@@ -33,6 +33,7 @@ class FakeOutput : public ScreenOutput {
     log_->calls.push_back(name_ + " shows");
     log_->shown.push_back(Bytes(frame));
   }
+  void Repaint() override { log_->calls.push_back(name_ + " repaints"); }
 
  private:
   Log* log_;
@@ -67,20 +68,22 @@ TEST_F(ScreenScenesTest, AScreenThatStaysKeepsItsFlakesNewOnesStartGoneOnesGo) {
   for (int i = 0; i < 4; ++i) scenes.TickAll();
   log.calls.clear();
   log.shown.clear();
-  // Screen 1 moves, screen 3 grows, screen 2 goes, screen 4 comes first.
-  ASSERT_TRUE(scenes.LayOut({{4, {0, 0, 30, 30}}, {1, {30, 0, 100, 80}}, {3, {130, 0, 70, 50}}}));
+  // Screen 1 moves, screen 3 grows taller, screen 2 goes, screen 4 comes first.
+  ASSERT_TRUE(scenes.LayOut({{4, {0, 0, 30, 30}}, {1, {30, 0, 100, 80}}, {3, {130, 0, 50, 70}}}));
   EXPECT_EQ(log.calls, (std::vector<std::string>{"screen 2 slot 1 gone", "make screen 4 slot 3",
                                                  "screen 4 slot 3 at 0,0 30x30", "screen 1 slot 0 at 30,0 100x80",
-                                                 "screen 3 slot 2 at 130,0 70x50"}));
+                                                 "screen 3 slot 2 at 130,0 50x70"}));
   ASSERT_EQ(scenes.Count(), 3u);
   EXPECT_EQ(scenes.ScreenAt(0).id, 4u);
-  scenes.TickAll();
+  FrameTimes times;
+  scenes.TickAll(&times);
+  EXPECT_EQ(times.ticks, 1) << "one tick of the saver, however many screens";
   ASSERT_EQ(log.shown.size(), 3u);
   EXPECT_EQ(log.shown[0], Expected(ScreenSeed(3, 3), 30, 30, 1));
   EXPECT_EQ(log.shown[1], Expected(3, 100, 80, 5)) << "moved, not restarted";
-  EXPECT_EQ(log.shown[2], Expected(ScreenSeed(3, 2), 50, 50, 4, 70, 50, 1)) << "re-laid out with its flakes";
+  EXPECT_EQ(log.shown[2], Expected(ScreenSeed(3, 2), 50, 50, 4, 50, 70, 1)) << "re-laid out with its flakes";
   log.calls.clear();
-  ASSERT_TRUE(scenes.LayOut({{4, {0, 0, 30, 30}}, {1, {30, 0, 100, 80}}, {3, {130, 0, 70, 50}}}));
+  ASSERT_TRUE(scenes.LayOut({{4, {0, 0, 30, 30}}, {1, {30, 0, 100, 80}}, {3, {130, 0, 50, 70}}}));
   EXPECT_TRUE(log.calls.empty()) << "nothing to do for screens that stay as they are";
   scenes.Stop();
   EXPECT_EQ(scenes.Count(), 0u);
@@ -91,9 +94,11 @@ TEST_F(ScreenScenesTest, AScreenWhoseOutputCannotShowItsSizeRunsUnseen) {
   EXPECT_FALSE(scenes.LayOut({{1, {0, 0, 10, 10}}})) << "nothing is laid out before Start";
   scenes.Start(3, 3000);
   EXPECT_FALSE(scenes.LayOut({{1, {0, 0, 13, 10}}, {2, {13, 0, 20, 10}}}));
-  log.shown.clear();
+  log.calls.clear();
   scenes.TickAll();
-  EXPECT_EQ(log.shown.size(), 1u) << "only the screen that was placed shows frames";
+  scenes.RepaintAll();
+  EXPECT_EQ(log.calls, (std::vector<std::string>{"screen 2 slot 1 shows", "screen 2 slot 1 repaints"}))
+      << "only the screen that was placed shows frames and repaints them";
   EXPECT_EQ(scenes.Driver(0).Ticks(), 1) << "the other's snow moves on";
   EXPECT_TRUE(scenes.LayOut({{1, {0, 0, 14, 10}}, {2, {14, 0, 20, 10}}})) << "placed again when it changes";
 }
@@ -135,6 +140,8 @@ TEST(SaverDriver, ItsTicksAreTheScenesFramesAndSurviveResizes) {
   EXPECT_EQ(frame.width * 1000 + frame.height, 37090);
   driver.Stop();
   EXPECT_TRUE(driver.Frame().Empty());
+  driver.Start(37, 90, 100);
+  EXPECT_EQ(driver.Ticks(), 0) << "a new start counts from 0";
   SaverDriver blind;
   blind.Start(0, 600, 100);
   EXPECT_TRUE(blind.Tick().Empty()) << "a frame buffer that cannot be made gives empty frames";
