@@ -121,12 +121,13 @@ picture_moves() {  # SHOT1 SHOT2 W H X Y
   [ -n "$diff" ] && [ "${diff%% *}" != 0 ]
 }
 # Snow (more than MIN bright pixels) in each named rectangle, and a moving
-# picture there half a second later: "X Y W H NAME" per argument.
+# picture there half a second later: "X Y W H NAME" per argument. SHOOT
+# names the command that takes the screenshots (shot by default).
 snowing() {  # WHAT MIN RECT...
   local what=$1 min=$2 r name x y w h lit; shift 2
-  shot "$work/a.png"
+  "${SHOOT:-shot}" "$work/a.png"
   sleep 0.5
-  shot "$work/b.png"
+  "${SHOOT:-shot}" "$work/b.png"
   for r in "$@"; do
     read -r x y w h name <<<"$r"
     lit=$(bright_pixels "$x" "$y" "$w" "$h" "$work/a.png")

@@ -57,6 +57,7 @@ start_sway() {
 }
 swaymsg() { as_user swaymsg -s "$(ls "$runtime"/sway-ipc.*.sock)" "$@" >/dev/null; }
 grab() { as_user grim "$@"; }  # [-o OUTPUT] FILE
+grab_copy() { grab "$shots/grab.png" && cp "$shots/grab.png" "$1"; }  # FILE: a screenshot where only root may write
 pointer() { as_user "$client" pointer 1824 768 "$@"; }
 colour_pixels() {  # COLOUR X Y W H FILE: pixels of that colour
   convert "$6" -crop "${4}x${5}+${2}+${3}" +repage -fuzz 4% -fill black +opaque "$1" -fill white \
@@ -64,15 +65,8 @@ colour_pixels() {  # COLOUR X Y W H FILE: pixels of that colour
 }
 desktop_pixels() { colour_pixels '#2040c0' "$@"; }  # X Y W H FILE
 snow_on() {  # WHAT: snow on both outputs, moving, and nothing of the desktop
-  grab "$shots/a.png"; sleep 0.5; grab "$shots/b.png"
-  local r x y w h name lit
-  for r in "0 0 1024 768 HEADLESS-1" "1024 0 800 600 HEADLESS-2"; do
-    read -r x y w h name <<<"$r"
-    lit=$(bright_pixels "$x" "$y" "$w" "$h" "$shots/a.png")
-    check "$1: snow on $name ($lit bright pixels)" [ "${lit:-0}" -gt 200 ]
-    check "$1: moving on $name" picture_moves "$shots/a.png" "$shots/b.png" "$w" "$h" "$x" "$y"
-    check "$1: nothing but snow on $name" [ "$(desktop_pixels "$x" "$y" "$w" "$h" "$shots/a.png")" = 0 ]
-  done
+  SHOOT=grab_copy snowing "$1" 200 "0 0 1024 768 HEADLESS-1" "1024 0 800 600 HEADLESS-2"
+  check "$1: nothing but snow" [ "$(desktop_pixels 0 0 1824 768 "$work/a.png")" = 0 ]
 }
 
 sway_group() {
@@ -84,27 +78,23 @@ sway_group() {
   check "-fullscreen: still running" running full
   key a
   check "-fullscreen: a key ends it with 0" ends_with full 0 10
-  local b
-  for b in left right; do
-    start_kivo button -fullscreen
+  # Pointer steps from 500,400 that must leave -fullscreen running, then
+  # steps that must end it with 0.
+  pointer_case() {  # WHAT STEPS WHAT STEPS
+    start_kivo input -fullscreen
     sleep 1.5
-    pointer move 500 400 wait 100 press middle wait 300
-    check "-fullscreen: the middle button does not end it" running button
-    pointer press "$b"
-    check "-fullscreen: the $b button ends it with 0" ends_with button 0 10
-  done
-  start_kivo moves -fullscreen
-  sleep 1.5
-  pointer move 500 400 wait 100 move 520 400 wait 100 move 540 400 wait 100 move 560 400 \
-    wait 100 move 580 400 wait 100 move 600 400 wait 100 move 620 400 wait 100 move 620 402 wait 100 move 500 402 wait 300
-  check "-fullscreen: horizontal and small moves do not end it" running moves
-  pointer move 1400 300 wait 300
-  check "-fullscreen: a move across onto the other output ends it with 0" ends_with moves 0 10
-  start_kivo diagonal -fullscreen
-  sleep 1.5
-  pointer move 500 400 wait 100 move 510 400 wait 100 move 520 400 wait 100 move 530 400 \
-    wait 100 move 540 400 wait 100 move 550 400 wait 100 move 560 400 wait 100 move 504 404 wait 300
-  check "-fullscreen: after six moves, 4 px right and 4 px down ends it with 0" ends_with diagonal 0 10
+    pointer move 500 400 wait 100 $2 wait 300
+    check "-fullscreen: still running after $1" running input
+    pointer $4 wait 300
+    check "-fullscreen: $3 ends it with 0" ends_with input 0 10
+  }
+  local six="move 510 400 wait 100 move 520 400 wait 100 move 530 400 wait 100 move 540 400 wait 100 \
+    move 550 400 wait 100 move 560 400 wait 100"
+  pointer_case "the middle button" "press middle" "the left button" "press left"
+  pointer_case "the middle button" "press middle" "the right button" "press right"
+  pointer_case "six moves" "$six" "then 4 px right and 4 px down" "move 504 404"
+  pointer_case "horizontal and small moves" "$six move 620 400 wait 100 move 620 402 wait 100 move 500 402" \
+    "a move across onto the other output" "move 1400 300"
 
   echo "-- outputs that go, come back, sleep and scale"
   start_kivo outputs -fullscreen --count 20000
