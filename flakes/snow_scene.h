@@ -1,6 +1,6 @@
 // SnowScene: everything the animation keeps between ticks, owned by a host.
 //
-// Hosts do not drive it directly: SaverDriver (host/saver_driver.h) owns one
+// Hosts do not drive it directly: SaverDriver (host/shared/saver_driver.h) owns one
 // and runs its life cycle. Tests and benchmarks use it on its own.
 #pragma once
 

@@ -2,8 +2,8 @@
 
 #include <cctype>
 
-#include "host/decimal_number.h"
-#include "host/program_options.h"
+#include "host/shared/decimal_number.h"
+#include "host/shared/program_options.h"
 #include "settings/flake_count.h"
 
 namespace kivo {

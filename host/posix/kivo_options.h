@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "flakes/flake_limits.h"
-#include "host/program_options.h"
+#include "host/shared/program_options.h"
 
 namespace kivo {
 

@@ -7,7 +7,7 @@
 #include <cinttypes>
 #include <cstdio>
 
-#include "host/saver_driver.h"
+#include "host/shared/saver_driver.h"
 
 namespace kivo {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "host/screen_scenes.h"
+#include "host/shared/screen_scenes.h"
 
 namespace kivo {
 

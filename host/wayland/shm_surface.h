@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "flakes/frame_view.h"
-#include "host/frame_conversion.h"
+#include "host/shared/frame_conversion.h"
 #include "host/wayland/wayland_client.h"
 
 namespace kivo {

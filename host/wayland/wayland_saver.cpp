@@ -12,12 +12,12 @@
 #include <string>
 #include <vector>
 
-#include "host/lock_indicator.h"
-#include "host/posix/lock_prompt.h"
-#include "host/posix/pam_check.h"
+#include "host/lock/lock_indicator.h"
+#include "host/lock/lock_prompt.h"
+#include "host/lock/pam_check.h"
 #include "host/posix/saver_loop.h"
-#include "host/posix/secret_buffer.h"
-#include "host/screen_scenes.h"
+#include "host/lock/secret_buffer.h"
+#include "host/shared/screen_scenes.h"
 #include "host/wayland/shm_surface.h"
 #include "host/wayland/wayland_client.h"
 #include "host/wayland/xkb_keyboard.h"

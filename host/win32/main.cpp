@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "host/command_line.h"
+#include "host/win32_logic/command_line.h"
 #include "settings/win32/japanese_message.h"
 #include "host/win32/saver_window.h"
 #include "host/win32/system_password.h"

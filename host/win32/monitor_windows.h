@@ -10,8 +10,8 @@
 #include <memory>
 #include <vector>
 
-#include "host/screen_layout.h"
-#include "host/screen_scenes.h"
+#include "host/shared/screen_layout.h"
+#include "host/shared/screen_scenes.h"
 
 namespace kivo {
 

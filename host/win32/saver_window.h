@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <memory>
 
-#include "host/command_line.h"
-#include "host/password_services.h"
-#include "host/screen_scenes.h"
+#include "host/win32_logic/command_line.h"
+#include "host/win32_logic/password_services.h"
+#include "host/shared/screen_scenes.h"
 #include "host/win32/monitor_windows.h"
 
 namespace kivo {

@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "host/password_services.h"
+#include "host/win32_logic/password_services.h"
 
 namespace kivo {
 

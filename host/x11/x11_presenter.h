@@ -10,8 +10,8 @@
 #include <string>
 
 #include "flakes/frame_view.h"
-#include "host/frame_conversion.h"
-#include "host/screen_scenes.h"
+#include "host/shared/frame_conversion.h"
+#include "host/shared/screen_scenes.h"
 
 namespace kivo {
 

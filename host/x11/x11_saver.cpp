@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "host/posix/saver_loop.h"
-#include "host/screen_scenes.h"
+#include "host/shared/screen_scenes.h"
 #include "host/x11/x11_presenter.h"
 
 namespace kivo {

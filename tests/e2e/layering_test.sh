@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
-# The layers include downwards only: raster knows nothing above it, flakes
-# only raster, settings the core, the shared host code no host, and no host
-# another host's files or the tools (kivo's entry alone sees its two hosts).
+# The layers include downwards only, and a file's folder says who uses it:
+#   raster/  flakes/  settings/        the portable core, in that order
+#   host/shared/                       every host (and kivo-render)
+#   host/win32_logic/                  the Windows saver's portable decisions
+#   host/posix/                        both Linux hosts; host/lock/ the lock's pieces
+#   host/x11/ host/wayland/ host/win32/  one host each, never another host's files
+#   host/kivo/                         kivo's entry: the one folder that sees two hosts
 #   layering_test.sh SOURCE_DIR
 set -u
 cd "$1" || exit 1
@@ -11,15 +15,19 @@ only() {  # FOLDER ALLOWED-PREFIXES-REGEX
   local bad; bad=$(includes "$1" | grep -v -E "^($2)" | sort -u | tr '\n' ' ')
   check "$1 includes only ${2//|/, } (not: ${bad:-none})" [ -z "$bad" ]
 }
+core='raster/|flakes/|settings/|kivo_version'
+protocols='[a-z0-9-]+-client-protocol\.h'
+check "no source file lies loose in host/" [ -z "$(git ls-files -co --exclude-standard 'host/*.h' 'host/*.cpp' | grep -v '^host/.*/')" ]
 only 'raster/**' 'raster/'
 only 'flakes/**' 'raster/|flakes/'
 only 'settings/**' 'raster/|flakes/|settings/|resources/'
-only 'host/*.h' 'raster/|flakes/|settings/|host/[a-z_]+\.h|kivo_version'
-only 'host/*.cpp' 'raster/|flakes/|settings/|host/[a-z_]+\.h|kivo_version'
-for host in x11 win32 posix wayland; do
-  [ -d "host/$host" ] && only "host/$host/**" "raster/|flakes/|settings/|host/[a-z_]+\.h|host/$host/|host/posix/|kivo_version|resources/|[a-z0-9-]+-client-protocol\\.h"
-done
-# kivo's entry picks a host: the one folder that sees two of them.
+only 'host/shared/**' "$core|host/shared/"
+only 'host/win32_logic/**' "$core|host/shared/|host/win32_logic/"
+only 'host/posix/**' "$core|host/shared/|host/posix/"
+only 'host/lock/**' "$core|host/shared/|host/lock/"
+only 'host/x11/**' "$core|host/shared/|host/posix/|host/x11/"
+only 'host/wayland/**' "$core|host/shared/|host/posix/|host/lock/|host/wayland/|$protocols"
+only 'host/win32/**' "$core|host/shared/|host/win32_logic/|host/win32/|resources/"
 only 'host/kivo/**' 'host/posix/|host/x11/|host/wayland/'
-only 'tools/**' 'raster/|flakes/|settings/|host/[a-z_]+\.h|tools/|kivo_version'
+only 'tools/**' "$core|host/shared/|tools/"
 finish

@@ -1,7 +1,7 @@
 // The saver's command line as the system hands it over: any bytes.
 #include <string>
 
-#include "host/command_line.h"
+#include "host/win32_logic/command_line.h"
 #include "tests/fuzz/fuzz_input.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -1,4 +1,4 @@
-#include "host/input_rules.h"
+#include "host/shared/input_rules.h"
 
 #include <gtest/gtest.h>
 

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "host/lock_indicator.h"
-#include "host/posix/lock_prompt.h"
-#include "host/posix/pam_check.h"
-#include "host/posix/secret_buffer.h"
+#include "host/lock/lock_indicator.h"
+#include "host/lock/lock_prompt.h"
+#include "host/lock/pam_check.h"
+#include "host/lock/secret_buffer.h"
 
 namespace kivo {
 namespace {

@@ -1,4 +1,4 @@
-#include "host/password_services.h"
+#include "host/win32_logic/password_services.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
-#include "host/program_options.h"
+#include "host/shared/program_options.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "host/decimal_number.h"
+#include "host/shared/decimal_number.h"
 
 namespace kivo {
 namespace {

@@ -1,4 +1,4 @@
-#include "host/screen_layout.h"
+#include "host/shared/screen_layout.h"
 
 #include <gtest/gtest.h>
 

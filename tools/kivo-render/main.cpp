@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "flakes/flake_limits.h"
-#include "host/saver_driver.h"
+#include "host/shared/saver_driver.h"
 #include "tools/kivo-render/gif_file.h"
 #include "tools/kivo-render/image_file.h"
 #include "tools/kivo-render/render_options.h"

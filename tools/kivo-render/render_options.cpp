@@ -2,7 +2,7 @@
 
 #include <cctype>
 
-#include "host/program_options.h"
+#include "host/shared/program_options.h"
 
 namespace kivo {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "host/program_options.h"
+#include "host/shared/program_options.h"
 #include "settings/flake_count.h"
 
 namespace kivo {

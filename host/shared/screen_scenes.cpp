@@ -1,4 +1,4 @@
-#include "host/screen_scenes.h"
+#include "host/shared/screen_scenes.h"
 
 #include <algorithm>
 #include <chrono>

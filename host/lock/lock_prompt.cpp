@@ -1,4 +1,4 @@
-#include "host/posix/lock_prompt.h"
+#include "host/lock/lock_prompt.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "host/program_options.h"
+#include "host/shared/program_options.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -6,7 +6,7 @@
 
 #include <cstdio>
 
-#include "host/decimal_number.h"
+#include "host/shared/decimal_number.h"
 #include "kivo_version.h"
 
 namespace kivo {

@@ -1,4 +1,4 @@
-#include "host/saver_driver.h"
+#include "host/shared/saver_driver.h"
 
 #include <ctime>
 

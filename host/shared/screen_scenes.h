@@ -19,7 +19,7 @@
 //   5. Keys: OnKey(); buttons: OnButton(); pointer moves: OnPointerMove(x, y)
 //      in layout coordinates. kRequestClose means the user wants the saver
 //      gone. Where the platform has a saver password, ask a PasswordGate
-//      (host/password_services.h) first; if it refuses, put the pointer back
+//      (host/win32_logic/password_services.h) first; if it refuses, put the pointer back
 //      at SavedX(), SavedY() and call OnCloseRefused().
 //   6. At the end: Stop(), which frees every image and output.
 // host/win32 (kivo.scr), host/x11 and host/wayland (kivo) do all six;
@@ -33,9 +33,9 @@
 #include <vector>
 
 #include "flakes/frame_view.h"
-#include "host/input_rules.h"
-#include "host/saver_driver.h"
-#include "host/screen_layout.h"
+#include "host/shared/input_rules.h"
+#include "host/shared/saver_driver.h"
+#include "host/shared/screen_layout.h"
 
 namespace kivo {
 

@@ -2,7 +2,7 @@
 //
 // It owns the snow scene, its seeding, the tick period and start / resize /
 // stop. Several screens, and the input that ends the saver, are
-// ScreenScenes' (host/screen_scenes.h); a host with no screen at all, like
+// ScreenScenes' (host/shared/screen_scenes.h); a host with no screen at all, like
 // tools/kivo-render, drives one SaverDriver directly.
 #pragma once
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "flakes/frame_view.h"
-#include "host/screen_layout.h"
+#include "host/shared/screen_layout.h"
 
 namespace kivo {
 

@@ -6,8 +6,8 @@
 #include <chrono>
 #include <cstddef>
 
-#include "host/lock_indicator.h"
-#include "host/posix/secret_buffer.h"
+#include "host/lock/lock_indicator.h"
+#include "host/lock/secret_buffer.h"
 
 namespace kivo {
 

@@ -1,4 +1,4 @@
-#include "host/posix/pam_check.h"
+#include "host/lock/pam_check.h"
 
 #include <signal.h>
 #include <sys/wait.h>

@@ -1,4 +1,4 @@
-#include "host/frame_conversion.h"
+#include "host/shared/frame_conversion.h"
 
 #include <algorithm>
 

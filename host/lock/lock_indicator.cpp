@@ -1,4 +1,4 @@
-#include "host/lock_indicator.h"
+#include "host/lock/lock_indicator.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "host/posix/secret_buffer.h"
+#include "host/lock/secret_buffer.h"
 
 #include <sys/mman.h>
 #include <sys/prctl.h>

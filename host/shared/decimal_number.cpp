@@ -1,4 +1,4 @@
-#include "host/decimal_number.h"
+#include "host/shared/decimal_number.h"
 
 #include <cctype>
 #include <limits>
