@@ -1,26 +1,92 @@
 #!/usr/bin/env bash
-# Installs what building and testing KIVO needs on Debian (run as root).
-# Skips apt entirely when everything is already there.
+# Installs what KIVO needs on Debian 12 (bookworm), 13 (trixie) or unstable
+# (sid), as root, and skips apt entirely when everything is already there.
+#
+#   scripts/install-deps.sh        everything: building every preset and every test
+#   scripts/install-deps.sh snow   only what building kivo and kivo-render needs
 set -eu
-packages=(
-  cmake ninja-build g++ clang libclang-rt-14-dev valgrind libgtest-dev libgmock-dev libbenchmark-dev libpng-dev libgif-dev libx11-dev libxext-dev libxrandr-dev
-  pkg-config libwayland-dev libwayland-bin wayland-protocols libxkbcommon-dev libpam0g-dev
-  g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 g++-i686-linux-gnu qemu-user
-  lintian dpkg-dev xscreensaver nsis zip debootstrap xvfb xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils xdotool x11-utils x11-apps imagemagick fonts-noto-cjk locales
+
+fail() { echo "install-deps: $*" >&2; exit 1; }
+
+case "${1:-all}" in
+  all | snow) set_name=${1:-all} ;;
+  *) fail "usage: install-deps.sh [all | snow]" ;;
+esac
+
+# The release decides the names; anything else is refused in one line.
+os_id=$(. /etc/os-release 2>/dev/null && echo "${ID:-}")
+codename=$(. /etc/os-release 2>/dev/null && echo "${VERSION_CODENAME:-}")
+pretty=$(. /etc/os-release 2>/dev/null && echo "${PRETTY_NAME:-an unknown system}")
+case "$os_id:$codename" in
+  debian:bookworm | debian:trixie | debian:forky | debian:sid) ;;
+  *) fail "$pretty is not supported: KIVO's scripts know Debian 12 (bookworm), 13 (trixie) and unstable (sid)" ;;
+esac
+[ "$(id -u)" = 0 ] || fail "run it as root (it installs packages with apt-get)"
+
+# kivo (Wayland and X11 hosts, the lock's PAM) and kivo-render (PNG, GIF).
+snow_packages=(
+  g++ cmake ninja-build pkg-config
+  libpng-dev libgif-dev
+  libx11-dev libxext-dev libxrandr-dev
+  libwayland-dev libwayland-bin wayland-protocols libxkbcommon-dev
+  libpam0g-dev
 )
+# The tests, benchmarks, fuzzers, cross builds, release files and the roots
+# the Windows, Wayland and fresh-machine tests run in. python3 runs
+# scripts/mutants.py.
+test_packages=(
+  clang valgrind libgtest-dev libgmock-dev libbenchmark-dev
+  g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 g++-i686-linux-gnu qemu-user
+  lintian dpkg-dev xscreensaver nsis zip debootstrap git python3
+  xvfb xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils xdotool x11-utils x11-apps
+  imagemagick fonts-noto-cjk locales
+)
+
+installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
+updated=
+apt_update() { [ -n "$updated" ] || { apt-get update -qq; updated=1; }; }
+
+# The fuzzers link clang's own runtime (libFuzzer and the sanitizers), which
+# comes in a package named after clang's major version: that of the clang
+# installed, or else of the one apt would install.
+clang_runtime() {
+  local major
+  if command -v clang >/dev/null; then
+    major=$(clang --version | sed -n 's/.*clang version \([0-9][0-9]*\)\..*/\1/p' | head -n 1)
+  else
+    major=$(apt-cache depends clang 2>/dev/null | sed -n 's/^ *Depends: clang-\([0-9][0-9]*\)$/\1/p' | head -n 1)
+    if [ -z "$major" ]; then
+      apt_update
+      major=$(apt-cache depends clang 2>/dev/null | sed -n 's/^ *Depends: clang-\([0-9][0-9]*\)$/\1/p' | head -n 1)
+    fi
+  fi
+  [ -n "$major" ] || fail "cannot tell which clang $codename has (apt-cache depends clang)"
+  echo "libclang-rt-$major-dev"
+}
+
+packages=("${snow_packages[@]}")
+if [ "$set_name" = all ]; then
+  packages+=("${test_packages[@]}")
+  rt=$(clang_runtime)
+  packages+=("$rt")
+fi
+
 missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
+for p in "${packages[@]}"; do installed "$p" || missing+=("$p"); done
 if [ ${#missing[@]} -gt 0 ]; then
-  echo "installing: ${missing[*]}"
+  echo "installing ${#missing[@]} packages: ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
+  apt_update
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  # clang came with this install: make sure its runtime is the one that matches.
+  if [ "$set_name" = all ]; then
+    rt=$(clang_runtime)
+    installed "$rt" || apt-get install -y -qq --no-install-recommends "$rt" >/dev/null
+  fi
 fi
 
 # The saver's dialog is also tested under a Japanese locale.
-if ! locale -a 2>/dev/null | grep -qi '^ja_JP.utf-\?8$'; then
+if [ "$set_name" = all ] && ! locale -a 2>/dev/null | grep -qi '^ja_JP.utf-\?8$'; then
   sed -i 's/^# *ja_JP.UTF-8 UTF-8/ja_JP.UTF-8 UTF-8/' /etc/locale.gen
   grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' >>/etc/locale.gen
   locale-gen >/dev/null

@@ -1,15 +1,33 @@
 #!/usr/bin/env bash
-# Builds KIVO and shows the snow: in a window when there is a display, or
-# else as a picture rendered by the headless renderer.
+# Builds kivo and kivo-render (nothing else) and shows the snow where you are:
+# in a window of your Wayland session when WAYLAND_DISPLAY is set, on your X
+# display when DISPLAY is, or else as a picture that kivo-render draws.
+#
+#   scripts/run.sh [KIVO OPTIONS]     e.g. scripts/run.sh -fullscreen --count 30000
 set -eu
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
-cmake --preset native >/dev/null
-cmake --build --preset native -j "$(nproc)" --target kivo kivo-render
-if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
-  echo "KIVO is snowing in a window on $DISPLAY: press a key or click to end it."
-  exec build/native/kivo "$@"
+scripts/install-deps.sh snow
+log=build/lean/build.log
+mkdir -p build/lean
+echo "building kivo and kivo-render in build/lean (log: $log)"
+if ! { cmake --preset lean && cmake --build --preset lean -j "$(nproc)"; } >"$log" 2>&1; then
+  tail -n 30 "$log"
+  echo "run.sh: the build failed (the whole log: $log)" >&2
+  exit 1
 fi
+
+where= why="WAYLAND_DISPLAY and DISPLAY are unset"
+if [ -n "${WAYLAND_DISPLAY:-}" ]; then where="your Wayland session ($WAYLAND_DISPLAY)"
+elif [ -n "${DISPLAY:-}" ]; then where="the X display $DISPLAY"; fi
+if [ -n "$where" ]; then
+  echo "KIVO is snowing in a window on $where: a key or a click ends it."
+  status=0
+  build/lean/kivo "$@" || status=$?
+  # 2: kivo could not start there (it said why), so the picture it is.
+  [ "$status" = 2 ] || exit "$status"
+  why="kivo could not start on $where"
+fi
+
 out=$PWD/build/kivo-snow.png
-build/native/kivo-render --width 1280 --height 720 --count 30000 --frames 400 --out "$out"
-echo "No X display here, so KIVO rendered 400 ticks of snow to a picture: $out"
+build/lean/kivo-render --width 1280 --height 720 --count 30000 --frames 400 --out "$out"
+echo "No window ($why), so KIVO rendered 400 ticks of snow to a picture: $out"
