@@ -43,31 +43,33 @@ test_packages=(
 )
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
+# apt's own chatter is shown only when it fails.
+apt_log=$(mktemp)
+trap 'rm -f "$apt_log"' EXIT
+apt_quiet() { "$@" >"$apt_log" 2>&1 || { cat "$apt_log" >&2; fail "failed: $*"; }; }
 updated=
-apt_update() { [ -n "$updated" ] || { apt-get update -qq; updated=1; }; }
+apt_update() { [ -n "$updated" ] || { apt_quiet apt-get update; updated=1; }; }
 
 # The fuzzers link clang's own runtime (libFuzzer and the sanitizers), which
 # comes in a package named after clang's major version: that of the clang
 # installed, or else of the one apt would install.
-clang_runtime() {
+clang_runtime() {  # sets rt
   local major
   if command -v clang >/dev/null; then
     major=$(clang --version | sed -n 's/.*clang version \([0-9][0-9]*\)\..*/\1/p' | head -n 1)
   else
-    major=$(apt-cache depends clang 2>/dev/null | sed -n 's/^ *Depends: clang-\([0-9][0-9]*\)$/\1/p' | head -n 1)
-    if [ -z "$major" ]; then
-      apt_update
-      major=$(apt-cache depends clang 2>/dev/null | sed -n 's/^ *Depends: clang-\([0-9][0-9]*\)$/\1/p' | head -n 1)
-    fi
+    clang_candidate() { apt-cache depends clang 2>/dev/null | sed -n 's/^ *Depends: clang-\([0-9][0-9]*\)$/\1/p' | head -n 1; }
+    major=$(clang_candidate)
+    [ -n "$major" ] || { apt_update; major=$(clang_candidate); }
   fi
   [ -n "$major" ] || fail "cannot tell which clang $codename has (apt-cache depends clang)"
-  echo "libclang-rt-$major-dev"
+  rt=libclang-rt-$major-dev
 }
 
 packages=("${snow_packages[@]}")
 if [ "$set_name" = all ]; then
   packages+=("${test_packages[@]}")
-  rt=$(clang_runtime)
+  clang_runtime
   packages+=("$rt")
 fi
 
@@ -77,11 +79,11 @@ if [ ${#missing[@]} -gt 0 ]; then
   echo "installing ${#missing[@]} packages: ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
   apt_update
-  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  apt_quiet apt-get install -y --no-install-recommends "${missing[@]}"
   # clang came with this install: make sure its runtime is the one that matches.
   if [ "$set_name" = all ]; then
-    rt=$(clang_runtime)
-    installed "$rt" || apt-get install -y -qq --no-install-recommends "$rt" >/dev/null
+    clang_runtime
+    installed "$rt" || apt_quiet apt-get install -y --no-install-recommends "$rt"
   fi
 fi
 

@@ -16,18 +16,18 @@ if ! { cmake --preset lean && cmake --build --preset lean -j "$(nproc)"; } >"$lo
   exit 1
 fi
 
-where= why="WAYLAND_DISPLAY and DISPLAY are unset"
-if [ -n "${WAYLAND_DISPLAY:-}" ]; then where="your Wayland session ($WAYLAND_DISPLAY)"
+where= why="No display (neither WAYLAND_DISPLAY nor DISPLAY is set)"
+if [ -n "${WAYLAND_DISPLAY:-}" ]; then where="the Wayland display $WAYLAND_DISPLAY"
 elif [ -n "${DISPLAY:-}" ]; then where="the X display $DISPLAY"; fi
 if [ -n "$where" ]; then
-  echo "KIVO is snowing in a window on $where: a key or a click ends it."
+  echo "Opening a window on $where: a key or a click in it ends the snow."
   status=0
   build/lean/kivo "$@" || status=$?
   # 2: kivo could not start there (it said why), so the picture it is.
   [ "$status" = 2 ] || exit "$status"
-  why="kivo could not start on $where"
+  why="kivo could not open a window on $where"
 fi
 
 out=$PWD/build/kivo-snow.png
 build/lean/kivo-render --width 1280 --height 720 --count 30000 --frames 400 --out "$out"
-echo "No window ($why), so KIVO rendered 400 ticks of snow to a picture: $out"
+echo "$why, so KIVO rendered 400 ticks of snow to a picture: $out"
