@@ -3,9 +3,11 @@
 # every test: unit tests, the renderer end to end, the cross-target frame
 # comparison, both Windows savers under the WoW64 Wine of the Wine root (made
 # once, then reused), the installer, the X11 host under Xvfb and on two
-# monitors, the Debian package and the robustness checks; then the unit
-# suite and a 20000-frame soak under AddressSanitizer + UBSan; then each
-# fuzzer for a short while (KIVO_FUZZ_SECONDS, 15 by default).
+# monitors, the Debian package and the robustness checks; then
+# scripts/run.sh on a fresh minimal Debian 13 root with this repository cloned
+# in (made for the check and removed after it); then the unit suite and a
+# 20000-frame soak under AddressSanitizer + UBSan; then each fuzzer for a
+# short while (KIVO_FUZZ_SECONDS, 15 by default).
 set -eu
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -18,5 +20,6 @@ for preset in mingw-i686 mingw-x64 linux-i686 everything; do
 done
 scripts/release.sh >/dev/null   # the installer, the zip and the package, for the tests below
 ctest --preset everything -j "$jobs"
+tests/e2e/fresh_debian_test.sh build/native/kivo-render   # scripts/run.sh on a fresh Debian 13
 cmake --workflow --preset sanitize
 cmake --workflow --preset fuzz

@@ -6,6 +6,7 @@
 #
 #   scripts/wine-root.sh make           make the root once (reused later)
 #   scripts/wine-root.sh run CMD [ARG]  run CMD inside it, in this folder
+#   scripts/wine-root.sh mirror         the Debian mirror it is made from
 #
 # The root lives in build/wine-root (KIVO_WINE_ROOT to move it). Every mount
 # it needs is made in a private mount namespace that ends with the command,
@@ -118,5 +119,6 @@ case "${1:-}" in
     in_root "$@"
     ;;
   path) echo "$root" ;;
-  *) fail "usage: wine-root.sh make | run CMD [ARG...] | path" ;;
+  mirror) debian_mirror ;;
+  *) fail "usage: wine-root.sh make | run CMD [ARG...] | path | mirror" ;;
 esac
