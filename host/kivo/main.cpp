@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "host/posix/kivo_options.h"
+#include "host/posix/signals.h"
 #include "host/x11/x11_saver.h"
 #ifdef KIVO_HAVE_WAYLAND
 #include "host/wayland/wayland_saver.h"
@@ -23,6 +24,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "kivo: warning: count %" PRId64 " clamped to %" PRId32 "\n", parsed.options.requestedCount,
                  parsed.options.count);
   }
+  // However kivo was launched, its signals are as it needs them.
+  kivo::ResetInheritedSignals(parsed.options.target == kivo::KivoTarget::kLock);
   const kivo::KivoBackend backend = kivo::ChooseBackend(parsed.options, std::getenv("WAYLAND_DISPLAY"));
   if (parsed.options.target == kivo::KivoTarget::kLock && backend != kivo::KivoBackend::kWayland) {
     std::fprintf(stderr, "kivo: -lock locks Wayland sessions only (under X11, XScreenSaver locks)\n");

@@ -40,7 +40,19 @@ int IndicatorScale(int screenHeight) { return std::max(1, screenHeight / 700); }
 int IndicatorWidth(int scale) { return (kShownMarks + 1) * kSpacing * scale; }
 int IndicatorHeight(int scale) { return (2 * kRadius + 6) * scale; }
 
-void DrawIndicator(RasterImage& image, IndicatorLook look, int marks, int scale) {
+// Caps Lock's sign, with no text: an amber arrow pointing up, in the space
+// before the first mark's place, over the track.
+void DrawCapsLockArrow(RasterImage& image, int scale) {
+  const int tip = kRadius * scale;  // half the arrow's height
+  const int centre = kSpacing * scale / 2;
+  const int middle = image.Height() / 2;
+  for (int dy = -tip; dy <= tip; ++dy) {
+    const int half = (dy + tip) / 3;  // widest at the bottom
+    image.FillSpan(centre - half, centre + half, middle + dy, 240, 170, 40);
+  }
+}
+
+void DrawIndicator(RasterImage& image, IndicatorLook look, int marks, int scale, bool capsLock) {
   const int width = IndicatorWidth(scale);
   const int height = IndicatorHeight(scale);
   if (image.Width() != width || image.Height() != height) {
@@ -58,6 +70,7 @@ void DrawIndicator(RasterImage& image, IndicatorLook look, int marks, int scale)
   for (int i = 0; i < shown; ++i) {
     image.AddFilledCircle(first + i * kSpacing * scale, middle, kRadius * scale, mark.red, mark.green, mark.blue);
   }
+  if (capsLock) DrawCapsLockArrow(image, scale);
 }
 
 }  // namespace kivo

@@ -17,8 +17,9 @@ int IndicatorWidth(int scale);
 int IndicatorHeight(int scale);
 
 // Draws the indicator into `image` (re-created at its size, black where
-// nothing is): `marks` characters typed, at most kShownMarks of them shown.
+// nothing is): `marks` characters typed, at most kShownMarks of them shown,
+// and with `capsLock` an upward arrow at the track's left end.
 constexpr int kShownMarks = 24;
-void DrawIndicator(RasterImage& image, IndicatorLook look, int marks, int scale);
+void DrawIndicator(RasterImage& image, IndicatorLook look, int marks, int scale, bool capsLock = false);
 
 }  // namespace kivo

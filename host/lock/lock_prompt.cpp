@@ -40,6 +40,13 @@ void LockPrompt::Answer(bool accepted, Clock::time_point now) {
   refusedUntil_ = std::max(retryAt_, now + std::chrono::milliseconds(1500));
 }
 
+void LockPrompt::Abandon(Clock::time_point now) {
+  secret_.Wipe();
+  checking_ = false;
+  refusedUntil_ = now;
+  clearedUntil_ = now + std::chrono::milliseconds(1500);
+}
+
 LockPrompt::Clock::duration LockPrompt::WaitAfter(int refusals) {
   if (refusals <= 1) return Clock::duration::zero();
   const int doublings = std::min(refusals - 2, 5);

@@ -28,6 +28,10 @@ class LockPrompt {
   SecretBuffer& Secret() { return secret_; }
   // The system's answer to the check started last.
   void Answer(bool accepted, Clock::time_point now);
+  // The check was given up before it answered (Escape while checking): no
+  // refusal counted, the prompt empty and ready for typing again.
+  void Abandon(Clock::time_point now);
+  bool Checking() const { return checking_; }
 
   IndicatorLook Look(Clock::time_point now) const;
   int Marks() const { return checking_ ? checkedMarks_ : static_cast<int>(secret_.Characters()); }

@@ -11,7 +11,8 @@ namespace kivo {
 const char kKivoUsage[] =
     "usage: kivo [-window | -fullscreen | -background | -lock [-daemonize] | -root | -window-id ID]\n"
     "            [-x11 | -wayland]\n"
-    "            [-geometry WxH] [--count N] [--seed S] [-fps] [--frames F] [--version]\n";
+    "            [-geometry WxH] [--count N] [--seed S] [-fps] [--frames F] [--version]\n"
+    "  -lock goes with no other of the first options nor -x11, and ignores XSCREENSAVER_WINDOW\n";
 
 bool ParseWindowId(const std::string& text, std::uint64_t* id) {
   if (text.empty()) return false;
@@ -38,6 +39,25 @@ bool ParseWindowId(const std::string& text, std::uint64_t* id) {
 
 namespace {
 
+const char* NameOf(OptionId id) {
+  switch (id) {
+    case OptionId::kWindow:
+      return "-window";
+    case OptionId::kFullScreen:
+      return "-fullscreen";
+    case OptionId::kBackground:
+      return "-background";
+    case OptionId::kRoot:
+      return "-root";
+    case OptionId::kWindowId:
+      return "-window-id";
+    case OptionId::kX11:
+      return "-x11";
+    default:
+      return "that option";
+  }
+}
+
 bool ParseGeometry(const std::string& text, int* width, int* height) {
   const std::size_t x = text.find_first_of("xX");
   if (x == std::string::npos) return false;
@@ -54,13 +74,31 @@ bool ParseGeometry(const std::string& text, int* width, int* height) {
 }  // namespace
 
 KivoParseResult ParseKivoOptions(const std::vector<std::string>& args, const char* environmentWindow) {
+  bool lockGiven = false;
+  std::string notWithLock;  // the first option given that -lock does not go with
   KivoParseResult result = ReadOptions<KivoOptions>(
       args,
       {OptionId::kHelp, OptionId::kVersion, OptionId::kWindow, OptionId::kFullScreen, OptionId::kBackground,
        OptionId::kLock, OptionId::kRoot, OptionId::kWindowId, OptionId::kX11, OptionId::kWayland, OptionId::kGeometry,
        OptionId::kCount, OptionId::kDaemonize,
        OptionId::kSeed, OptionId::kFps, OptionId::kFrames},
-      DashStyle::kSingleOrDouble, [](const OptionHit& hit, KivoOptions& o) -> std::string {
+      DashStyle::kSingleOrDouble, [&lockGiven, &notWithLock](const OptionHit& hit, KivoOptions& o) -> std::string {
+        // -lock locks or refuses: no other target, and nothing of X11's.
+        switch (hit.id) {
+          case OptionId::kLock:
+            lockGiven = true;
+            break;
+          case OptionId::kWindow:
+          case OptionId::kFullScreen:
+          case OptionId::kBackground:
+          case OptionId::kRoot:
+          case OptionId::kWindowId:
+          case OptionId::kX11:
+            if (notWithLock.empty()) notWithLock = NameOf(hit.id);
+            break;
+          default:
+            break;
+        }
         switch (hit.id) {
           case OptionId::kWindow:
             o.target = KivoTarget::kWindow;
@@ -113,6 +151,14 @@ KivoParseResult ParseKivoOptions(const std::vector<std::string>& args, const cha
     result.error = "-daemonize goes with -lock";
     return result;
   }
+  if (result.ok && lockGiven && !notWithLock.empty()) {
+    result.ok = false;
+    result.error = "-lock does not go with " + notWithLock;
+    return result;
+  }
+  // -lock locks the Wayland session whoever started it: XScreenSaver's
+  // window, if one is named in the environment, is not for it.
+  if (lockGiven) return result;
   if (!result.ok || result.help || result.version || environmentWindow == nullptr || *environmentWindow == '\0') return result;
   // XScreenSaver names the window to draw in this way; it wins.
   if (!ParseWindowId(environmentWindow, &result.options.windowId)) {

@@ -1,37 +1,17 @@
 #include "host/posix/saver_loop.h"
 
 #include <poll.h>
-#include <signal.h>
 
-#include <chrono>
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 
 #include "host/shared/saver_driver.h"
 
 namespace kivo {
-namespace {
-
-using Clock = std::chrono::steady_clock;
-
-// A signal handler can do nothing but set a flag.
-volatile sig_atomic_t g_stopRequested = 0;
-void RequestStop(int) { g_stopRequested = 1; }
-
-}  // namespace
-
-void InstallStopSignals() {
-  struct sigaction action {};
-  action.sa_handler = RequestStop;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = 0;  // no SA_RESTART: poll() returns at once
-  sigaction(SIGTERM, &action, nullptr);
-  sigaction(SIGINT, &action, nullptr);
-}
-
-bool StopRequested() { return g_stopRequested != 0; }
 
 void RunSaverLoop(LoopConnection& connection, const char* program, std::int64_t frames, bool fps) {
+  using Clock = LoopConnection::Clock;
   const auto tick = std::chrono::milliseconds(SaverDriver::kTickMilliseconds);
   std::int64_t ticks = 0;
   FrameTimes times;
@@ -39,10 +19,10 @@ void RunSaverLoop(LoopConnection& connection, const char* program, std::int64_t 
   auto fpsStart = next;
   while (!StopRequested() && connection.Dispatch()) {
     auto now = Clock::now();
-    // Nothing can be seen: no beat is spent, so the frames go on later just
-    // where they stopped.
-    if (connection.Idle()) next = now;
-    if (now >= next && !connection.Idle()) {
+    const bool idle = connection.Idle();
+    // Only the clock brings a beat; while nothing can be seen none is spent,
+    // so the frames go on later just where they stopped.
+    if (!idle && now >= next) {
       if (frames < 0 || ticks < frames) {
         connection.Tick(&times);
         ++times.ticks;
@@ -65,12 +45,25 @@ void RunSaverLoop(LoopConnection& connection, const char* program, std::int64_t 
         times = FrameTimes{};
       }
     }
+    if (idle) fpsStart = now;  // -fps counts the time that could be seen
     connection.BeforeWait();
-    pollfd descriptor{connection.Fd(), POLLIN, 0};
-    const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(next - now).count();
-    const int timeout = connection.Idle() ? -1 : static_cast<int>(wait < 0 ? 0 : wait) + 1;
-    const int ready = poll(&descriptor, 1, timeout);
-    connection.AfterWait(ready > 0 && (descriptor.revents & POLLIN) != 0);
+    const auto wake = std::min(idle ? Clock::time_point::max() : next, connection.Deadline());
+    timespec timeout{};
+    const timespec* wait = nullptr;  // until an event
+    if (wake != Clock::time_point::max()) {
+      const auto left = std::max(Clock::duration::zero(), wake - now);
+      const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+      timeout.tv_sec = static_cast<time_t>(ns / 1000000000);
+      timeout.tv_nsec = static_cast<long>(ns % 1000000000);
+      wait = &timeout;
+    }
+    pollfd descriptors[2] = {{connection.Fd(), POLLIN, 0}, {connection.WatchFd(), POLLIN, 0}};
+    const nfds_t count = descriptors[1].fd >= 0 ? 2 : 1;
+    // The stop signals are let through only here, so one sent at any other
+    // moment ends this wait at once rather than being missed.
+    const int ready = ppoll(descriptors, count, wait, WaitMask());
+    // A hang-up counts as readable: the read then tells the connection it is lost.
+    connection.AfterWait(ready > 0 && (descriptors[0].revents & (POLLIN | POLLHUP | POLLERR)) != 0);
   }
 }
 

@@ -14,6 +14,12 @@ enum class InputAction { kPassOn, kRequestClose };
 // the wheel's steps are kOther.
 enum class PointerButton { kLeft, kRight, kOther };
 
+// A window system's button number as the rules see it, given its numbers
+// for the left and right buttons.
+inline PointerButton ClassifyButton(unsigned button, unsigned left, unsigned right) {
+  return button == left ? PointerButton::kLeft : button == right ? PointerButton::kRight : PointerButton::kOther;
+}
+
 class InputRules {
  public:
   static constexpr std::uint16_t kIgnoredMoves = 6;

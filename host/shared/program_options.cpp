@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "host/shared/decimal_number.h"
+#include "host/shared/saver_driver.h"
 #include "kivo_version.h"
 
 namespace kivo {
@@ -130,6 +131,15 @@ ParsedOptions ParseOptions(const std::vector<std::string>& args, std::initialize
   }
   result.ok = true;
   return result;
+}
+
+std::uint32_t RunSeed(const ReplayOptions& options) {
+  return options.seedGiven ? options.seed : SaverDriver::ClockSeed();
+}
+
+int FailWith(const char* program, const std::string& message, int code) {
+  std::fprintf(stderr, "%s: %s\n", program, message.c_str());
+  return code;
 }
 
 }  // namespace kivo

@@ -60,6 +60,13 @@ struct ReplayOptions {
   std::int64_t frames = 0;
 };
 
+// The seed a run uses: the one given, or else one from the clock.
+std::uint32_t RunSeed(const ReplayOptions& options);
+
+// "PROGRAM: message" on standard error, the one line a program ends with
+// when it cannot go on; returns `code`.
+int FailWith(const char* program, const std::string& message, int code = 2);
+
 // Takes a --seed or --frames hit into `options`; false for any other option.
 bool TakeReplayOption(const OptionHit& hit, ReplayOptions* options);
 

@@ -73,7 +73,6 @@ void ScreenScenes::Tick(std::size_t i, FrameTimes* times) {
 
 void ScreenScenes::TickAll(FrameTimes* times) {
   for (std::size_t i = 0; i < scenes_.size(); ++i) Tick(i, times);
-  if (times != nullptr) ++times->ticks;
 }
 
 void ScreenScenes::RepaintAll() {

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <chrono>
 #include <cmath>
 
 namespace kivo {
@@ -14,6 +15,10 @@ ScreenRect ClippedTo(const ScreenRect& r, int width, int height) {
   const int left = std::max(r.x, 0), top = std::max(r.y, 0);
   const int right = std::min(r.x + r.width, width), bottom = std::min(r.y + r.height, height);
   return right > left && bottom > top ? ScreenRect{left, top, right - left, bottom - top} : ScreenRect{};
+}
+
+double MillisecondsSince(ShmSurface::Clock::time_point start) {
+  return std::chrono::duration<double, std::milli>(ShmSurface::Clock::now() - start).count();
 }
 
 }  // namespace
@@ -26,34 +31,35 @@ struct ShmSurface::Buffer {
   std::uint8_t* pixels = nullptr;
   std::size_t bytes = 0;
   int stride = 0;
-  bool busy = false;       // the compositor holds it
-  bool stale = false;      // of an earlier size: goes when released
-  std::uint64_t held = 0;  // the frame it holds (DamageHistory's number)
 
   ~Buffer() {
     if (buffer != nullptr) wl_buffer_destroy(buffer);
     if (pixels != nullptr) munmap(pixels, bytes);
   }
 
-  // Shared memory of width x height pixels the compositor can read; false
+  // Shared memory of width x height pixels the compositor can read; null
   // when the system has none to give.
-  bool Make(wl_shm* shm, int width, int height) {
-    stride = width * 4;
-    const std::size_t size = static_cast<std::size_t>(stride) * static_cast<std::size_t>(height);
-    if (size == 0 || size > INT32_MAX) return false;
+  static std::unique_ptr<Buffer> Make(ShmSurface* owner, wl_shm* shm, int width, int height) {
+    const std::size_t stride = static_cast<std::size_t>(width) * 4;
+    const std::size_t size = stride * static_cast<std::size_t>(height);
+    if (width <= 0 || height <= 0 || size > INT32_MAX) return nullptr;
     const int fd = memfd_create("kivo-frame", MFD_CLOEXEC);
-    if (fd < 0) return false;
-    bool made = ftruncate(fd, static_cast<off_t>(size)) == 0;
-    void* mapped = made ? mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0) : MAP_FAILED;
-    made = mapped != MAP_FAILED;
-    if (made) {
-      pixels = static_cast<std::uint8_t*>(mapped);
-      bytes = size;
+    if (fd < 0) return nullptr;
+    void* mapped = ftruncate(fd, static_cast<off_t>(size)) == 0
+                       ? mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0)
+                       : MAP_FAILED;
+    std::unique_ptr<Buffer> made;
+    if (mapped != MAP_FAILED) {
+      made = std::make_unique<Buffer>();
+      made->owner = owner;
+      made->pixels = static_cast<std::uint8_t*>(mapped);
+      made->bytes = size;
+      made->stride = static_cast<int>(stride);
       wl_shm_pool* pool = wl_shm_create_pool(shm, fd, static_cast<std::int32_t>(size));
-      buffer = wl_shm_pool_create_buffer(pool, 0, width, height, stride, WL_SHM_FORMAT_XRGB8888);
+      made->buffer = wl_shm_pool_create_buffer(pool, 0, width, height, made->stride, WL_SHM_FORMAT_XRGB8888);
       wl_shm_pool_destroy(pool);
       static const wl_buffer_listener listener = {Released};
-      wl_buffer_add_listener(buffer, &listener, this);
+      wl_buffer_add_listener(made->buffer, &listener, made.get());
     }
     close(fd);
     return made;
@@ -61,7 +67,9 @@ struct ShmSurface::Buffer {
 };
 
 ShmSurface::ShmSurface(const WaylandClient& client, std::function<void()> changed)
-    : client_(client), changed_(std::move(changed)) {
+    : client_(client),
+      changed_(std::move(changed)),
+      pool_([this](int width, int height) { return Buffer::Make(this, client_.Shm(), width, height); }) {
   surface_ = wl_compositor_create_surface(client.Compositor());
   static const wl_surface_listener surfaceListener = {
       [](void* data, wl_surface*, wl_output* output) {
@@ -98,7 +106,7 @@ ShmSurface::ShmSurface(const WaylandClient& client, std::function<void()> change
 
 ShmSurface::~ShmSurface() {
   if (frameCallback_ != nullptr) wl_callback_destroy(frameCallback_);
-  buffers_.clear();
+  pool_ = BufferPool<Buffer>(nullptr);
   if (fractional_ != nullptr) wp_fractional_scale_v1_destroy(fractional_);
   if (viewport_ != nullptr) wp_viewport_destroy(viewport_);
   wl_surface_destroy(surface_);
@@ -122,28 +130,17 @@ int ShmSurface::PixelHeight() const {
 }
 
 bool ShmSurface::Prepare(int width, int height) {
-  if (width == width_ && height == height_ && !buffers_.empty()) return true;
+  if (mode_ == Mode::kFrames && width == width_ && height == height_) return true;
   // Buffers the compositor still holds go when it gives them back.
-  std::vector<std::unique_ptr<Buffer>> kept;
-  for (auto& b : buffers_) {
-    if (b->busy) {
-      b->stale = true;
-      kept.push_back(std::move(b));
-    }
-  }
-  buffers_ = std::move(kept);
+  waiting_ = FrameView{};
   width_ = width;
   height_ = height;
-  black_ = false;
-  for (int i = 0; i < 2; ++i) {
-    auto buffer = std::make_unique<Buffer>();
-    buffer->owner = this;
-    if (!buffer->Make(client_.Shm(), width, height)) {
-      ShowBlack();
-      return false;
-    }
-    buffers_.push_back(std::move(buffer));
+  wholeSinceShown_ = true;
+  if (!pool_.Resize(width, height)) {
+    ShowBlack();
+    return false;
   }
+  mode_ = Mode::kFrames;
   return true;
 }
 
@@ -169,55 +166,46 @@ void ShmSurface::ApplyScale() {
 // No memory for frames of this size: a black pixel stretched over the
 // surface, so that nothing behind it shows.
 void ShmSurface::ShowBlack() {
-  for (auto& b : buffers_) b->stale = true;
-  black_ = true;
-  width_ = height_ = 0;
+  mode_ = Mode::kBlack;
   if (viewport_ == nullptr) return;
-  auto pixel = std::make_unique<Buffer>();
-  pixel->owner = this;
-  if (!pixel->Make(client_.Shm(), 1, 1)) return;
+  std::unique_ptr<Buffer> pixel = Buffer::Make(this, client_.Shm(), 1, 1);
+  if (pixel == nullptr) return;
   wl_surface_set_buffer_scale(surface_, 1);
   wp_viewport_set_destination(viewport_, logicalWidth_, logicalHeight_);
   appliedScale_ = 0;
   wl_surface_attach(surface_, pixel->buffer, 0, 0);
   wl_surface_damage(surface_, 0, 0, INT32_MAX, INT32_MAX);
   wl_surface_commit(surface_);
-  pixel->busy = true;
-  pixel->stale = true;
-  buffers_.push_back(std::move(pixel));
+  pool_.AddRetired(std::move(pixel));
 }
 
-ShmSurface::Buffer* ShmSurface::FreeBuffer() {
-  for (auto& b : buffers_) {
-    if (!b->busy && !b->stale) return b.get();
-  }
-  return nullptr;
-}
-
-bool ShmSurface::Ready() const {
-  if (black_ || width_ == 0 || frameCallback_ != nullptr) return false;
-  // A third buffer is made when both are held; more are not worth it.
-  int usable = 0;
-  for (const auto& b : buffers_) usable += b->stale ? 0 : 1;
-  for (const auto& b : buffers_) {
-    if (!b->busy && !b->stale) return true;
-  }
-  return usable < 3;
-}
+bool ShmSurface::Hidden(Clock::time_point now) const { return pacer_.Hidden(now); }
 
 void ShmSurface::Show(const FrameView& frame) {
-  if (black_ || frame.Empty() || frame.width != width_ || frame.height != height_) return;
+  if (mode_ != Mode::kFrames || frame.Empty() || frame.width != width_ || frame.height != height_) return;
   history_.Record(frame);
-  Buffer* buffer = FreeBuffer();
-  if (buffer == nullptr) {
-    auto third = std::make_unique<Buffer>();
-    third->owner = this;
-    if (!third->Make(client_.Shm(), width_, height_)) return;
-    buffers_.push_back(std::move(third));
-    buffer = buffers_.back().get();
+  // What the compositor's copy lacks: every change since the frame it has,
+  // whether or not the frames between were shown.
+  if (wholeSinceShown_ || frame.damage.whole || frame.damage.cleared == nullptr || frame.damage.drawn == nullptr) {
+    wholeSinceShown_ = true;
+  } else {
+    if (sinceShown_.last.size() != static_cast<std::size_t>(height_)) sinceShown_.Reset(height_);
+    for (const auto* runs : {frame.damage.cleared, frame.damage.drawn}) {
+      for (const FrameRun& run : *runs) sinceShown_.Add(run.row, run.x, run.pixels);
+    }
   }
-  history_.Bring(frame, buffer->held, PixelFormat{}, buffer->pixels, buffer->stride, &rows_);
-  buffer->held = history_.Latest();
+  waiting_ = frame;
+  if (!pacer_.Waiting()) Present();
+}
+
+// Draws the waiting frame into a free buffer and commits it.
+void ShmSurface::Present() {
+  if (waiting_.Empty()) return;
+  const auto start = Clock::now();
+  Buffer* buffer = pool_.Acquire();
+  if (buffer == nullptr) return;  // it waits for a buffer the compositor gives back
+  const FrameView& frame = waiting_;
+  history_.Bring(frame, pool_.FrameOf(buffer), PixelFormat{}, buffer->pixels, buffer->stride, &rows_);
   ScreenRect painted{};
   if (overlay_ != nullptr) {
     painted = ClippedTo(overlay_->Place(width_, height_), width_, height_);
@@ -229,13 +217,12 @@ void ShmSurface::Show(const FrameView& frame) {
     }
     overlay_->Paint(buffer->pixels, buffer->stride, painted);
   }
+  const auto copyStart = Clock::now();
+  convertMs_ += std::chrono::duration<double, std::milli>(copyStart - start).count();
   ApplyScale();
   wl_surface_attach(surface_, buffer->buffer, 0, 0);
-  // The compositor's copy differs from the frame before only where this
-  // frame changed it.
-  if (wl_surface_get_version(surface_) >= WL_SURFACE_DAMAGE_BUFFER_SINCE_VERSION &&
-      history_.LatestRows(height_, &rows_)) {
-    for (const ScreenRect& band : ChangedBands(rows_)) {
+  if (wl_surface_get_version(surface_) >= WL_SURFACE_DAMAGE_BUFFER_SINCE_VERSION && !wholeSinceShown_) {
+    for (const ScreenRect& band : ChangedBands(sinceShown_)) {
       wl_surface_damage_buffer(surface_, band.x, band.y, band.width, band.height);
     }
     if (painted.width > 0) wl_surface_damage_buffer(surface_, painted.x, painted.y, painted.width, painted.height);
@@ -246,26 +233,40 @@ void ShmSurface::Show(const FrameView& frame) {
   frameCallback_ = wl_surface_frame(surface_);
   wl_callback_add_listener(frameCallback_, &listener, this);
   wl_surface_commit(surface_);
-  buffer->busy = true;
+  pool_.Hold(buffer, history_.Latest());
+  pacer_.Committed(Clock::now());
+  waiting_ = FrameView{};
+  sinceShown_.Reset(height_);
+  wholeSinceShown_ = false;
+  copyMs_ += MillisecondsSince(copyStart);
+}
+
+double ShmSurface::TakeConvertMilliseconds() {
+  const double ms = convertMs_;
+  convertMs_ = 0;
+  return ms;
+}
+
+double ShmSurface::TakeCopyMilliseconds() {
+  const double ms = copyMs_;
+  copyMs_ = 0;
+  return ms;
 }
 
 void ShmSurface::Released(void* data, wl_buffer*) {
   auto* buffer = static_cast<Buffer*>(data);
-  buffer->busy = false;
-  if (!buffer->stale) return;
-  auto& list = buffer->owner->buffers_;
-  for (auto it = list.begin(); it != list.end(); ++it) {
-    if (it->get() == buffer) {
-      list.erase(it);
-      return;
-    }
-  }
+  ShmSurface* self = buffer->owner;
+  self->pool_.Release(buffer);  // may destroy it
+  if (!self->pacer_.Waiting()) self->Present();
 }
 
 void ShmSurface::FrameDone(void* data, wl_callback* callback, std::uint32_t) {
   auto* self = static_cast<ShmSurface*>(data);
   wl_callback_destroy(callback);
-  if (self->frameCallback_ == callback) self->frameCallback_ = nullptr;
+  if (self->frameCallback_ != callback) return;
+  self->frameCallback_ = nullptr;
+  self->pacer_.FrameDone();
+  self->Present();
 }
 
 }  // namespace kivo

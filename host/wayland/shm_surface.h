@@ -4,8 +4,9 @@
 // compositor still holds. Each buffer is brought up to date with every
 // change it missed, and the compositor is told only the rows that changed.
 // It draws when the compositor has asked for a frame (frame callbacks), at
-// the output's physical pixels: a compositor asks for none while the output
-// is off or the surface hidden, and then nothing is drawn.
+// the output's physical pixels: the frames the beat makes meanwhile wait,
+// and only the latest is shown. A compositor asks for none while the
+// output is off or the surface hidden, and then nothing is drawn.
 #pragma once
 
 #include <wayland-client.h>
@@ -17,6 +18,8 @@
 
 #include "flakes/frame_view.h"
 #include "host/shared/frame_conversion.h"
+#include "host/wayland/buffer_pool.h"
+#include "host/wayland/frame_pacer.h"
 #include "host/wayland/wayland_client.h"
 
 namespace kivo {
@@ -34,6 +37,7 @@ class SurfaceOverlay {
 
 class ShmSurface {
  public:
+  using Clock = FramePacer::Clock;
   // `changed` is called when the compositor tells the surface a new
   // preferred scale, or that it entered or left an output.
   ShmSurface(const WaylandClient& client, std::function<void()> changed);
@@ -56,19 +60,28 @@ class ShmSurface {
   // Makes the buffers for frames of width x height pixels. False when none
   // can be made: the surface then shows black and draws nothing.
   bool Prepare(int width, int height);
-  // The compositor has asked for a frame and a buffer is free for it.
-  bool Ready() const;
-  // Shows a frame of the prepared size.
+  // The compositor has asked for no frame for a long while: nothing on it
+  // can be seen, and its snow need not be stepped.
+  bool Hidden(Clock::time_point now) const;
+  // Takes a frame of the prepared size: shown at once when the compositor
+  // has asked for one, or else as soon as it does (the latest frame then,
+  // with every change since the one it shows).
   void Show(const FrameView& frame);
+  // Drops the frame waiting to be shown (its pixels are about to go).
+  void Forget() { waiting_ = FrameView{}; }
   void SetOverlay(SurfaceOverlay* overlay) { overlay_ = overlay; }
   void Commit() { wl_surface_commit(surface_); }
-  // The outputs the surface is on, largest scale first of interest to a
-  // window that may span several.
+  // The outputs the surface is on (a window may span several).
   const std::vector<wl_output*>& Outputs() const { return outputs_; }
+  // Milliseconds spent bringing buffers up to date and handing them over
+  // since the last call, for -fps.
+  double TakeConvertMilliseconds();
+  double TakeCopyMilliseconds();
 
  private:
   struct Buffer;
-  Buffer* FreeBuffer();
+  enum class Mode { kNone, kFrames, kBlack };  // no buffers yet; frames; a black pixel (no memory for frames)
+  void Present();
   void ShowBlack();
   void ApplyScale();
   static void Released(void* data, wl_buffer* buffer);
@@ -88,14 +101,19 @@ class ShmSurface {
   int appliedScale_ = 0;     // what the compositor was last told (-1: fractional, by the viewport)
   int appliedWidth_ = 0;
   int appliedHeight_ = 0;
-  int width_ = 0;            // of the buffers, in physical pixels
+  Mode mode_ = Mode::kNone;
+  int width_ = 0;  // of the frames, in physical pixels
   int height_ = 0;
-  std::vector<std::unique_ptr<Buffer>> buffers_;
+  BufferPool<Buffer> pool_;
+  FramePacer pacer_;
   DamageHistory history_;
+  FrameView waiting_;     // the latest frame, not shown yet; empty when none waits
+  DirtyRows sinceShown_;  // what changed since the frame the compositor has
+  bool wholeSinceShown_ = true;
   SurfaceOverlay* overlay_ = nullptr;
   DirtyRows rows_;
-  bool black_ = false;  // shows a black pixel stretched over it: no buffers
-
+  double convertMs_ = 0;
+  double copyMs_ = 0;
 };
 
 }  // namespace kivo

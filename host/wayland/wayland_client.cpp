@@ -20,13 +20,8 @@ const xdg_wm_base_listener kWmBaseListener = {
 
 WaylandClient::~WaylandClient() {
   if (display_ == nullptr) return;
-  for (auto& o : outputs_) {
-    if (o->xdgOutput != nullptr) zxdg_output_v1_destroy(o->xdgOutput);
-    wl_output_destroy(o->output);
-  }
-  if (pointer_ != nullptr) wl_pointer_destroy(pointer_);
-  if (keyboard_ != nullptr) wl_keyboard_destroy(keyboard_);
-  if (wlSeat_ != nullptr) wl_seat_destroy(wlSeat_);
+  for (auto& o : outputs_) ReleaseOutput(*o);
+  ReleaseSeat();
   if (xdgOutputManager_ != nullptr) zxdg_output_manager_v1_destroy(xdgOutputManager_);
   if (fractionalScale_ != nullptr) wp_fractional_scale_manager_v1_destroy(fractionalScale_);
   if (viewporter_ != nullptr) wp_viewporter_destroy(viewporter_);
@@ -77,6 +72,7 @@ void WaylandClient::Global(void* data, wl_registry* registry, std::uint32_t name
   } else if (std::strcmp(interface, wl_output_interface.name) == 0) {
     c->AddOutput(name, version);
   } else if (std::strcmp(interface, wl_seat_interface.name) == 0 && c->wlSeat_ == nullptr) {
+    c->seatName_ = name;
     static const wl_seat_listener seatListener = {
         [](void* d, wl_seat*, std::uint32_t capabilities) { Self(d)->SeatCapabilities(capabilities); },
         [](void*, wl_seat*, const char*) {},
@@ -94,7 +90,8 @@ void WaylandClient::Global(void* data, wl_registry* registry, std::uint32_t name
     c->fractionalScale_ =
         static_cast<wp_fractional_scale_manager_v1*>(bind(&wp_fractional_scale_manager_v1_interface, 1));
   } else if (std::strcmp(interface, zxdg_output_manager_v1_interface.name) == 0) {
-    c->xdgOutputManager_ = static_cast<zxdg_output_manager_v1*>(bind(&zxdg_output_manager_v1_interface, 2));
+    c->xdgOutputVersion_ = std::min(version, 3u);
+    c->xdgOutputManager_ = static_cast<zxdg_output_manager_v1*>(bind(&zxdg_output_manager_v1_interface, 3));
     for (auto& o : c->outputs_) c->WatchOutput(*o);
   } else if (std::strcmp(interface, ext_session_lock_manager_v1_interface.name) == 0) {
     c->lockManager_ = static_cast<ext_session_lock_manager_v1*>(bind(&ext_session_lock_manager_v1_interface, 1));
@@ -103,14 +100,52 @@ void WaylandClient::Global(void* data, wl_registry* registry, std::uint32_t name
 
 void WaylandClient::GlobalRemove(void* data, wl_registry*, std::uint32_t name) {
   WaylandClient* c = Self(data);
+  if (name == c->seatName_ && c->wlSeat_ != nullptr) {
+    c->ReleaseSeat();
+    return;
+  }
   auto gone = std::find_if(c->outputs_.begin(), c->outputs_.end(),
                            [name](const std::unique_ptr<WaylandOutput>& o) { return o->name == name; });
   if (gone == c->outputs_.end()) return;
   std::unique_ptr<WaylandOutput> output = std::move(*gone);
   c->outputs_.erase(gone);
   if (c->outputsChanged) c->outputsChanged();  // the saver lets go of its surface first
-  if (output->xdgOutput != nullptr) zxdg_output_v1_destroy(output->xdgOutput);
-  wl_output_destroy(output->output);
+  c->ReleaseOutput(*output);
+}
+
+// Released rather than destroyed where the version allows: the compositor
+// then forgets it too.
+void WaylandClient::ReleaseOutput(WaylandOutput& output) {
+  if (output.xdgOutput != nullptr) zxdg_output_v1_destroy(output.xdgOutput);
+  output.xdgOutput = nullptr;
+  if (output.version >= WL_OUTPUT_RELEASE_SINCE_VERSION) {
+    wl_output_release(output.output);
+  } else {
+    wl_output_destroy(output.output);
+  }
+  output.output = nullptr;
+}
+
+void WaylandClient::ReleaseSeat() {
+  if (pointer_ != nullptr) wl_pointer_release(pointer_);
+  if (keyboard_ != nullptr) wl_keyboard_release(keyboard_);
+  pointer_ = nullptr;
+  keyboard_ = nullptr;
+  if (wlSeat_ == nullptr) return;
+  if (wl_seat_get_version(wlSeat_) >= WL_SEAT_RELEASE_SINCE_VERSION) {
+    wl_seat_release(wlSeat_);
+  } else {
+    wl_seat_destroy(wlSeat_);
+  }
+  wlSeat_ = nullptr;
+  seatName_ = 0;
+}
+
+// A change to an output is complete: told by wl_output.done, and by
+// xdg_output.done where an older xdg-output sends its own.
+void WaylandClient::OutputDone(WaylandOutput& output) {
+  output.ready = true;
+  if (connected_ && outputsChanged) outputsChanged();
 }
 
 void WaylandClient::AddOutput(std::uint32_t name, std::uint32_t version) {
@@ -127,9 +162,7 @@ void WaylandClient::AddOutput(std::uint32_t name, std::uint32_t version) {
       [](void*, wl_output*, std::uint32_t, std::int32_t, std::int32_t, std::int32_t) {},  // mode
       // done: a change is complete
       [](void* d, wl_output* o) {
-        WaylandClient* c = Self(d);
-        if (WaylandOutput* out = c->OutputOf(o)) out->ready = true;
-        if (c->connected_ && c->outputsChanged) c->outputsChanged();
+        if (WaylandOutput* out = Self(d)->OutputOf(o)) Self(d)->OutputDone(*out);
       },
       [](void* d, wl_output* o, std::int32_t factor) {
         if (WaylandOutput* out = Self(d)->OutputOf(o)) out->scale = factor > 0 ? factor : 1;
@@ -139,7 +172,8 @@ void WaylandClient::AddOutput(std::uint32_t name, std::uint32_t version) {
   };
   auto output = std::make_unique<WaylandOutput>();
   output->name = name;
-  output->output = static_cast<wl_output*>(wl_registry_bind(registry_, name, &wl_output_interface, std::min(version, 3u)));
+  output->version = std::min(version, 3u);
+  output->output = static_cast<wl_output*>(wl_registry_bind(registry_, name, &wl_output_interface, output->version));
   wl_output_add_listener(output->output, &listener, this);
   // Before version 2 no done event comes: the first description is all.
   if (version < 2) output->ready = true;
@@ -156,10 +190,16 @@ void WaylandClient::WatchOutput(WaylandOutput& output) {
         out->y = y;
       },
       [](void*, zxdg_output_v1*, std::int32_t, std::int32_t) {},  // logical size: the surfaces are told theirs
-      [](void*, zxdg_output_v1*) {},                              // done (wl_output.done says it)
+      // done: before version 3 xdg-output completes its own changes; from
+      // version 3 on wl_output.done does, and this is not sent
+      [](void* d, zxdg_output_v1*) {
+        auto* out = static_cast<WaylandOutput*>(d);
+        if (out->owner != nullptr) out->owner->OutputDone(*out);
+      },
       [](void*, zxdg_output_v1*, const char*) {},                 // name
       [](void*, zxdg_output_v1*, const char*) {},                 // description
   };
+  output.owner = this;
   output.xdgOutput = zxdg_output_manager_v1_get_xdg_output(xdgOutputManager_, output.output);
   zxdg_output_v1_add_listener(output.xdgOutput, &listener, &output);
 }
@@ -167,6 +207,13 @@ void WaylandClient::WatchOutput(WaylandOutput& output) {
 WaylandOutput* WaylandClient::OutputOf(wl_output* output) const {
   for (const auto& o : outputs_) {
     if (o->output == output) return o.get();
+  }
+  return nullptr;
+}
+
+const WaylandOutput* WaylandClient::OutputByName(std::uint32_t name) const {
+  for (const auto& o : outputs_) {
+    if (name != 0 && o->name == name) return o.get();
   }
   return nullptr;
 }
@@ -199,7 +246,9 @@ void WaylandClient::SeatCapabilities(std::uint32_t capabilities) {
         }
       },
       [](void*, wl_keyboard*, std::uint32_t, wl_surface*, wl_array*) {},  // enter: keys held then are no presses
-      [](void*, wl_keyboard*, std::uint32_t, wl_surface*) {},             // leave
+      [](void* d, wl_keyboard*, std::uint32_t, wl_surface*) {  // leave
+        if (Self(d)->seat.keyboardLeft) Self(d)->seat.keyboardLeft();
+      },
       [](void* d, wl_keyboard*, std::uint32_t, std::uint32_t, std::uint32_t key, std::uint32_t state) {
         if (Self(d)->seat.key) Self(d)->seat.key(key, state == WL_KEYBOARD_KEY_STATE_PRESSED);
       },
@@ -207,7 +256,9 @@ void WaylandClient::SeatCapabilities(std::uint32_t capabilities) {
          std::uint32_t group) {
         if (Self(d)->seat.modifiers) Self(d)->seat.modifiers(depressed, latched, locked, group);
       },
-      [](void*, wl_keyboard*, std::int32_t, std::int32_t) {},  // repeat info
+      [](void* d, wl_keyboard*, std::int32_t rate, std::int32_t delay) {
+        if (Self(d)->seat.repeat) Self(d)->seat.repeat(rate, delay);
+      },
   };
   const bool pointer = (capabilities & WL_SEAT_CAPABILITY_POINTER) != 0;
   const bool keyboard = (capabilities & WL_SEAT_CAPABILITY_KEYBOARD) != 0;

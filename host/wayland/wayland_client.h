@@ -20,8 +20,12 @@
 
 namespace kivo {
 
+class WaylandClient;
+
 struct WaylandOutput {
+  WaylandClient* owner = nullptr;
   std::uint32_t name = 0;  // the global's name: what identifies the output
+  std::uint32_t version = 0;
   wl_output* output = nullptr;
   zxdg_output_v1* xdgOutput = nullptr;
   int x = 0;  // position in the layout, in logical pixels
@@ -39,6 +43,10 @@ struct SeatEvents {
   std::function<void(int fd, std::uint32_t size)> keymap;  // the fd is the receiver's to close
   std::function<void(std::uint32_t depressed, std::uint32_t latched, std::uint32_t locked, std::uint32_t group)>
       modifiers;
+  // How held keys repeat: characters per second (0: never) after a delay.
+  std::function<void(int rate, int delayMs)> repeat;
+  // The keyboard's focus left kivo's surfaces: no key is held any more.
+  std::function<void()> keyboardLeft;
 };
 
 class WaylandClient {
@@ -65,6 +73,8 @@ class WaylandClient {
 
   const std::vector<std::unique_ptr<WaylandOutput>>& Outputs() const { return outputs_; }
   WaylandOutput* OutputOf(wl_output* output) const;
+  // The output of that global name; null when there is none (or name is 0).
+  const WaylandOutput* OutputByName(std::uint32_t name) const;
 
   // Called when an output was added, changed or removed (after the change).
   std::function<void()> outputsChanged;
@@ -81,6 +91,9 @@ class WaylandClient {
   static void GlobalRemove(void* data, wl_registry* registry, std::uint32_t name);
   void AddOutput(std::uint32_t name, std::uint32_t version);
   void WatchOutput(WaylandOutput& output);
+  void ReleaseOutput(WaylandOutput& output);
+  void OutputDone(WaylandOutput& output);
+  void ReleaseSeat();
   void SeatCapabilities(std::uint32_t capabilities);
 
   wl_display* display_ = nullptr;
@@ -88,6 +101,7 @@ class WaylandClient {
   wl_compositor* compositor_ = nullptr;
   wl_shm* shm_ = nullptr;
   wl_seat* wlSeat_ = nullptr;
+  std::uint32_t seatName_ = 0;
   wl_pointer* pointer_ = nullptr;
   wl_keyboard* keyboard_ = nullptr;
   zwlr_layer_shell_v1* layerShell_ = nullptr;
@@ -95,6 +109,7 @@ class WaylandClient {
   wp_viewporter* viewporter_ = nullptr;
   wp_fractional_scale_manager_v1* fractionalScale_ = nullptr;
   zxdg_output_manager_v1* xdgOutputManager_ = nullptr;
+  std::uint32_t xdgOutputVersion_ = 0;
   ext_session_lock_manager_v1* lockManager_ = nullptr;
   std::vector<std::unique_ptr<WaylandOutput>> outputs_;
   bool connected_ = false;

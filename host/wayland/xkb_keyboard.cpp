@@ -103,4 +103,12 @@ XkbKeyboard::Key XkbKeyboard::Press(std::uint32_t key) {
   return result;
 }
 
+bool XkbKeyboard::Repeats(std::uint32_t key) const {
+  return keymap_ != nullptr && xkb_keymap_key_repeats(keymap_, key + 8) != 0;  // evdev codes are 8 below X's
+}
+
+bool XkbKeyboard::CapsLock() const {
+  return state_ != nullptr && xkb_state_mod_name_is_active(state_, XKB_MOD_NAME_CAPS, XKB_STATE_MODS_LOCKED) > 0;
+}
+
 }  // namespace kivo

@@ -33,6 +33,10 @@ class XkbKeyboard {
   };
   // A key pressed (its evdev code, as wl_keyboard.key gives it).
   Key Press(std::uint32_t key);
+  // Whether the keymap repeats the key while it is held.
+  bool Repeats(std::uint32_t key) const;
+  // Caps Lock is on: what is typed may not be what the user thinks.
+  bool CapsLock() const;
 
  private:
   xkb_context* context_ = nullptr;

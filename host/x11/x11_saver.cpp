@@ -26,10 +26,7 @@ int RecordXError(Display*, XErrorEvent* event) {
   return 0;
 }
 
-int Fail(const std::string& message) {
-  std::fprintf(stderr, "kivo: %s\n", message.c_str());
-  return 2;
-}
+int Fail(const std::string& message) { return FailWith("kivo", message); }
 
 Cursor InvisibleCursor(Display* display, Window window) {
   char empty[1] = {0};
@@ -252,9 +249,7 @@ void X11Saver::HandleEvent(const XEvent& event) {
       Judge(scenes_.OnKey());
       break;
     case ButtonPress:
-      Judge(scenes_.OnButton(event.xbutton.button == Button1   ? PointerButton::kLeft
-                             : event.xbutton.button == Button3 ? PointerButton::kRight
-                                                               : PointerButton::kOther));
+      Judge(scenes_.OnButton(ClassifyButton(event.xbutton.button, Button1, Button3)));
       break;
     case MotionNotify:
       Judge(scenes_.OnPointerMove(event.xmotion.x_root, event.xmotion.y_root));
@@ -284,7 +279,7 @@ int X11Saver::Run() {
   if (!PixelFormatOf(display_, visual_, depth_, &format)) {
     return Fail("only 24-bit and 32-bit TrueColor visuals are supported (depth " + std::to_string(depth_) + ")");
   }
-  scenes_.Start(options_.seedGiven ? options_.seed : SaverDriver::ClockSeed(), options_.count);
+  scenes_.Start(RunSeed(options_), options_.count);
   int errorBase = 0;
   if (CoversMonitors() && XRRQueryExtension(display_, &randrEventBase_, &errorBase)) {
     XRRSelectInput(display_, DefaultRootWindow(display_), RRScreenChangeNotifyMask);

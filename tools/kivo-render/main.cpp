@@ -17,10 +17,7 @@ namespace {
 
 constexpr int kUsageError = 2;
 
-int Fail(const std::string& message) {
-  std::fprintf(stderr, "kivo-render: %s\n", message.c_str());
-  return kUsageError;
-}
+int Fail(const std::string& message) { return kivo::FailWith("kivo-render", message, kUsageError); }
 
 void PrintStats(std::vector<double> millis) {
   if (millis.empty()) {
@@ -52,7 +49,7 @@ int main(int argc, char** argv) {
   if (!kivo::CanCreateFile(o.out, &error)) return Fail(error);
 
   kivo::SaverDriver driver;  // no window, no input
-  const std::uint32_t seed = o.seedGiven ? o.seed : kivo::SaverDriver::ClockSeed();
+  const std::uint32_t seed = kivo::RunSeed(o);
   if (!o.seedGiven) std::fprintf(stderr, "kivo-render: seed %lu\n", static_cast<unsigned long>(seed));
   driver.Seed(seed);
   const std::int32_t count = kivo::ClampToFieldCapacity(o.count);

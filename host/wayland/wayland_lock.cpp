@@ -1,0 +1,170 @@
+#include "host/wayland/wayland_lock.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstring>
+
+#include "host/lock/lock_indicator.h"
+#include "host/lock/secret_buffer.h"
+
+namespace kivo {
+
+// The prompt, drawn over an output's snow.
+class WaylandLock::PromptOverlay : public SurfaceOverlay {
+ public:
+  PromptOverlay(const LockPrompt& prompt, const XkbKeyboard& keyboard) : prompt_(prompt), keyboard_(keyboard) {}
+  ScreenRect Place(int width, int height) override {
+    scale_ = IndicatorScale(height);
+    const int w = IndicatorWidth(scale_), h = IndicatorHeight(scale_);
+    placed_ = ScreenRect{(width - w) / 2, height * 2 / 3 - h / 2, w, h};
+    return placed_;
+  }
+  void Paint(std::uint8_t* pixels, int stride, const ScreenRect& rect) override {
+    DrawIndicator(image_, prompt_.Look(LockPrompt::Clock::now()), prompt_.Marks(), scale_, keyboard_.CapsLock());
+    for (int y = rect.y; y < rect.y + rect.height; ++y) {
+      const std::uint8_t* src = image_.RowAddress(y - placed_.y);
+      if (src == nullptr) continue;
+      src += 3 * (rect.x - placed_.x);
+      std::uint8_t* dst = pixels + static_cast<std::ptrdiff_t>(y) * stride + 4 * rect.x;
+      // Black is where the prompt is not: the snow shows through.
+      for (int x = 0; x < rect.width; ++x, src += 3, dst += 4) {
+        if ((src[0] | src[1] | src[2]) != 0) {
+          dst[0] = src[0];
+          dst[1] = src[1];
+          dst[2] = src[2];
+        }
+      }
+    }
+  }
+
+ private:
+  const LockPrompt& prompt_;
+  const XkbKeyboard& keyboard_;
+  RasterImage image_;
+  ScreenRect placed_;
+  int scale_ = 1;
+};
+
+WaylandLock::~WaylandLock() {
+  // Fail closed: a lock still held is left to the compositor, which keeps
+  // the session locked; only destroying our object is asked of it.
+  if (lock_ != nullptr) ext_session_lock_v1_destroy(lock_);
+}
+
+std::string WaylandLock::Begin(WaylandClient& client) {
+  ForbidCoreDumps();
+  const passwd* entry = getpwuid(getuid());
+  if (entry == nullptr || entry->pw_name == nullptr) return "cannot tell which user runs kivo";
+  user_ = entry->pw_name;
+  if (client.LockManager() == nullptr) {
+    return "this compositor cannot lock the session (it offers no ext-session-lock-v1)";
+  }
+  static const ext_session_lock_v1_listener listener = {
+      [](void* data, ext_session_lock_v1*) { static_cast<WaylandLock*>(data)->locked_ = true; },
+      [](void* data, ext_session_lock_v1*) { static_cast<WaylandLock*>(data)->finished_ = true; },
+  };
+  lock_ = ext_session_lock_manager_v1_lock(client.LockManager());
+  ext_session_lock_v1_add_listener(lock_, &listener, this);
+  if (wl_display_roundtrip(client.Display()) < 0) return client.Failure();
+  if (finished_) return "the compositor refused to lock the session (is it locked already?)";
+  return "";
+}
+
+std::unique_ptr<SnowWindow> WaylandLock::NewWindow(const WaylandClient& client, const WaylandOutput& output,
+                                                   std::function<void()> changed) {
+  // Once unlocked (or refused) the lock object is gone: no surface is
+  // asked of it, whatever outputs come.
+  if (lock_ == nullptr || finished_ || unlocked_) return nullptr;
+  std::unique_ptr<SnowWindow> w = MakeLockWindow(client, lock_, output, std::move(changed));
+  w->overlay = std::make_unique<PromptOverlay>(prompt_, keyboard_);
+  w->shm->SetOverlay(w->overlay.get());
+  return w;
+}
+
+void WaylandLock::Listen(WaylandClient& client) {
+  client.seat.keymap = [this](int fd, std::uint32_t size) { keyboard_.SetKeymap(fd, size); };
+  client.seat.modifiers = [this](std::uint32_t d, std::uint32_t l, std::uint32_t k, std::uint32_t g) {
+    keyboard_.SetModifiers(d, l, k, g);
+  };
+  client.seat.key = [this](std::uint32_t key, bool pressed) { OnKey(key, pressed); };
+  client.seat.repeat = [this](int rate, int delay) { repeat_.SetRate(rate, delay); };
+  client.seat.keyboardLeft = [this] { repeat_.Stop(); };
+  // No pointer on the lock screen.
+  client.seat.pointerEnter = [&client](wl_surface*, std::uint32_t serial, double, double) {
+    if (client.Pointer() != nullptr) wl_pointer_set_cursor(client.Pointer(), serial, nullptr, 0, 0);
+  };
+}
+
+void WaylandLock::OnKey(std::uint32_t key, bool pressed) {
+  if (!pressed) {
+    repeat_.Release(key);
+    return;
+  }
+  const auto now = Clock::now();
+  XkbKeyboard::Key k = keyboard_.Press(key);
+  // Characters and Backspace repeat while held; Enter and Escape act once.
+  const bool repeats = (k.kind == XkbKeyboard::Kind::kText || k.kind == XkbKeyboard::Kind::kBackspace) &&
+                       keyboard_.Repeats(key);
+  if (repeats) {
+    repeat_.Press(key, now);
+  } else {
+    repeat_.Stop();
+  }
+  Act(k, now);
+  explicit_bzero(k.text, sizeof k.text);
+}
+
+void WaylandLock::RepeatKeys(Clock::time_point now) {
+  for (int n = repeat_.Due(now); n > 0; --n) {
+    XkbKeyboard::Key k = keyboard_.Press(repeat_.Key());
+    Act(k, now);
+    explicit_bzero(k.text, sizeof k.text);
+  }
+}
+
+void WaylandLock::Act(const XkbKeyboard::Key& k, Clock::time_point now) {
+  switch (k.kind) {
+    case XkbKeyboard::Kind::kText:
+      prompt_.Type(k.text, k.length, now);
+      break;
+    case XkbKeyboard::Kind::kBackspace:
+      prompt_.Backspace();
+      break;
+    case XkbKeyboard::Kind::kEscape:
+      // A check that takes too long (a module that never answers) can be
+      // given up: the session stays locked and typing works again.
+      if (pam_.Checking()) {
+        pam_.Abandon();
+        prompt_.Abandon(now);
+      } else {
+        prompt_.Escape(now);
+      }
+      break;
+    case XkbKeyboard::Kind::kEnter:
+      if (prompt_.Enter(now)) {
+        SecretBuffer& secret = prompt_.Secret();
+        // The child process has its own copy; this one goes at once.
+        if (!pam_.Start("kivo", user_.c_str(), secret.Data(), secret.Length())) prompt_.Answer(false, now);
+        secret.Wipe();
+      }
+      break;
+    case XkbKeyboard::Kind::kNone:
+      break;
+  }
+}
+
+bool WaylandLock::FollowCheck(WaylandClient& client) {
+  if (unlocked_) return true;
+  const PamCheck::State answer = pam_.Poll();
+  if (answer == PamCheck::State::kRefused) prompt_.Answer(false, Clock::now());
+  if (answer != PamCheck::State::kAccepted || lock_ == nullptr || finished_) return false;
+  prompt_.Answer(true, Clock::now());
+  ext_session_lock_v1_unlock_and_destroy(lock_);
+  lock_ = nullptr;
+  unlocked_ = true;
+  wl_display_roundtrip(client.Display());
+  return true;
+}
+
+}  // namespace kivo
