@@ -24,8 +24,38 @@ wine_prefix_ready() {
   if [ ! -f "$WINEPREFIX/.kivo-cjk-fonts" ]; then
     wine_link_cjk_fonts && touch "$WINEPREFIX/.kivo-cjk-fonts"
   fi
-  timeout 60 "$WINESERVER" -w 2>/dev/null || true
+  timeout 60 "$WINESERVER" -w 2>/dev/null && wine_share_dlls
   return 0
+}
+
+# wineboot copies every DLL and program of the Wine installation into the
+# prefix: 1.2 GB, nearly all of it, in each of the prefixes the tests keep
+# (each Wine test has its own, so that they may run side by side, and later
+# runs reuse them). Each copy that is byte for byte the installed file becomes
+# a hard link to it, which leaves about 40 MB per prefix. Only while no
+# Windows program of the prefix runs. The tests never write a system DLL, and
+# a Wine upgrade unpacks new files rather than writing into the old ones, so
+# the installation never changes through a link. Nothing is linked where the
+# prefix lies on another file system or linking is not allowed.
+wine_share_dlls() {
+  local dir original
+  for dir in /usr/lib/x86_64-linux-gnu/wine /usr/lib/wine; do [ -d "$dir" ] && break; done
+  [ -d "$dir" ] && [ -d "$WINEPREFIX/drive_c" ] || return 0
+  # Size and name of every installed file (the same may stand for both
+  # architectures), then every unlinked copy in the prefix with a size and
+  # name among them; a copy that compares equal to one of them is linked.
+  find "$dir" -type f -printf '%s/%f\t%p\n' 2>/dev/null |
+    awk -F'\t' 'NR == FNR { installed[$1] = installed[$1] "\t" $2; next }
+                ($1 in installed) { print $2 installed[$1] }' \
+      - <(find "$WINEPREFIX/drive_c" -type f -links 1 -printf '%s/%f\t%p\n' 2>/dev/null) |
+    while IFS=$'\t' read -r -a names; do
+      for original in "${names[@]:1}"; do
+        cmp -s "$original" "${names[0]}" || continue
+        ln "$original" "${names[0]}.kivo-link" 2>/dev/null && mv -f "${names[0]}.kivo-link" "${names[0]}"
+        rm -f "${names[0]}.kivo-link"
+        break
+      done
+    done
 }
 
 # Ends every Windows program of the prefix.
