@@ -74,6 +74,25 @@ TEST(KivoOptions, WaylandWhereTheSessionHasItAndNothingAsksForAnX11Window) {
   }
 }
 
+// -lock locks or refuses: never turned into another target by the other
+// options or by XScreenSaver's variable.
+TEST(KivoOptions, LockIsNeverTurnedIntoSomethingElse) {
+  for (const char* window : {static_cast<const char*>(nullptr), "0x400001", "not a window"}) {
+    const KivoParseResult r = ParseKivoOptions({"-lock", "-daemonize"}, window);
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.options.target, KivoTarget::kLock) << (window ? window : "unset");
+    EXPECT_EQ(ChooseBackend(r.options, "wayland-1"), KivoBackend::kWayland);
+  }
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"-lock", "-root"}, {"-window-id", "0x400001", "-lock"}, {"-lock", "-x11"}, {"-fullscreen", "-lock"},
+           {"-lock", "-background"}, {"-lock", "-window"}}) {
+    const KivoParseResult r = ParseKivoOptions(args, nullptr);
+    EXPECT_FALSE(r.ok) << args[0] << " " << args.back();
+    const std::string other = args[0] == "-lock" ? args.back() : args[0];
+    EXPECT_EQ(r.error, "-lock does not go with " + other);
+  }
+}
+
 TEST(KivoOptions, WindowIdsFromTheCommandLineOrTheEnvironment) {
   for (const auto& [text, id] : {std::pair<const char*, std::uint64_t>{"0x2a00005", 0x2a00005}, {"0X2A00005", 0x2a00005},
                                  {"12345", 12345}, {"4294967295", 0xFFFFFFFFu}, {"0xFFFFFFFF", 0xFFFFFFFFu}}) {

@@ -3,13 +3,17 @@
 // the secret's memory, and the indicator.
 #include <gtest/gtest.h>
 
+#include <poll.h>
 #include <signal.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "host/lock/key_repeat.h"
+#include "host/posix/daemon.h"
 #include "host/lock/lock_indicator.h"
 #include "host/lock/lock_prompt.h"
 #include "host/lock/pam_check.h"
@@ -97,6 +101,123 @@ TEST(PamCheck, OnlyAChildThatEndsWithPamsYesAccepts) {
     EXPECT_EQ(state, c.answer);
     EXPECT_EQ(check.Poll(), PamCheck::State::kIdle) << "each answer is given once";
   }
+}
+
+PamCheck::State AnswerWithin(PamCheck& check, int milliseconds) {
+  PamCheck::State state = PamCheck::State::kChecking;
+  for (int i = 0; i < milliseconds / 10 && state == PamCheck::State::kChecking; ++i, usleep(10000)) {
+    state = check.Poll();
+  }
+  return state;
+}
+
+// A launcher may leave SIGCHLD ignored (the kernel then reaps children and
+// no wait succeeds): the yes still unlocks and a no still refuses; and the
+// answer makes the check's descriptor readable, so nobody polls for it.
+TEST(PamCheck, TheAnswerComesOnItsDescriptorEvenWithSigchldIgnored) {
+  for (const bool yes : {true, false}) {
+    const PamFunctions pam = {[](const char*, const char*, const pam_conv*, pam_handle_t**) { return PAM_SUCCESS; },
+                              yes ? +[](pam_handle_t*, int) { return PAM_SUCCESS; }
+                                  : +[](pam_handle_t*, int) { return PAM_AUTH_ERR; },
+                              [](pam_handle_t*, int) { return PAM_SUCCESS; }};
+    struct sigaction old {};
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGCHLD, &ignore, &old);
+    PamCheck check(pam);
+    char password[] = "Snow-fall 42";
+    ASSERT_TRUE(check.Start("kivo", "kivo-test", password, sizeof password - 1));
+    ASSERT_GE(check.Fd(), 0);
+    pollfd answered{check.Fd(), POLLIN, 0};
+    EXPECT_EQ(poll(&answered, 1, 5000), 1) << "the descriptor wakes whoever waits for the answer";
+    EXPECT_EQ(check.Poll(), yes ? PamCheck::State::kAccepted : PamCheck::State::kRefused) << yes;
+    EXPECT_EQ(check.Fd(), -1);
+    sigaction(SIGCHLD, &old, nullptr);
+  }
+}
+
+// A module that never answers: the check is abandoned (its child killed and
+// gone), nothing is accepted, and a new check can start.
+TEST(PamCheck, ACheckThatNeverAnswersCanBeAbandoned) {
+  const PamFunctions pam = {[](const char*, const char*, const pam_conv*, pam_handle_t**) { return PAM_SUCCESS; },
+                            [](pam_handle_t*, int) { return pause(); },
+                            [](pam_handle_t*, int) { return PAM_SUCCESS; }};
+  PamCheck check(pam);
+  char password[] = "Snow-fall 42";
+  ASSERT_TRUE(check.Start("kivo", "kivo-test", password, sizeof password - 1));
+  EXPECT_EQ(AnswerWithin(check, 200), PamCheck::State::kChecking);
+  check.Abandon();
+  EXPECT_FALSE(check.Checking());
+  EXPECT_EQ(check.Poll(), PamCheck::State::kIdle) << "abandoned: no answer at all";
+  EXPECT_TRUE(check.Start("kivo", "kivo-test", password, sizeof password - 1)) << "and the next check may start";
+  check.Abandon();
+
+  LockPrompt prompt;
+  const auto now = LockPrompt::Clock::now();
+  prompt.Type("a", 1, now);
+  ASSERT_TRUE(prompt.Enter(now));
+  prompt.Abandon(now);
+  EXPECT_FALSE(prompt.Checking());
+  EXPECT_EQ(prompt.Refusals(), 0) << "giving up is no refusal: no longer wait";
+  EXPECT_EQ(prompt.Marks(), 0);
+  prompt.Type("b", 1, now);
+  EXPECT_EQ(prompt.Marks(), 1) << "typing works again";
+  EXPECT_TRUE(prompt.Enter(now));
+}
+
+// A held key repeats after the delay at the rate; only the key pressed last,
+// until it is released; a stall brings a few repeats, not a flood.
+TEST(KeyRepeat, AfterTheDelayAtTheRateUntilReleased) {
+  using namespace std::chrono_literals;
+  KeyRepeat repeat;
+  repeat.SetRate(25, 600);
+  const auto t0 = KeyRepeat::Clock::now();
+  EXPECT_EQ(repeat.Next(), KeyRepeat::Clock::time_point::max()) << "nothing held";
+  repeat.Press(14, t0);
+  EXPECT_EQ(repeat.Next(), t0 + 600ms);
+  EXPECT_EQ(repeat.Due(t0 + 599ms), 0);
+  EXPECT_EQ(repeat.Due(t0 + 600ms), 1);
+  EXPECT_EQ(repeat.Due(t0 + 639ms), 0);
+  EXPECT_EQ(repeat.Due(t0 + 720ms), 3) << "one every 40 ms: at 640, 680 and 720";
+  EXPECT_EQ(repeat.Key(), 14u);
+  EXPECT_EQ(repeat.Due(t0 + 10s), KeyRepeat::kMostAtOnce);
+  repeat.Release(30);
+  EXPECT_GT(repeat.Due(t0 + 11s), 0) << "another key's release stops nothing";
+  repeat.Release(14);
+  EXPECT_EQ(repeat.Due(t0 + 12s), 0);
+  repeat.SetRate(0, 600);
+  repeat.Press(14, t0);
+  EXPECT_EQ(repeat.Due(t0 + 5s), 0) << "rate 0: keys never repeat";
+}
+
+// -daemonize: the parent answers once the child is ready, or with the
+// child's own code when it ends first; the password's block is locked in
+// memory in the child that keeps it (memory locks do not survive a fork).
+TEST(DaemonDeathTest, TheParentAnswersForTheChildThatKeepsTheLockedBlock) {
+  EXPECT_EXIT(
+      {
+        Daemon daemon;
+        if (!daemon.Detach()) _exit(9);
+        _exit(7);
+      },
+      testing::ExitedWithCode(7), "");
+  EXPECT_EXIT(
+      {
+        Daemon daemon;
+        if (!daemon.Detach()) _exit(9);
+        SecretBuffer secret(LockPrompt::kCapacity);
+        FILE* status = std::fopen("/proc/self/status", "r");
+        long lockedKb = 0;
+        char line[256];
+        while (status != nullptr && std::fgets(line, sizeof line, status) != nullptr) {
+          if (std::sscanf(line, "VmLck: %ld", &lockedKb) == 1) break;
+        }
+        if (status != nullptr) std::fclose(status);
+        if (secret.Locked() && lockedKb <= 0) _exit(8);
+        daemon.Ready();
+        _exit(5);  // too late to matter: the parent has answered
+      },
+      testing::ExitedWithCode(0), "");
 }
 
 TEST(LockPrompt, TypingEscapeEnterAndTheWaitAfterRefusals) {
@@ -194,6 +315,35 @@ TEST(LockIndicator, OneMarkPerCharacterInTheLooksColour) {
   EXPECT_EQ(MarkPixels(image, 235, 235, 235, -8), 13) << "a mark's radius grows with the scale";
   EXPECT_EQ(IndicatorScale(768), 1);
   EXPECT_EQ(IndicatorScale(2160), 3);
+}
+
+int AmberPixels(const RasterImage& image) {
+  int count = 0;
+  for (int y = 0; y < image.Height(); ++y) {
+    for (int x = 0; x < image.Width(); ++x) {
+      int r = 0, g = 0, b = 0;
+      image.GetPixel(x, y, &r, &g, &b);
+      count += r == 240 && g == 170 && b == 40;
+    }
+  }
+  return count;
+}
+
+// Caps Lock shows as an arrow at the track's left end, clear of the marks,
+// in every look; without it there is none.
+TEST(LockIndicator, CapsLockShowsAnArrowBeforeTheMarks) {
+  RasterImage image;
+  for (const IndicatorLook look : {IndicatorLook::kIdle, IndicatorLook::kTyping, IndicatorLook::kRefused}) {
+    DrawIndicator(image, look, kShownMarks, 1, false);
+    EXPECT_EQ(AmberPixels(image), 0);
+    const int marks = MarkPixels(image, 235, 235, 235) + MarkPixels(image, 255, 70, 70);
+    DrawIndicator(image, look, kShownMarks, 1, true);
+    EXPECT_GT(AmberPixels(image), 20) << "an arrow as tall as a mark";
+    EXPECT_EQ(MarkPixels(image, 235, 235, 235) + MarkPixels(image, 255, 70, 70), marks) << "the marks untouched";
+    int r = 0, g = 0, b = 0;
+    image.GetPixel(IndicatorWidth(1) - 1, image.Height() / 2, &r, &g, &b);
+    EXPECT_FALSE(r == 240 && g == 170) << "at the left end, not the right";
+  }
 }
 
 }  // namespace

@@ -1,10 +1,14 @@
 #include "host/posix/saver_loop.h"
 
+#include "host/wayland/frame_pacer.h"
+
 #include <fcntl.h>
+#include <poll.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -110,6 +114,163 @@ TEST(SaverLoopDeathTest, TermAndIntEndTheLoopAtOnce) {
         testing::ExitedWithCode(2), "")
         << sig;
   }
+}
+
+// A compositor's frame callbacks: a surface waits for one after each frame
+// it shows, and events (releases, callbacks, keys) arrive every 16 ms. The
+// beat stays at one tick every 30 ms; a surface asked for nothing at all
+// for a while is hidden and then costs no tick.
+class FrameWaitConnection : public FakeConnection {
+ public:
+  using FakeConnection::FakeConnection;
+  bool Idle() const override { return pacer.Hidden(Clock::now()); }
+  bool Dispatch() override {
+    if (answering) pacer.FrameDone();  // each event here answers the frame
+    return FakeConnection::Dispatch();
+  }
+  void Tick(FrameTimes* times) override {
+    FakeConnection::Tick(times);
+    if (!pacer.Waiting()) pacer.Committed(Clock::now());  // a frame waiting is shown when asked
+  }
+  FramePacer pacer;
+  bool answering = true;
+};
+
+TEST(SaverLoop, EventsDuringFrameWaitsBringNoExtraBeat) {
+  FrameWaitConnection connection;
+  connection.wakeWhileHidden = false;
+  std::atomic<bool> done{false};
+  std::thread events([&] {
+    while (!done) {
+      connection.Wake();
+      std::this_thread::sleep_for(std::chrono::milliseconds(16));
+    }
+  });
+  connection.endAfterDispatches = 1 << 30;
+  std::thread stop([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    connection.endAfterTicks = 0;
+    connection.Wake();
+  });
+  RunSaverLoop(connection, "kivo", -1, false);
+  stop.join();
+  EXPECT_GE(connection.ticks, 17) << "the beat goes on while frames wait";
+  EXPECT_LE(connection.ticks, 22) << "600 ms hold 20 beats, whatever events arrive";
+
+  // The compositor stops asking (an output powered off): hidden after a
+  // while, and no beat is spent until it asks again.
+  connection.answering = false;
+  connection.ticks = 0;
+  connection.endAfterTicks = 1000;
+  std::thread stop2([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    connection.endAfterDispatches = 0;
+    connection.Wake();
+  });
+  RunSaverLoop(connection, "kivo", -1, false);
+  stop2.join();
+  done = true;
+  events.join();
+  EXPECT_GE(connection.ticks, 4) << "waiting is not hidden at once";
+  EXPECT_LE(connection.ticks, 10) << "hidden after 200 ms of no frame asked";
+}
+
+// Hidden all along, so the loop sleeps until an event; raises SIGTERM at
+// one point of the loop.
+enum LoopPoint { kDispatch, kBeforeWait, kAfterWait };
+struct HiddenConnection : FakeConnection {
+  LoopPoint at = kDispatch;
+  int dispatches = 0;
+  int waits = 0;
+  bool Idle() const override { return true; }
+  bool Dispatch() override {
+    FakeConnection::Dispatch();  // drains: nothing wakes the wait but a signal
+    if (at == kDispatch && ++dispatches == 1) raise(SIGTERM);
+    return true;
+  }
+  void BeforeWait() override {
+    if (++waits > 1) return;
+    if (at == kBeforeWait) raise(SIGTERM);
+    if (at == kAfterWait) Wake();  // one event, to reach AfterWait
+  }
+  void AfterWait(bool) override {
+    if (at == kAfterWait) raise(SIGTERM);
+  }
+};
+
+// A stop signal sent at any point of the loop (before the wait included,
+// where nothing else would wake it) ends it at once, even while every
+// screen is hidden and the loop would sleep until an event.
+TEST(SaverLoopDeathTest, AStopSignalAtAnyPointEndsEvenAHiddenLoop) {
+  for (const LoopPoint point : {kDispatch, kBeforeWait, kAfterWait}) {
+    EXPECT_EXIT(
+        {
+          InstallStopSignals();
+          HiddenConnection connection;
+          connection.wakeWhileHidden = false;
+          connection.at = point;
+          alarm(5);  // a lost signal would sleep forever: fail instead
+          RunSaverLoop(connection, "kivo", -1, false);
+          _exit(3);
+        },
+        testing::ExitedWithCode(3), "")
+        << point;
+  }
+}
+
+// The connection's other descriptor (a password check's answer) and its
+// deadline (a held key's repeat) wake the loop while nothing is drawn.
+TEST(SaverLoop, TheWatchedDescriptorAndTheDeadlineWakeAHiddenLoop) {
+  struct Watching : FakeConnection {
+    int watch[2] = {-1, -1};
+    Clock::time_point deadline = Clock::time_point::max();
+    bool answered = false, deadlineMet = false;
+    Watching() {
+      if (pipe(watch) != 0) ADD_FAILURE();
+    }
+    ~Watching() override {
+      close(watch[0]);
+      close(watch[1]);
+    }
+    int WatchFd() const override { return watch[0]; }
+    bool Idle() const override { return true; }
+    Clock::time_point Deadline() const override { return deadline; }
+    bool Dispatch() override {
+      pollfd ready{watch[0], POLLIN, 0};
+      answered = answered || poll(&ready, 1, 0) == 1;
+      deadlineMet = deadlineMet || Clock::now() >= deadline;
+      return !answered && !deadlineMet && FakeConnection::Dispatch();
+    }
+  };
+  Watching answer;
+  answer.wakeWhileHidden = false;
+  std::thread child([&answer] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    if (write(answer.watch[1], "Y", 1) != 1) ADD_FAILURE();
+  });
+  std::thread failsafe([&answer] {
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    answer.Wake();
+  });
+  auto start = std::chrono::steady_clock::now();
+  RunSaverLoop(answer, "kivo", -1, false);
+  EXPECT_TRUE(answer.answered);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1)) << "read as soon as it came";
+  child.join();
+  failsafe.join();
+
+  Watching repeat;
+  repeat.wakeWhileHidden = false;
+  repeat.deadline = LoopConnection::Clock::now() + std::chrono::milliseconds(120);
+  start = std::chrono::steady_clock::now();
+  std::thread failsafe2([&repeat] {
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    repeat.Wake();
+  });
+  RunSaverLoop(repeat, "kivo", -1, false);
+  EXPECT_TRUE(repeat.deadlineMet);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+  failsafe2.join();
 }
 
 }  // namespace
