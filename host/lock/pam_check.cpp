@@ -1,6 +1,7 @@
 #include "host/lock/pam_check.h"
 
-#include <fcntl.h>
+#include "host/posix/child_process.h"
+
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -51,32 +52,15 @@ namespace {
 
 constexpr char kYes = 'Y';
 
-// Waits for a child that has ended or is about to; false when it cannot be
-// waited for (SIGCHLD ignored: the kernel reaped it already).
-bool Reap(pid_t child, int* status) {
-  pid_t done;
-  do {
-    done = waitpid(child, status, 0);
-  } while (done < 0 && errno == EINTR);
-  return done == child;
-}
-
 }  // namespace
 
 PamCheck::~PamCheck() { Abandon(); }
 
 bool PamCheck::Start(const char* service, const char* user, char* password, std::size_t length) {
   if (child_ > 0) return false;
-  int fds[2];
-  // Close-on-exec: a helper that PAM runs must not hold the pipe open.
-  if (pipe2(fds, O_CLOEXEC) != 0) return false;
-  const pid_t child = fork();
-  if (child < 0) {
-    close(fds[0]);
-    close(fds[1]);
-    return false;
-  }
-  if (child == 0) {
+  const PipedChild child = ForkWithPipe();
+  if (child.pid < 0) return false;
+  if (child.pid == 0) {
     // The child has its own copy of the password (fork copies memory, not
     // through any file, argument or variable): it asks PAM, wipes the copy
     // and answers with one byte and its exit code. PAM's modules get the
@@ -86,15 +70,13 @@ bool PamCheck::Start(const char* service, const char* user, char* password, std:
     sigprocmask(SIG_SETMASK, &none, nullptr);
     signal(SIGTERM, SIG_DFL);
     signal(SIGINT, SIG_DFL);
-    close(fds[0]);
     const bool accepted = PamAccepts(*pam_, service, user, password);
     explicit_bzero(password, length);
-    if (accepted && write(fds[1], &kYes, 1) != 1) _exit(1);
+    if (accepted && !WriteByte(child.fd, kYes)) _exit(1);
     _exit(accepted ? 0 : 1);
   }
-  close(fds[1]);
-  child_ = child;
-  answerFd_ = fds[0];
+  child_ = child.pid;
+  answerFd_ = child.fd;
   return true;
 }
 
@@ -104,12 +86,9 @@ PamCheck::State PamCheck::Poll() {
   if (poll(&ready, 1, 0) == 0) return State::kChecking;
   // The byte, or the end of the pipe: the child is done.
   char byte = 0;
-  ssize_t got;
-  do {
-    got = read(answerFd_, &byte, 1);
-  } while (got < 0 && errno == EINTR);
+  const bool said = ReadByte(answerFd_, &byte);
   int status = 0;
-  const bool reaped = Reap(child_, &status);
+  const bool reaped = WaitForChild(child_, &status);
   const bool reapedByTheKernel = !reaped && errno == ECHILD;
   close(answerFd_);
   answerFd_ = -1;
@@ -117,14 +96,14 @@ PamCheck::State PamCheck::Poll() {
   // Only a child that said yes and ran to its end is a yes; where it cannot
   // be waited for, its yes is the last thing it does before ending.
   const bool ranToItsEnd = reaped ? WIFEXITED(status) && WEXITSTATUS(status) == 0 : reapedByTheKernel;
-  return got == 1 && byte == kYes && ranToItsEnd ? State::kAccepted : State::kRefused;
+  return said && byte == kYes && ranToItsEnd ? State::kAccepted : State::kRefused;
 }
 
 void PamCheck::Abandon() {
   if (child_ <= 0) return;
   kill(child_, SIGKILL);
   int status = 0;
-  Reap(child_, &status);
+  WaitForChild(child_, &status);
   close(answerFd_);
   answerFd_ = -1;
   child_ = -1;

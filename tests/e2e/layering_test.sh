@@ -3,7 +3,7 @@
 #   raster/  flakes/  settings/        the portable core, in that order
 #   host/shared/                       every host (and kivo-render)
 #   host/win32_logic/                  the Windows saver's portable decisions
-#   host/posix/                        both Linux hosts; host/lock/ the lock's pieces
+#   host/posix/                        both Linux hosts; host/lock/ the lock's pieces (on posix/)
 #   host/x11/ host/wayland/ host/win32/  one host each, never another host's files
 #   host/kivo/                         kivo's entry: the one folder that sees two hosts
 #   layering_test.sh SOURCE_DIR
@@ -24,7 +24,7 @@ only 'settings/**' 'raster/|flakes/|settings/|resources/'
 only 'host/shared/**' "$core|host/shared/"
 only 'host/win32_logic/**' "$core|host/shared/|host/win32_logic/"
 only 'host/posix/**' "$core|host/shared/|host/posix/"
-only 'host/lock/**' "$core|host/shared/|host/lock/"
+only 'host/lock/**' "$core|host/shared/|host/posix/|host/lock/"
 only 'host/x11/**' "$core|host/shared/|host/posix/|host/x11/"
 only 'host/wayland/**' "$core|host/shared/|host/posix/|host/lock/|host/wayland/|$protocols"
 only 'host/win32/**' "$core|host/shared/|host/win32_logic/|host/win32/|resources/"
