@@ -154,7 +154,7 @@ void WaylandLock::Act(const XkbKeyboard::Key& k, Clock::time_point now) {
   }
 }
 
-bool WaylandLock::FollowCheck(WaylandClient& client) {
+bool WaylandLock::ReadCheckAnswer(WaylandClient& client) {
   if (unlocked_) return true;
   const PamCheck::State answer = pam_.Poll();
   if (answer == PamCheck::State::kRefused) prompt_.Answer(false, Clock::now());

@@ -38,7 +38,7 @@ class WaylandLock {
 
   // Reads the check's answer if it has come; unlocks on PAM's yes. True
   // from then on.
-  bool FollowCheck(WaylandClient& client);
+  bool ReadCheckAnswer(WaylandClient& client);
   // Held keys' repeats due by now.
   void RepeatKeys(Clock::time_point now);
   Clock::time_point Deadline() const { return repeat_.Next(); }

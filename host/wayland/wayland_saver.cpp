@@ -184,7 +184,7 @@ bool WaylandSaver::Dispatch() {
     // The compositor ended the lock: gone, without our unlocking anything.
     if (lock_->EndedByCompositor()) return false;
     // The check's answer is read as soon as it comes, not on a beat.
-    if (lock_->FollowCheck(client_)) return false;
+    if (lock_->ReadCheckAnswer(client_)) return false;
     lock_->RepeatKeys(Clock::now());
     // -daemonize: whoever started kivo goes on once the session is locked.
     if (lock_->Locked() && daemon_ != nullptr) {
