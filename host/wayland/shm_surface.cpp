@@ -135,7 +135,7 @@ bool ShmSurface::Prepare(int width, int height) {
   waiting_ = FrameView{};
   width_ = width;
   height_ = height;
-  wholeSinceShown_ = true;
+  unshown_.Forget();
   if (!pool_.Resize(width, height)) {
     ShowBlack();
     return false;
@@ -184,16 +184,7 @@ bool ShmSurface::Hidden(Clock::time_point now) const { return pacer_.Hidden(now)
 void ShmSurface::Show(const FrameView& frame) {
   if (mode_ != Mode::kFrames || frame.Empty() || frame.width != width_ || frame.height != height_) return;
   history_.Record(frame);
-  // What the compositor's copy lacks: every change since the frame it has,
-  // whether or not the frames between were shown.
-  if (wholeSinceShown_ || frame.damage.whole || frame.damage.cleared == nullptr || frame.damage.drawn == nullptr) {
-    wholeSinceShown_ = true;
-  } else {
-    if (sinceShown_.last.size() != static_cast<std::size_t>(height_)) sinceShown_.Reset(height_);
-    for (const auto* runs : {frame.damage.cleared, frame.damage.drawn}) {
-      for (const FrameRun& run : *runs) sinceShown_.Add(run.row, run.x, run.pixels);
-    }
-  }
+  unshown_.Add(frame.damage, height_);
   waiting_ = frame;
   if (!pacer_.Waiting()) Present();
 }
@@ -221,8 +212,10 @@ void ShmSurface::Present() {
   convertMs_ += std::chrono::duration<double, std::milli>(copyStart - start).count();
   ApplyScale();
   wl_surface_attach(surface_, buffer->buffer, 0, 0);
-  if (wl_surface_get_version(surface_) >= WL_SURFACE_DAMAGE_BUFFER_SINCE_VERSION && !wholeSinceShown_) {
-    for (const ScreenRect& band : ChangedBands(sinceShown_)) {
+  // The compositor's copy lacks every change since the frame it has,
+  // whether or not the frames between were shown.
+  if (wl_surface_get_version(surface_) >= WL_SURFACE_DAMAGE_BUFFER_SINCE_VERSION && !unshown_.Whole()) {
+    for (const ScreenRect& band : ChangedBands(unshown_.Rows())) {
       wl_surface_damage_buffer(surface_, band.x, band.y, band.width, band.height);
     }
     if (painted.width > 0) wl_surface_damage_buffer(surface_, painted.x, painted.y, painted.width, painted.height);
@@ -236,8 +229,7 @@ void ShmSurface::Present() {
   pool_.Hold(buffer, history_.Latest());
   pacer_.Committed(Clock::now());
   waiting_ = FrameView{};
-  sinceShown_.Reset(height_);
-  wholeSinceShown_ = false;
+  unshown_.Shown(height_);
   copyMs_ += MillisecondsSince(copyStart);
 }
 

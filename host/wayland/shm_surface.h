@@ -20,6 +20,7 @@
 #include "host/shared/frame_conversion.h"
 #include "host/wayland/buffer_pool.h"
 #include "host/wayland/frame_pacer.h"
+#include "host/wayland/unshown_damage.h"
 #include "host/wayland/wayland_client.h"
 
 namespace kivo {
@@ -108,8 +109,7 @@ class ShmSurface {
   FramePacer pacer_;
   DamageHistory history_;
   FrameView waiting_;     // the latest frame, not shown yet; empty when none waits
-  DirtyRows sinceShown_;  // what changed since the frame the compositor has
-  bool wholeSinceShown_ = true;
+  UnshownDamage unshown_;  // what changed since the frame the compositor has
   SurfaceOverlay* overlay_ = nullptr;
   DirtyRows rows_;
   double convertMs_ = 0;

@@ -1,12 +1,17 @@
-// A surface's buffers: free, held by the compositor, or retired (of an old
-// size, gone when released); never a write into a held one, never more
-// than three of the current size, and a failed allocation leaves no buffer
-// to draw into rather than a wrong one.
-#include "host/wayland/buffer_pool.h"
-
+// What a Wayland surface keeps without a compositor: its buffers (free,
+// held by the compositor, or retired: of an old size, gone when released;
+// never a write into a held one, never more than three of the current
+// size, and a failed allocation leaves no buffer rather than a wrong one),
+// the damage the compositor has not seen, and a lock that asks nothing of
+// a lock object it does not hold.
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <vector>
+
+#include "host/wayland/buffer_pool.h"
+#include "host/wayland/unshown_damage.h"
+#include "host/wayland/wayland_lock.h"
 
 namespace kivo {
 namespace {
@@ -87,6 +92,45 @@ TEST(BufferPool, NoMemoryMeansNoBufferToDrawInto) {
   EXPECT_EQ(p.pool.Acquire(), nullptr) << "a second cannot be made: wait, never reuse the held one";
   p.pool.Release(one);
   EXPECT_EQ(p.pool.Acquire(), one);
+}
+
+// Frames made while the compositor was not asking (or no buffer was free)
+// still changed what it must be told: the next frame shown is damaged with
+// all of them.
+TEST(UnshownDamage, TheFrameShownCarriesTheDamageOfEveryFrameSinceTheLastShown) {
+  UnshownDamage owed;
+  const std::vector<FrameRun> none;
+  const std::vector<FrameRun> first = {{2, 10, 5}};
+  const std::vector<FrameRun> second = {{7, 1, 3}};
+  owed.Add(FrameDamage{false, &none, &first}, 20);
+  EXPECT_TRUE(owed.Whole()) << "nothing shown yet: the whole frame is owed";
+  owed.Shown(20);
+  owed.Add(FrameDamage{false, &none, &first}, 20);
+  owed.Add(FrameDamage{false, &first, &second}, 20);  // not shown: the compositor was busy
+  ASSERT_FALSE(owed.Whole());
+  EXPECT_EQ(owed.Rows().first[2], 10);
+  EXPECT_EQ(owed.Rows().last[2], 14) << "the frame before the one shown changed row 2";
+  EXPECT_EQ(owed.Rows().first[7], 1);
+  EXPECT_EQ(owed.Rows().last[7], 3);
+  owed.Shown(20);
+  EXPECT_GT(owed.Rows().first[2], owed.Rows().last[2]) << "shown: nothing owed";
+  owed.Add(FrameDamage{}, 20);
+  EXPECT_TRUE(owed.Whole()) << "a frame changed as a whole is owed whole";
+  owed.Shown(20);
+  owed.Forget();
+  EXPECT_TRUE(owed.Whole()) << "a new size owes the whole frame";
+}
+
+// After unlocking (or before locking) there is no lock object: an output
+// announced then gets no lock surface, rather than a request on a
+// destroyed object.
+TEST(WaylandLock, NoLockSurfaceIsAskedOfALockNotHeld) {
+  WaylandClient unconnected;
+  WaylandLock lock;
+  WaylandOutput output;
+  output.name = 7;
+  EXPECT_EQ(lock.NewWindow(unconnected, output, [] {}), nullptr);
+  EXPECT_FALSE(lock.Unlocked());
 }
 
 }  // namespace
