@@ -65,6 +65,22 @@ quiet_for_5s() {  # NAME [COMMAND]
   echo "   $((b - a)) ticks of 1/$(getconf CLK_TCK) s in 5 s"
   [ $((1000 * (b - a))) -lt $((25 * $(getconf CLK_TCK))) ]
 }
+# Whether COMMAND succeeds within SECONDS (a decimal such as 1.5): it is
+# tried at once, then every 50 ms, and once more when the time is up.
+wait_until() {  # SECONDS COMMAND...
+  local end; end=$(($(now_us) + $(seconds_us "$1"))); shift
+  while :; do
+    "$@" && return 0
+    [ "$(now_us)" -lt "$end" ] || { "$@"; return; }
+    sleep 0.05
+  done
+}
+now_us() { local t=${EPOCHREALTIME/[.,]/}; echo "$((10#$t))"; }  # the time in microseconds
+seconds_us() {  # SECONDS (a decimal): in microseconds
+  local whole=${1%%.*} part=000000
+  [[ $1 == *.* ]] && part=${1#*.}000000
+  echo $((10#${whole:-0} * 1000000 + 10#${part:0:6}))
+}
 wait_for_line() {  # FILE TEXT SECONDS
   local end=$((SECONDS + $3))
   while [ $SECONDS -lt "$end" ]; do grep -q "$2" "$1" 2>/dev/null && return 0; sleep 0.1; done
@@ -133,6 +149,42 @@ snowing() {  # WHAT MIN RECT...
     lit=$(bright_pixels "$x" "$y" "$w" "$h" "$work/a.png")
     check "$what: snow on $name ($lit bright pixels)" [ "${lit:-0}" -gt "$min" ]
     check "$what: the picture moves on $name" picture_moves "$work/a.png" "$work/b.png" "$w" "$h" "$x" "$y"
+  done
+}
+# As snowing, but waiting rather than sleeping: up to SECONDS for a
+# screenshot with snow in every rectangle (kept as $work/a.png; READY, when
+# set, names one more command it must pass, given the file), then up to
+# 5 s for a later one in which the picture moved in every rectangle.
+snowing_within() {  # SECONDS WHAT MIN RECT...
+  local seconds=$1 what=$2 min=$3 r name x y w h; shift 3
+  wait_until "$seconds" snow_in_shot "$work/a.png" "$min" "$@"
+  for r in "$@"; do
+    read -r x y w h name <<<"$r"
+    check "$what: snow on $name ($(bright_pixels "$x" "$y" "$w" "$h" "$work/a.png") bright pixels)" \
+      [ "$(bright_pixels "$x" "$y" "$w" "$h" "$work/a.png")" -gt "$min" ]
+  done
+  wait_until 5 moved_in_shot "$work/a.png" "$work/b.png" "$@"
+  for r in "$@"; do
+    read -r x y w h name <<<"$r"
+    check "$what: the picture moves on $name" picture_moves "$work/a.png" "$work/b.png" "$w" "$h" "$x" "$y"
+  done
+}
+snow_in_shot() {  # FILE MIN RECT...: a new screenshot in FILE with snow in every rectangle
+  local file=$1 min=$2 r x y w h lit; shift 2
+  "${SHOOT:-shot}" "$file" || return 1
+  for r in "$@"; do
+    read -r x y w h _ <<<"$r"
+    lit=$(bright_pixels "$x" "$y" "$w" "$h" "$file")
+    [ "${lit:-0}" -gt "$min" ] || return 1
+  done
+  [ -z "${READY:-}" ] || "$READY" "$file"
+}
+moved_in_shot() {  # FIRST FILE RECT...: a new screenshot in FILE that differs from FIRST in every rectangle
+  local first=$1 file=$2 r x y w h; shift 2
+  "${SHOOT:-shot}" "$file" || return 1
+  for r in "$@"; do
+    read -r x y w h _ <<<"$r"
+    picture_moves "$first" "$file" "$w" "$h" "$x" "$y" || return 1
   done
 }
 dark() {  # WHAT X Y W H: nothing drawn there
