@@ -191,6 +191,7 @@ sway_group() {
   check "-background: SIGTERM ends it with 0" ends_with background 0 10
   start_kivo window -window --count 5000
   # Sway matches the window only once it is mapped: asked until it does.
+  wait_until 10 window_drawn
   wait_until 10 swaymsg '[app_id=kivo]' floating enable, resize set width 500 px height 400 px, move absolute position 100 100
   wait_until 10 window_resized
   check "-window: a window titled KIVO" kivo_window
@@ -215,6 +216,9 @@ refresh_is() {  # RATE (e.g. "144 Hz"): HEADLESS-1's refresh rate, in mHz in Swa
   swaymsg_out -r -t get_outputs | tr -d ' \n' | grep -o '"name":"HEADLESS-1".*' |
     grep -o -m 1 '"current_mode":{[^}]*}' | grep -q "\"refresh\":${1%% *}[0-9][0-9][0-9]\b"
 }
+# Snow in the window's first place: it is mapped and drawn. (Resized at
+# once instead, it kept its first size in one run of four.)
+window_drawn() { grab "$shots/window.png" && [ "$(bright_pixels 0 0 1024 768 "$shots/window.png")" -gt 50 ]; }
 kivo_window() { swaymsg_out -t get_tree | grep -q '"name": "KIVO"'; }  # a window titled KIVO
 layout_width() { grab_copy "$work/up.png" && [ "$(identify -format %w "$work/up.png")" = "$1" ]; }  # WIDTH
 # HEADLESS-1 at scale 2 in physical pixels, crisp (not 2x2 blocks) and snowing.
