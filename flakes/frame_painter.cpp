@@ -1,5 +1,6 @@
 #include "flakes/frame_painter.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "raster/additive_rasterisers.h"
@@ -32,16 +33,30 @@ void AddSaturated(std::uint8_t* dst, const std::uint8_t* src, std::size_t n) {
   for (; i < n; ++i) dst[i] = SaturatingAdd(dst[i], src[i]);
 }
 
+// One pixel's colour bytes: blue, green, red, and in the 32-bit layout the 0
+// after them.
+template <int kBytes>
+void CopyTexel(std::uint8_t* dst, const std::uint8_t* texel) {
+  dst[0] = texel[0];
+  dst[1] = texel[1];
+  dst[2] = texel[2];
+  if (kBytes == 4) dst[3] = 0;
+}
+
 }  // namespace
 
 void FramePainter::Reset(RasterImage* frame) {
   frame_ = frame;
   const bool drawable = frame != nullptr && frame->Depth() == 24 && frame->RowAddress(0) != nullptr;
-  bits_ = drawable ? frame->RowAddress(frame->Height() - 1) : nullptr;
+  top_ = drawable ? frame->RowAddress(0) : nullptr;
   width_ = drawable ? frame->Width() : 0;
   height_ = drawable ? frame->Height() : 0;
   stride_ = drawable ? frame->Stride() : 0;
-  blockEnd_ = drawable ? bits_ + static_cast<std::ptrdiff_t>(stride_) * height_ : nullptr;
+  rowStep_ = -static_cast<std::ptrdiff_t>(stride_);
+  bytesPerPixel_ = 3;
+  // Rows lie bottom-up: the top row is the last in memory.
+  blockEnd_ = drawable ? top_ + stride_ : nullptr;
+  scratch_.Destroy();
   drawn_.clear();
   drawn_.reserve(1u << 16);
   cleared_.clear();
@@ -51,16 +66,31 @@ void FramePainter::Reset(RasterImage* frame) {
   wholeFrameDirty_ = false;
   wholeFrameCleared_ = true;
   freshFrame_ = true;
-  texelRow_.assign(3 * (2 * kMaxFastRadius + 1), 0);
+  // 16 bytes more than the widest row, so a row's last bytes can be read 16 at a time.
+  texelRow_.assign(4 * (2 * kMaxFastRadius + 1) + 16, 0);
   texelIndex_.assign(2 * kMaxFastRadius + 1, 0);
 }
 
+void FramePainter::Reset(std::uint8_t* topRow, int width, int height, int stride, bool black) {
+  Reset(nullptr);
+  if (topRow == nullptr || width < 1 || height < 1 || stride < 4 * width) return;
+  top_ = topRow;
+  width_ = width;
+  height_ = height;
+  stride_ = stride;
+  rowStep_ = stride;
+  bytesPerPixel_ = 4;
+  blockEnd_ = top_ + static_cast<std::ptrdiff_t>(stride_) * height_;
+  wholeFrameDirty_ = !black;  // the first clear makes it black
+}
+
 void FramePainter::Clear() {
-  if (bits_ == nullptr) return;
+  if (top_ == nullptr) return;
+  const auto bpp = static_cast<std::size_t>(bytesPerPixel_);
   if (wholeFrameDirty_) {
-    frame_->FillRectangle(0, 0, width_ - 1, height_ - 1, 0, 0, 0);
+    for (int y = 0; y < height_; ++y) std::memset(PixelAddress(0, y), 0, bpp * static_cast<std::size_t>(width_));
   } else {
-    for (const Span& s : drawn_) std::memset(PixelAddress(s.x, s.row), 0, 3 * static_cast<std::size_t>(s.pixels));
+    for (const Span& s : drawn_) std::memset(PixelAddress(s.x, s.row), 0, bpp * static_cast<std::size_t>(s.pixels));
   }
   // What was drawn is what this clear changed; kept as the next damage.
   drawn_.swap(cleared_);
@@ -72,15 +102,41 @@ void FramePainter::Clear() {
 
 FrameDamage FramePainter::Damage() const {
   FrameDamage damage;
-  damage.whole = bits_ == nullptr || wholeFrameCleared_ || wholeFrameDirty_;
+  damage.whole = top_ == nullptr || wholeFrameCleared_ || wholeFrameDirty_;
   damage.cleared = &cleared_;
   damage.drawn = &drawn_;
   return damage;
 }
 
+RasterImage* FramePainter::GeneralCanvas() {
+  if (frame_ != nullptr) return frame_;
+  if (scratch_.RowAddress(0) == nullptr && scratch_.Create(width_, height_, 24) == 0) return nullptr;
+  return &scratch_;
+}
+
+void FramePainter::AddScratch(std::int64_t lo, std::int64_t hi, std::int64_t top, std::int64_t bottom) {
+  if (frame_ != nullptr || scratch_.RowAddress(0) == nullptr) return;
+  lo = std::max<std::int64_t>(lo, 0);
+  hi = std::min<std::int64_t>(hi, width_ - 1);
+  top = std::max<std::int64_t>(top, 0);
+  bottom = std::min<std::int64_t>(bottom, height_ - 1);
+  for (auto y = static_cast<int>(top); y <= bottom && lo <= hi; ++y) {
+    std::uint8_t* from = scratch_.RowAddress(y) + 3 * lo;
+    std::uint8_t* to = PixelAddress(static_cast<int>(lo), y);
+    for (std::int64_t x = lo; x <= hi; ++x, from += 3, to += 4) {
+      for (int c = 0; c < 3; ++c) to[c] = SaturatingAdd(to[c], from[c]);
+      from[0] = from[1] = from[2] = 0;
+    }
+  }
+}
+
 void FramePainter::AddLargeDisc(int x, int y, int radius, int grey) {
-  frame_->AddFilledCircle(x, y, radius, grey, grey, grey);
   wholeFrameDirty_ = true;
+  RasterImage* canvas = GeneralCanvas();
+  if (canvas == nullptr) return;
+  canvas->AddFilledCircle(x, y, radius, grey, grey, grey);
+  const std::int64_t r = radius;
+  AddScratch(std::int64_t{x} - r, std::int64_t{x} + r, std::int64_t{y} - r, std::int64_t{y} + r);
 }
 
 void FramePainter::Flush() {
@@ -91,12 +147,25 @@ void FramePainter::Flush() {
 }
 
 void FramePainter::DrawDisc(const PendingDisc& disc) {
+  if (bytesPerPixel_ == 4) {
+    DrawDiscIn<4>(disc);
+  } else {
+    DrawDiscIn<3>(disc);
+  }
+}
+
+template <int kBytes>
+void FramePainter::DrawDiscIn(const PendingDisc& disc) {
   const int r = disc.radius;
 #if defined(__SSE2__)
-  // A disc row is at most 15 bytes: one 16-byte saturating add whose lanes
-  // past the row add 0, so the neighbours are written back unchanged.
+  // A disc row is at most 5 pixels: 15 bytes, or 20 in the 32-bit layout.
+  // Each 16 bytes take one saturating add whose lanes past the row (and on
+  // the 32-bit pixels' fourth byte) add 0, so those bytes are written back
+  // unchanged.
   const bool wholeLanes = disc.grey >= 0 && disc.grey <= 255;
-  const __m128i grey = _mm_set1_epi8(static_cast<char>(disc.grey));
+  const __m128i grey = kBytes == 4 ? _mm_set1_epi32(static_cast<int>(0x010101u * static_cast<unsigned>(disc.grey)))
+                                   : _mm_set1_epi8(static_cast<char>(disc.grey));
+  constexpr std::ptrdiff_t kReach = kBytes == 4 ? 32 : 16;
 #endif
   for (int row = 0; row <= 2 * r; ++row) {
     const int py = disc.y - r + row;
@@ -104,31 +173,56 @@ void FramePainter::DrawDisc(const PendingDisc& disc) {
     int hi = disc.x + kDiscRows[r][row];
     if (!ClipRow(py, &lo, &hi)) continue;
     std::uint8_t* p = PixelAddress(lo, py);
-    const std::size_t bytes = 3 * static_cast<std::size_t>(hi - lo + 1);
+    const std::size_t bytes = kBytes * static_cast<std::size_t>(hi - lo + 1);
 #if defined(__SSE2__)
-    if (wholeLanes && blockEnd_ - p >= 16) {
-      const __m128i lanes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(kFirstLanes + 16 - bytes));
+    if (wholeLanes && blockEnd_ - p >= kReach) {
+      const std::size_t first = bytes < 16 ? bytes : 16;
+      const __m128i lanes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(kFirstLanes + 16 - first));
       const __m128i pixels = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
       _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm_adds_epu8(pixels, _mm_and_si128(grey, lanes)));
+      if (kBytes == 4 && bytes > 16) {
+        const __m128i rest = _mm_loadu_si128(reinterpret_cast<const __m128i*>(kFirstLanes + 32 - bytes));
+        const __m128i more = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 16), _mm_adds_epu8(more, _mm_and_si128(grey, rest)));
+      }
       Record(lo, py, hi - lo + 1);
       continue;
     }
 #endif
-    for (std::size_t i = 0; i < bytes; ++i) p[i] = SaturatingAdd(p[i], disc.grey);
+    for (std::size_t i = 0; i < bytes; i += kBytes) {
+      for (int c = 0; c < 3; ++c) p[i + c] = SaturatingAdd(p[i + c], disc.grey);
+    }
     Record(lo, py, hi - lo + 1);
   }
 }
 
 void FramePainter::AddSprite(int x, int y, int r, const RasterImage& sprite) {
-  if (bits_ == nullptr) return;
+  if (top_ == nullptr) return;
   constexpr int kEdge = 64;
   if (r < 1 || r > kMaxFastRadius || sprite.Width() != kEdge + 1 || sprite.Height() != kEdge + 1 ||
       sprite.Depth() != 24 || sprite.RowAddress(0) == nullptr) {
-    AddTexturedQuad(*frame_, Quad{x - r, y - r, x + r, y - r, x + r, y + r, x - r, y + r}, sprite,
-                    Quad{0, 0, kEdge, 0, kEdge, kEdge, 0, kEdge});
     wholeFrameDirty_ = true;
+    RasterImage* canvas = GeneralCanvas();
+    if (canvas == nullptr) return;
+    AddTexturedQuad(*canvas, Quad{x - r, y - r, x + r, y - r, x + r, y + r, x - r, y + r}, sprite,
+                    Quad{0, 0, kEdge, 0, kEdge, kEdge, 0, kEdge});
+    const std::int64_t a = std::int64_t{x} - r;
+    const std::int64_t b = std::int64_t{x} + r;
+    const std::int64_t c = std::int64_t{y} - r;
+    const std::int64_t d = std::int64_t{y} + r;
+    AddScratch(std::min(a, b), std::max(a, b), std::min(c, d), std::max(c, d));
     return;
   }
+  if (bytesPerPixel_ == 4) {
+    AddSpriteIn<4>(x, y, r, sprite);
+  } else {
+    AddSpriteIn<3>(x, y, r, sprite);
+  }
+}
+
+template <int kBytes>
+void FramePainter::AddSpriteIn(int x, int y, int r, const RasterImage& sprite) {
+  constexpr int kEdge = 64;
   int lo = x - r;
   int hi = x + r;
   int top = y - r;
@@ -141,12 +235,12 @@ void FramePainter::AddSprite(int x, int y, int r, const RasterImage& sprite) {
   for (int i = 0; i < size; ++i) texelIndex_[static_cast<std::size_t>(i)] = (kEdge * i) / (2 * r);
   const int firstColumn = lo - (x - r);
   const int columns = hi - lo + 1;
-  const std::size_t bytes = 3 * static_cast<std::size_t>(columns);
+  const std::size_t bytes = kBytes * static_cast<std::size_t>(columns);
   for (int py = top; py <= bottom; ++py) {
     const std::uint8_t* texels = sprite.RowAddress(texelIndex_[static_cast<std::size_t>(py - (y - r))]);
     std::uint8_t* row = texelRow_.data();
     for (int c = 0; c < columns; ++c) {
-      std::memcpy(row + 3 * c, texels + 3 * texelIndex_[static_cast<std::size_t>(firstColumn + c)], 3);
+      CopyTexel<kBytes>(row + kBytes * c, texels + 3 * texelIndex_[static_cast<std::size_t>(firstColumn + c)]);
     }
     std::uint8_t* p = PixelAddress(lo, py);
     AddSaturated(p, row, bytes);

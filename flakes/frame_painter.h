@@ -4,7 +4,10 @@
 //
 // The pictures are exactly those of AddFilledCircle (grey discs, radius 0 to
 // 2) and AddTexturedQuad (a whole 65 x 65 sprite on an axis-aligned square):
-// the fast paths only skip work whose result is known in advance.
+// the fast paths only skip work whose result is known in advance. It draws
+// either layout of frame_view.h, the same colours in both: a 32-bit pixel
+// is the 24-bit one's blue, green and red bytes followed by a 0 that
+// drawing never touches.
 #pragma once
 
 #include <cstdint>
@@ -18,8 +21,17 @@ namespace kivo {
 
 class FramePainter {
  public:
-  // Binds to a freshly created (all black) frame buffer, or to none.
+  // Binds to a freshly created (all black) 24-bit frame buffer, or to none.
   void Reset(RasterImage* frame);
+  // Binds to top-down 32-bit XRGB rows: width x height pixels from `topRow`,
+  // rows `stride` (at least 4 * width) bytes apart. Unless `black` says
+  // every pixel is black already, the first Clear blackens the whole frame.
+  void Reset(std::uint8_t* topRow, int width, int height, int stride, bool black);
+
+  FrameLayout Layout() const { return bytesPerPixel_ == 4 ? FrameLayout::kTopDownXrgb32 : FrameLayout::kBottomUpBgr24; }
+  // The rows drawn into; null while bound to no pixels.
+  const std::uint8_t* TopRow() const { return top_; }
+  int Stride() const { return stride_; }
 
   // Makes every pixel black again.
   void Clear();
@@ -31,7 +43,7 @@ class FramePainter {
   // each one in the middle of its flake's arithmetic. Additions saturate,
   // so the order of drawing never changes the picture.
   void AddDisc(int x, int y, int radius, int grey) {
-    if (bits_ == nullptr) return;
+    if (top_ == nullptr) return;
     if (radius > 2) {
       AddLargeDisc(x, y, radius, grey);
       return;
@@ -76,13 +88,23 @@ class FramePainter {
     int x, y, radius, grey;
   };
   void DrawDisc(const PendingDisc& disc);
+  template <int kBytes>
+  void DrawDiscIn(const PendingDisc& disc);
+  template <int kBytes>
+  void AddSpriteIn(int x, int y, int r, const RasterImage& sprite);
   void AddLargeDisc(int x, int y, int radius, int grey);  // the general circle, a whole-frame clear after
+  // Where the general rasterisers draw: the frame buffer itself in the 24-bit
+  // layout, else a black 24-bit image of the frame's size whose pixels inside
+  // [lo, hi] x [top, bottom] AddScratch then adds to the frame and blackens
+  // again. Null when there is no room for it.
+  RasterImage* GeneralCanvas();
+  void AddScratch(std::int64_t lo, std::int64_t hi, std::int64_t top, std::int64_t bottom);
 
   // Clips [lo, hi] on row y; false when nothing of it is in the frame.
   bool ClipRow(int y, int* lo, int* hi) const { return y >= 0 && y < height_ && ClipRange(lo, hi, width_); }
-  // First byte of pixel (x, y); rows are stored bottom-up.
+  // First byte of pixel (x, y), y counted from the top.
   std::uint8_t* PixelAddress(int x, int y) const {
-    return bits_ + static_cast<std::ptrdiff_t>(height_ - 1 - y) * stride_ + 3 * static_cast<std::ptrdiff_t>(x);
+    return top_ + static_cast<std::ptrdiff_t>(y) * rowStep_ + static_cast<std::ptrdiff_t>(bytesPerPixel_) * x;
   }
   static void Prefetch(const std::uint8_t* p) {
 #if defined(__GNUC__) || defined(__clang__)
@@ -96,12 +118,15 @@ class FramePainter {
     if (!wholeFrameDirty_) drawn_.push_back(Span{y, x, pixels});
   }
 
-  RasterImage* frame_ = nullptr;
-  std::uint8_t* bits_ = nullptr;  // null while the frame buffer holds no pixels
-  const std::uint8_t* blockEnd_ = nullptr;  // one past the frame buffer's last byte
+  RasterImage* frame_ = nullptr;  // the 24-bit frame buffer; null in the 32-bit layout
+  std::uint8_t* top_ = nullptr;  // first byte of the top row; null while there are no pixels
+  std::ptrdiff_t rowStep_ = 0;   // from a row to the one below it on the screen
+  int bytesPerPixel_ = 3;
+  const std::uint8_t* blockEnd_ = nullptr;  // one past the frame's last byte in memory
   int width_ = 0;
   int height_ = 0;
   int stride_ = 0;
+  RasterImage scratch_;  // the general rasterisers' canvas in the 32-bit layout
   std::vector<Span> drawn_;
   std::vector<Span> cleared_;  // drawn before the last clear
   bool wholeFrameDirty_ = false;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 #include "flakes/projection.h"
 
@@ -28,21 +29,54 @@ void SnowScene::Start(int width, int height, std::int32_t flakeCount) {
     BuildFlakeSprite(sprites_[static_cast<std::size_t>(i)], tint.red, tint.green, tint.blue);
   }
   field_.SpawnAllFlakes(flakeCount_, random_, width_, height_);
-  frameBuffer_.Create(width_, height_, 24);
-  painter_.Reset(&frameBuffer_);
+  target_.pixels = nullptr;
+  MakeFrame();
 }
 
 void SnowScene::Stop() {
-  frameBuffer_.Destroy();
-  painter_.Reset(nullptr);
+  FreeFrame();
+  target_.pixels = nullptr;
   for (RasterImage& sprite : sprites_) sprite.Destroy();
 }
 
 void SnowScene::Resize(int width, int height) {
   width_ = width;
   height_ = height;
-  frameBuffer_.Create(width_, height_, 24);
-  painter_.Reset(&frameBuffer_);
+  target_.pixels = nullptr;
+  MakeFrame();
+}
+
+void SnowScene::SetTarget(const FrameTarget& target) {
+  if (target == target_) return;
+  target_ = target;
+  if (target_.layout != FrameLayout::kTopDownXrgb32) target_.pixels = nullptr;  // only 32-bit rows are lent
+  MakeFrame();
+}
+
+void SnowScene::FreeBlock::operator()(std::uint8_t* block) const { std::free(block); }
+
+void SnowScene::FreeFrame() {
+  frameBuffer_.Destroy();
+  ownXrgb_.reset();
+  painter_.Reset(nullptr);
+}
+
+void SnowScene::MakeFrame() {
+  FreeFrame();
+  if (target_.layout == FrameLayout::kBottomUpBgr24) {
+    frameBuffer_.Create(width_, height_, 24);
+    painter_.Reset(&frameBuffer_);
+    return;
+  }
+  if (target_.pixels != nullptr) {
+    painter_.Reset(target_.pixels, width_, height_, target_.stride, false);
+    return;
+  }
+  if (width_ < 1 || height_ < 1) return;
+  const std::size_t stride = 4 * static_cast<std::size_t>(width_);
+  ownXrgb_.reset(static_cast<std::uint8_t*>(std::calloc(stride * static_cast<std::size_t>(height_), 1)));
+  if (ownXrgb_ == nullptr) return;  // running blind, as without a 24-bit frame buffer
+  painter_.Reset(ownXrgb_.get(), width_, height_, static_cast<int>(stride), true);
 }
 
 void SnowScene::Respawn(std::int32_t index) {
@@ -104,11 +138,21 @@ void SnowScene::RenderFrame() {
 
 FrameView SnowScene::Frame() const {
   FrameView view;
-  view.bottomRow = frameBuffer_.RowAddress(frameBuffer_.Height() - 1);
-  view.width = frameBuffer_.Width();
-  view.height = frameBuffer_.Height();
-  view.stride = frameBuffer_.Stride();
+  view.layout = target_.layout;
   view.damage = painter_.Damage();
+  if (target_.layout == FrameLayout::kBottomUpBgr24) {
+    view.bottomRow = frameBuffer_.RowAddress(frameBuffer_.Height() - 1);
+    view.topRow = frameBuffer_.RowAddress(0);
+    view.width = frameBuffer_.Width();
+    view.height = frameBuffer_.Height();
+    view.stride = frameBuffer_.Stride();
+    return view;
+  }
+  view.topRow = painter_.TopRow();
+  if (view.topRow == nullptr) return view;
+  view.width = width_;
+  view.height = height_;
+  view.stride = painter_.Stride();
   return view;
 }
 

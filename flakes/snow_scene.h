@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 
 #include "flakes/flake_field.h"
 #include "flakes/flake_motion.h"
@@ -26,7 +27,7 @@ class SnowScene {
   RandomSource& Random() { return random_; }
 
   // Builds the seven sprites, spawns the first `flakeCount` flakes (clamped
-  // to the field) and creates the W x H x 24 frame buffer, in that order.
+  // to the field) and creates the W x H frame buffer, in that order.
   // A frame buffer that cannot be created leaves the scene running blind.
   void Start(int width, int height, std::int32_t flakeCount);
 
@@ -34,7 +35,16 @@ class SnowScene {
   void Stop();
 
   // Re-creates the frame buffer at a new size; flakes and sprites are kept.
+  // Memory someone else lent (SetTarget) has the old size: the scene goes
+  // back to a block of its own in the same layout.
   void Resize(int width, int height);
+
+  // Where the frames are drawn from now on (the 24-bit block by default):
+  // the flakes stay, and the next frame is drawn whole. Lent memory must
+  // stay valid until the next SetTarget, Resize or Stop, and nothing else
+  // may write it meanwhile: each frame clears only what the one before drew.
+  void SetTarget(const FrameTarget& target);
+  const FrameTarget& Target() const { return target_; }
 
   // One tick: clear, move, respawn and draw every live flake.
   void RenderFrame();
@@ -45,6 +55,7 @@ class SnowScene {
   int Width() const { return width_; }
   int Height() const { return height_; }
   std::int32_t FlakeCount() const { return flakeCount_; }
+  // The 24-bit frame buffer (empty in the 32-bit layout).
   const RasterImage& FrameBuffer() const { return frameBuffer_; }
   const RasterImage& Sprite(int index) const { return sprites_[static_cast<std::size_t>(index)]; }
   FlakeField& Field() { return field_; }
@@ -59,10 +70,19 @@ class SnowScene {
   // drawing, in the order of the random stream.
   void FinishFlake(std::int32_t index, double sx, double sy, int r);
   void Respawn(std::int32_t index);
+  // (Re)creates the frame's memory for the target and size, binds the painter.
+  void MakeFrame();
+  void FreeFrame();
+
+  struct FreeBlock {
+    void operator()(std::uint8_t* block) const;
+  };
 
   // Construction order matters to nobody but mirrors the destruction the
   // window performs: frame buffer first, then the sprites.
   RasterImage frameBuffer_;
+  std::unique_ptr<std::uint8_t, FreeBlock> ownXrgb_;  // the scene's own 32-bit block
+  FrameTarget target_;
   std::array<RasterImage, kSpriteCount> sprites_;
   FramePainter painter_;
   FlakeField field_;

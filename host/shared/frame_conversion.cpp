@@ -48,7 +48,8 @@ bool IsSupportedPixelFormat(const PixelFormat& f) {
   return (f.redMask & f.greenMask) == 0 && (f.redMask & f.blueMask) == 0 && (f.greenMask & f.blueMask) == 0;
 }
 
-PixelConverter::PixelConverter(const PixelFormat& f) : bytesPerPixel_(f.bytesPerPixel) {
+PixelConverter::PixelConverter(const PixelFormat& f, FrameLayout source)
+    : format_(f), source_(source), sourceBytes_(kivo::BytesPerPixel(source)), bytesPerPixel_(f.bytesPerPixel) {
   auto byteOf = [&](std::uint32_t mask) {
     const int lsbIndex = ShiftOf(mask) / 8;
     return f.mostSignificantFirst ? bytesPerPixel_ - 1 - lsbIndex : lsbIndex;
@@ -59,12 +60,18 @@ PixelConverter::PixelConverter(const PixelFormat& f) : bytesPerPixel_(f.bytesPer
   common_ = bytesPerPixel_ == 4 && blue_ == 0 && green_ == 1 && red_ == 2;
 }
 
+PixelConverter PixelConverter::From(FrameLayout source) const { return PixelConverter(format_, source); }
+
 void PixelConverter::ConvertRun(const std::uint8_t* src, int pixels, std::uint8_t* dst) const {
+  if (common_ && sourceBytes_ == 4) {
+    std::memcpy(dst, src, 4 * static_cast<std::size_t>(pixels));  // the frame's own layout
+    return;
+  }
   if (common_) {
     ConvertRowToX8R8G8B8(src, pixels, dst);
     return;
   }
-  for (int x = 0; x < pixels; ++x, src += 3, dst += bytesPerPixel_) {
+  for (int x = 0; x < pixels; ++x, src += sourceBytes_, dst += bytesPerPixel_) {
     std::memset(dst, 0, static_cast<std::size_t>(bytesPerPixel_));
     dst[blue_] = src[0];
     dst[green_] = src[1];
@@ -81,10 +88,18 @@ void ConvertFrame(const std::uint8_t* bits, int width, int height, int stride, c
   }
 }
 
-bool ConvertDamage(const FrameView& frame, const PixelConverter& converter, std::uint8_t* out, int outStride,
+void ConvertFrame(const FrameView& frame, const PixelFormat& format, std::uint8_t* out, int outStride) {
+  const PixelConverter converter(format, frame.layout);
+  for (int y = 0; y < frame.height; ++y) {
+    converter.ConvertRun(frame.TopDownRow(y), frame.width, out + static_cast<std::ptrdiff_t>(y) * outStride);
+  }
+}
+
+bool ConvertDamage(const FrameView& frame, const PixelConverter& anySource, std::uint8_t* out, int outStride,
                    DirtyRows* rows) {
   const FrameDamage& damage = frame.damage;
   if (damage.whole || damage.cleared == nullptr || damage.drawn == nullptr) return false;
+  const PixelConverter converter = anySource.From(frame.layout);
   rows->Reset(frame.height);
   for (const std::vector<FrameRun>* runs : {damage.cleared, damage.drawn}) {
     for (const FrameRun& run : *runs) {
@@ -93,6 +108,16 @@ bool ConvertDamage(const FrameView& frame, const PixelConverter& converter, std:
                                static_cast<std::ptrdiff_t>(run.x) * converter.BytesPerPixel());
       rows->Add(run.row, run.x, run.pixels);
     }
+  }
+  return true;
+}
+
+bool DamagedRows(const FrameView& frame, DirtyRows* rows) {
+  const FrameDamage& damage = frame.damage;
+  rows->Reset(frame.height);
+  if (damage.whole || damage.cleared == nullptr || damage.drawn == nullptr) return false;
+  for (const std::vector<FrameRun>* runs : {damage.cleared, damage.drawn}) {
+    for (const FrameRun& run : *runs) rows->Add(run.row, run.x, run.pixels);
   }
   return true;
 }
@@ -116,11 +141,11 @@ bool DamageHistory::Bring(const FrameView& frame, std::uint64_t held, const Pixe
   bool known = held > 0 && held <= latest_ && latest_ - held < kDepth;
   for (std::uint64_t n = held + 1; known && n <= latest_; ++n) known = !At(n).whole && At(n).number == n;
   if (!known) {
-    ConvertFrame(frame.bottomRow, frame.width, frame.height, frame.stride, format, out, outStride);
+    ConvertFrame(frame, format, out, outStride);
     for (int y = 0; y < frame.height; ++y) rows->Add(y, 0, frame.width);
     return false;
   }
-  const PixelConverter converter(format);
+  const PixelConverter converter(format, frame.layout);
   for (std::uint64_t n = held + 1; n <= latest_; ++n) {
     for (const FrameRun& run : At(n).runs) {
       converter.ConvertRun(frame.Pixel(run.x, run.row), run.pixels,

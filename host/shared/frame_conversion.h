@@ -1,5 +1,7 @@
-// Turning the bottom-up 24-bit frame into the 32-bit (or 24-bit) top-down
-// pixels a window system shows, whole or only where the frame changed.
+// Turning a frame into the 32-bit (or 24-bit) top-down pixels a window
+// system shows, whole or only where the frame changed. A frame drawn in the
+// 32-bit layout (FrameLayout::kTopDownXrgb32) is already in the usual one:
+// its runs are copied as they are.
 #pragma once
 
 #include <cstdint>
@@ -23,14 +25,21 @@ struct PixelFormat {
 // True for the layouts ConvertFrame can write.
 bool IsSupportedPixelFormat(const PixelFormat& format);
 
-// Converts runs of blue-green-red pixels into a supported layout.
+// Converts runs of a frame's pixels (blue, green, red and, in the 32-bit
+// layout, a fourth byte) into a supported layout.
 class PixelConverter {
  public:
-  explicit PixelConverter(const PixelFormat& format);
+  explicit PixelConverter(const PixelFormat& format, FrameLayout source = FrameLayout::kBottomUpBgr24);
+  // The same output from frames of another layout.
+  PixelConverter From(FrameLayout source) const;
   void ConvertRun(const std::uint8_t* src, int pixels, std::uint8_t* dst) const;
   int BytesPerPixel() const { return bytesPerPixel_; }
+  FrameLayout Source() const { return source_; }
 
  private:
+  PixelFormat format_;
+  FrameLayout source_;
+  int sourceBytes_;
   int bytesPerPixel_;
   int red_;  // byte index of each channel inside one output pixel
   int green_;
@@ -42,6 +51,8 @@ class PixelConverter {
 // blue-green-red block whose rows are `stride` bytes apart.
 void ConvertFrame(const std::uint8_t* bottomUpBits, int width, int height, int stride, const PixelFormat& format,
                   std::uint8_t* out, int outStride);
+// The same for a frame of either layout.
+void ConvertFrame(const FrameView& frame, const PixelFormat& format, std::uint8_t* out, int outStride);
 
 // The part of each row (top-down) that changed.
 struct DirtyRows {
@@ -61,9 +72,14 @@ struct DirtyRows {
 
 // Converts only the runs the frame's damage names into `out` (top row
 // first), which must hold the conversion of the frame before, and notes
-// them in `rows`. False, with nothing done, when the damage is whole.
+// them in `rows`. False, with nothing done, when the damage is whole. The
+// converter's output format counts; its source is the frame's layout.
 bool ConvertDamage(const FrameView& frame, const PixelConverter& converter, std::uint8_t* out, int outStride,
                    DirtyRows* rows);
+
+// The rows the frame's damage names, for a host that shows the frame's own
+// memory; false, with `rows` empty, when the damage is whole.
+bool DamagedRows(const FrameView& frame, DirtyRows* rows);
 
 // The damage of the last few frames of one scene, so that a buffer last
 // written with frame k is brought to frame n by converting what changed in

@@ -32,6 +32,12 @@ class SaverDriver {
   void Resize(int width, int height) { scene_->Resize(width, height); }  // keeps the flakes
   void Stop() { scene_->Stop(); }  // frees the frame buffer and the sprites
 
+  // Where its frames are drawn (SnowScene::SetTarget): the bottom-up 24-bit
+  // block by default, which Windows and kivo-render keep; a Linux host picks
+  // the 32-bit layout, in a block of the scene's own or in memory it lends.
+  // A resize takes lent memory back (it has the old size).
+  void SetTarget(const FrameTarget& target) { scene_->SetTarget(target); }
+
   // Runs one frame step and returns the finished frame.
   FrameView Tick();
   FrameView Frame() const { return scene_->Frame(); }

@@ -26,6 +26,10 @@ bool ScreenScenes::LayOut(const std::vector<Screen>& screens) {
                 scenes_.end());
   std::vector<std::unique_ptr<Scene>> laidOut;
   bool allPlaced = true;
+  // Frames are drawn as the output asks, into memory it lends only while it is placed.
+  const auto retarget = [](Scene& scene) {
+    scene.driver.SetTarget(scene.placed ? scene.output->Target() : FrameTarget{});
+  };
   for (const Screen& screen : screens) {
     auto kept = std::find_if(scenes_.begin(), scenes_.end(), [&screen](const std::unique_ptr<Scene>& scene) {
       return scene != nullptr && scene->screen.id == screen.id;
@@ -38,6 +42,7 @@ bool ScreenScenes::LayOut(const std::vector<Screen>& screens) {
       if (resized) scene->driver.Resize(screen.rect.width, screen.rect.height);
       if (scene->output != nullptr && (resized || !(was == screen.rect) || !scene->placed)) {
         scene->placed = scene->output->Place(screen.rect);
+        retarget(*scene);
       }
       scene->screen = screen;
     } else {
@@ -48,6 +53,7 @@ bool ScreenScenes::LayOut(const std::vector<Screen>& screens) {
       scene->driver.Start(screen.rect.width, screen.rect.height, flakeCount_);
       scene->output = makeOutput_ ? makeOutput_(screen, slot) : nullptr;
       scene->placed = scene->output != nullptr && scene->output->Place(screen.rect);
+      if (scene->output != nullptr) retarget(*scene);
     }
     allPlaced = allPlaced && (scene->output == nullptr || scene->placed);
     laidOut.push_back(std::move(scene));

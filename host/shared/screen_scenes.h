@@ -47,6 +47,12 @@ class ScreenOutput {
   // first and again whenever it moves or changes size. False when frames of
   // that size cannot be shown (the scene runs on unseen).
   virtual bool Place(const ScreenRect& rect) = 0;
+  // Where the screen's frames are drawn, asked after each Place that
+  // succeeded (FrameTarget, flakes/frame_view.h): the bottom-up 24-bit block
+  // unless the output asks for the 32-bit layout, which spares it any
+  // conversion, or lends 32-bit rows of the size placed, which spares the
+  // copy too. Lent rows stay valid until the next Place or the output's end.
+  virtual FrameTarget Target() { return FrameTarget{}; }
   // Shows a finished frame of the size last placed.
   virtual void Show(const FrameView& frame) = 0;
   // Shows the last frame again as it was (after the window was covered).

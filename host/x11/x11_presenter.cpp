@@ -147,6 +147,31 @@ void X11Presenter::Put(int x, int y, int width, int height) {
   }
 }
 
+bool X11Presenter::DrawsInPlace() const {
+  const PixelFormat usual;
+  return image_ != nullptr && image_->bits_per_pixel == 32 && image_->byte_order == LSBFirst &&
+         format_.bytesPerPixel == 4 && format_.redMask == usual.redMask && format_.greenMask == usual.greenMask &&
+         format_.blueMask == usual.blueMask && !format_.mostSignificantFirst;
+}
+
+FrameTarget X11Presenter::Target() {
+  if (!DrawsInPlace()) return FrameTarget{};
+  return FrameTarget{FrameLayout::kTopDownXrgb32, reinterpret_cast<std::uint8_t*>(image_->data),
+                     image_->bytes_per_line};
+}
+
+void X11Presenter::Send(bool partial, int width, int height) {
+  if (partial) {
+    for (const ScreenRect& band : ChangedBands(dirty_)) Put(band.x, band.y, band.width, band.height);
+  } else {
+    Put(0, 0, width, height);
+  }
+  pictureShown_ = true;
+  // The next frame is drawn or converted into the same memory: wait until
+  // the server has read this one.
+  XSync(display_, False);
+}
+
 void X11Presenter::Show(const FrameView& frame) {
   if (frame.Empty() || image_ == nullptr || frame.width != image_->width || frame.height != image_->height) {
     pictureShown_ = false;  // the image no longer follows the frames
@@ -154,22 +179,21 @@ void X11Presenter::Show(const FrameView& frame) {
   }
   const auto start = std::chrono::steady_clock::now();
   auto* pixels = reinterpret_cast<std::uint8_t*>(image_->data);
+  if (frame.topRow == pixels) {
+    // Drawn in place: the image holds the frame, and what changed since the
+    // frame before is what its damage names.
+    const bool partial = pictureShown_ && DamagedRows(frame, &dirty_);
+    convertMs_ = 0;
+    Send(partial, frame.width, frame.height);
+    copyMs_ = MillisecondsSince(start);
+    return;
+  }
   // Only what changed since the last frame, once the image holds that one.
   const bool partial = pictureShown_ && ConvertDamage(frame, converter_, pixels, image_->bytes_per_line, &dirty_);
-  if (!partial) {
-    ConvertFrame(frame.bottomRow, frame.width, frame.height, frame.stride, format_, pixels, image_->bytes_per_line);
-  }
+  if (!partial) ConvertFrame(frame, format_, pixels, image_->bytes_per_line);
   convertMs_ = MillisecondsSince(start);
   const auto copyStart = std::chrono::steady_clock::now();
-  if (partial) {
-    for (const ScreenRect& band : ChangedBands(dirty_)) Put(band.x, band.y, band.width, band.height);
-  } else {
-    Put(0, 0, frame.width, frame.height);
-  }
-  pictureShown_ = true;
-  // The next frame is converted into the same memory: wait until the server
-  // has read this one.
-  XSync(display_, False);
+  Send(partial, frame.width, frame.height);
   copyMs_ = MillisecondsSince(copyStart);
 }
 

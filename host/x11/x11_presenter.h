@@ -1,6 +1,10 @@
-// Shows finished frames in an X window: converts them to the visual's pixel
-// layout in an XImage, shared with the server through MIT-SHM where the
-// server offers it (a local display), sent over the connection otherwise.
+// Shows finished frames in an X window from an XImage, shared with the
+// server through MIT-SHM where the server offers it (a local display), sent
+// over the connection otherwise. Where the image's layout is the usual
+// 32-bit one (masks 0xff0000, 0xff00, 0xff, least significant byte first)
+// the scene draws straight into the image's memory, the shared segment
+// itself with MIT-SHM: nothing is converted or copied before it is sent.
+// Other layouts get the frames converted into the image.
 #pragma once
 
 #include <X11/Xlib.h>
@@ -34,10 +38,15 @@ class X11Presenter : public ScreenOutput {
   // and only the rows they lie in are sent.
   void Show(const FrameView& frame) override;
 
+  // The image's own memory where the scene can draw into it.
+  FrameTarget Target() override;
+
   // Sends the whole image again, as it is (after an Expose).
   void Repaint() override;
 
   bool SharedMemory() const { return shmAttached_; }
+  // The scene draws into the image: no conversion.
+  bool DrawsInPlace() const;
   double LastConvertMilliseconds() const override { return convertMs_; }
   double LastCopyMilliseconds() const override { return copyMs_; }
 
@@ -46,6 +55,8 @@ class X11Presenter : public ScreenOutput {
   void Release();
   bool CreateShared(int width, int height);
   void Put(int x, int y, int width, int height);
+  // Sends the rows `rows` names, or the whole image when `partial` is false.
+  void Send(bool partial, int width, int height);
 
   Display* display_;
   Window window_;
