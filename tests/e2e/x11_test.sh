@@ -13,6 +13,10 @@ open_test_window() {  # W H: sets WINDOW_ID (the window is at 100,100)
 }
 close_test_window() { signal window TERM; }
 start_kivo() { local name=$1; shift; start "$name" "$kivo" "$@"; }
+# kivo's own window (or windows) is on the screen: it takes input from then on.
+kivo_shown() { [ -n "$(xdotool search --onlyvisible --name '^KIVO$' 2>/dev/null)" ]; }
+start_kivo_shown() { start_kivo "$@"; wait_until 10 kivo_shown; }
+not_running() { ! running "$1"; }
 same_pixels() { [ "$(compare -metric AE "$1" "$2" null: 2>&1)" = 0 ]; }  # XWD BMP
 
 one_monitor() {
@@ -20,8 +24,7 @@ one_monitor() {
   echo "-- its own window"
   xdotool mousemove 400 300
   start_kivo own --seed 3 -geometry 640x480
-  sleep 2
-  snowing "its own window" 300 "0 0 640 480 the window"
+  snowing_within 10 "its own window" 300 "0 0 640 480 the window"
   local lit; lit=$(bright_pixels 0 0 640 480)
   check "on a black background ($lit bright pixels)" [ "${lit:-0}" -lt 100000 ]
   slide_right 400 300 10 0.5
@@ -30,46 +33,43 @@ one_monitor() {
   check "then 4 px right and 4 px down ends it with 0" ends_with own 0 10
   local input
   for input in "key space" "click 1" "click 3"; do
-    start_kivo input --seed 3
-    sleep 1.5
+    start_kivo_shown input --seed 3
     xdotool $input
     check "$input ends it with 0" ends_with input 0 10
   done
-  start_kivo middle --seed 3
-  sleep 1.5
+  start_kivo_shown middle --seed 3
   xdotool click 2
   check "the middle button does not end it" running middle
   signal middle TERM
   check "SIGTERM ends it with 0" ends_with middle 0 10
 
   echo "-- no work while it cannot be seen"
-  start_kivo hidden --seed 3 -geometry 320x240
-  sleep 1.5
+  start_kivo_shown hidden --seed 3 -geometry 320x240
   local window; window=$(xdotool search --name '^KIVO$' | head -n 1)
-  xdotool windowunmap "$window"; sleep 0.5
+  xdotool windowunmap --sync "$window"
   check "unmapped: no measurable CPU over 5 s" quiet_for_5s hidden
-  xdotool windowmap "$window"; sleep 1
-  snowing "mapped again" 50 "0 0 320 240 the window"
+  xdotool windowmap --sync "$window"
+  snowing_within 5 "mapped again" 50 "0 0 320 240 the window"
   open_test_window 400 300
-  xdotool windowmove "$WINDOW_ID" 0 0; sleep 0.5
+  xdotool windowmove --sync "$WINDOW_ID" 0 0
   check "covered whole by another window: no measurable CPU over 5 s" quiet_for_5s hidden
-  close_test_window; sleep 1
-  snowing "uncovered" 50 "0 0 320 240 the window"
+  close_test_window
+  snowing_within 5 "uncovered" 50 "0 0 320 240 the window"
   signal hidden TERM
   check "and SIGTERM still ends it with 0" ends_with hidden 0 10
 
   echo "-- a window it is given"
   open_test_window 320 240
   start_kivo given -window-id "$WINDOW_ID" --seed 5 --count 8000
-  sleep 2
-  snowing "the given window" 100 "100 100 320 240 the window"
+  snowing_within 10 "the given window" 100 "100 100 320 240 the window"
   dark "and nowhere else" 500 400 400 300
   xdotool mousemove 200 200 key space click 1
   slide_right 200 200 10 0.3
   xdotool mousemove 300 300
   check "keys, clicks and movement do not end it" running given
   xdotool windowsize "$WINDOW_ID" 600 400
-  sleep 1.5
+  new_part_lit() { [ "$(bright_pixels 420 100 280 400)" -gt 50 ]; }
+  wait_until 5 new_part_lit
   lit=$(bright_pixels 420 100 280 400)
   check "it follows the window to 600x400 ($lit bright pixels in the new part)" [ "${lit:-0}" -gt 50 ]
   close_test_window
@@ -77,7 +77,8 @@ one_monitor() {
 
   open_test_window 320 240
   XSCREENSAVER_WINDOW=$WINDOW_ID start_kivo env -window --seed 5
-  sleep 1.5
+  host_window_lit() { [ "$(bright_pixels 100 100 320 240)" -gt 100 ]; }
+  wait_until 10 host_window_lit
   lit=$(bright_pixels 100 100 320 240)
   check "XSCREENSAVER_WINDOW wins over -window ($lit bright pixels in the host window)" [ "${lit:-0}" -gt 100 ]
   signal env INT
@@ -91,7 +92,8 @@ one_monitor() {
     open_test_window "$w" "$h"
     start_kivo same -window-id "$WINDOW_ID" --seed "$seed" --count "$count" --frames "$frames"
     if [ "$frames" -gt 100 ]; then  # hidden for a while on the way: the same frames, later
-      sleep 1; xdotool windowunmap "$WINDOW_ID"; sleep 1.5; xdotool windowmap "$WINDOW_ID"
+      # Hidden between its first frames and its last, for more than a few beats.
+      sleep 1; xdotool windowunmap --sync "$WINDOW_ID"; sleep 1.5; xdotool windowmap --sync "$WINDOW_ID"
     fi
     wait_for_line "$work/same.out" "stopped after $frames frames" 30
     xwd -silent -id "$WINDOW_ID" -out "$work/shown.xwd"
@@ -126,24 +128,22 @@ two_monitors() {
     echo "-- -$mode covers both monitors"
     xdotool mousemove 500 400
     start_kivo "$mode" "-$mode" --count 20000
-    sleep 2
-    snowing "-$mode" 300 "${both[@]}"
+    snowing_within 10 "-$mode" 300 "${both[@]}"
     dark "-$mode: nothing drawn where no monitor is" 1024 600 800 168
     [ $mode = root ] && break
-    xdotool mousemove 1400 300; sleep 0.3
+    xdotool mousemove --sync 1400 300
     xdotool key a
     check "-fullscreen: a key with the pointer on the second monitor ends it with 0" ends_with fullscreen 0 10
   done
-  xrandr --output DUMMY1 --off; sleep 1
-  check "-root: a monitor switched off leaves it running" running root
-  xrandr --output DUMMY1 --auto --right-of DUMMY0; sleep 2
-  snowing "-root after the second monitor came back" 300 "${both[@]}"
+  xrandr --output DUMMY1 --off
+  check "-root: a monitor switched off leaves it running" not wait_until 1 not_running root
+  xrandr --output DUMMY1 --auto --right-of DUMMY0
+  snowing_within 10 "-root after the second monitor came back" 300 "${both[@]}"
   signal root TERM
   check "-root: SIGTERM ends it with 0" ends_with root 0 10
 
   xdotool mousemove 500 400
-  start_kivo move -fullscreen
-  sleep 1.5
+  start_kivo_shown move -fullscreen
   slide_right 500 400 8 0.5
   check "-fullscreen: horizontal moves do not end it" running move
   xdotool mousemove 1400 300
