@@ -98,8 +98,11 @@ fps_case() {  # WHAT MODE
   start_kivo fps -fullscreen -fps --count 5000
   wait_until 10 lines_at_least 5 ' fps, ' "$work/fps.out"
   lines=$(grep ' fps, ' "$work/fps.out" | sed -n 2,5p)
-  check "-fps at $1: 4 lines after the first second, each 33.3 +- 1 ($(awk '{printf "%s ", $2}' <<<"$lines"))" \
-    awk 'NF { n++; if ($2 < 32.3 || $2 > 34.3) bad = 1 } END { exit bad || n != 4 }' <<<"$lines"
+  # A loaded machine may drop a tick now and then (kivo keeps the period
+  # rather than catching up), never add one: no line above 34.3, and 33.3
+  # plus or minus 1 on average.
+  check "-fps at $1: 4 lines after the first second, none above 34.3, 33.3 +- 1 on average ($(awk '{printf "%s ", $2}' <<<"$lines"))" \
+    awk 'NF { n++; sum += $2; if ($2 > 34.3) bad = 1 } END { exit bad || n != 4 || sum / n < 32.3 || sum / n > 34.3 }' <<<"$lines"
   check "-fps at $1: the convert time is measured ($(sed -n 's/.*convert \([0-9.]*\) ms.*/\1/p' <<<"$lines" | tr '\n' ' ')ms)" \
     awk -F'convert ' 'NF > 1 { n++; if ($2 + 0 <= 0) bad = 1 } END { exit bad || n != 4 }' <<<"$lines"
   signal fps TERM
