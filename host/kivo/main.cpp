@@ -18,6 +18,9 @@
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
   const kivo::KivoParseResult parsed = kivo::ParseKivoOptions(args, std::getenv("XSCREENSAVER_WINDOW"));
+  // A lock that cannot start says why in one line, whoever reads it (an
+  // idle daemon's log, say): no usage after it.
+  if (!parsed.ok && parsed.options.lockGiven) return kivo::FailWith("kivo", parsed.error);
   const int answered = kivo::AnswerCommandLine(parsed, "kivo", kivo::kKivoUsage);
   if (answered >= 0) return answered;
   if (parsed.options.countClamped) {

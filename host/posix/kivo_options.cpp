@@ -1,5 +1,6 @@
 #include "host/posix/kivo_options.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include "host/shared/decimal_number.h"
@@ -74,7 +75,9 @@ bool ParseGeometry(const std::string& text, int* width, int* height) {
 }  // namespace
 
 KivoParseResult ParseKivoOptions(const std::vector<std::string>& args, const char* environmentWindow) {
-  bool lockGiven = false;
+  // Looked for before reading, so that every refusal of a lock knows it.
+  const bool lockGiven = std::find(args.begin(), args.end(), "-lock") != args.end() ||
+                         std::find(args.begin(), args.end(), "--lock") != args.end();
   std::string notWithLock;  // the first option given that -lock does not go with
   KivoParseResult result = ReadOptions<KivoOptions>(
       args,
@@ -82,12 +85,9 @@ KivoParseResult ParseKivoOptions(const std::vector<std::string>& args, const cha
        OptionId::kLock, OptionId::kRoot, OptionId::kWindowId, OptionId::kX11, OptionId::kWayland, OptionId::kGeometry,
        OptionId::kCount, OptionId::kDaemonize,
        OptionId::kSeed, OptionId::kFps, OptionId::kFrames},
-      DashStyle::kSingleOrDouble, [&lockGiven, &notWithLock](const OptionHit& hit, KivoOptions& o) -> std::string {
+      DashStyle::kSingleOrDouble, [&notWithLock](const OptionHit& hit, KivoOptions& o) -> std::string {
         // -lock locks or refuses: no other target, and nothing of X11's.
         switch (hit.id) {
-          case OptionId::kLock:
-            lockGiven = true;
-            break;
           case OptionId::kWindow:
           case OptionId::kFullScreen:
           case OptionId::kBackground:
@@ -146,14 +146,15 @@ KivoParseResult ParseKivoOptions(const std::vector<std::string>& args, const cha
         }
         return "";
       });
-  if (result.ok && result.options.daemonize && result.options.target != KivoTarget::kLock) {
-    result.ok = false;
-    result.error = "-daemonize goes with -lock";
-    return result;
-  }
+  result.options.lockGiven = lockGiven;
   if (result.ok && lockGiven && !notWithLock.empty()) {
     result.ok = false;
     result.error = "-lock does not go with " + notWithLock;
+    return result;
+  }
+  if (result.ok && result.options.daemonize && result.options.target != KivoTarget::kLock) {
+    result.ok = false;
+    result.error = "-daemonize goes with -lock";
     return result;
   }
   // -lock locks the Wayland session whoever started it: XScreenSaver's

@@ -35,6 +35,7 @@ struct KivoOptions : ReplayOptions {
   std::int64_t requestedCount = kDefaultFlakeCount;
   bool fps = false;
   bool daemonize = false;  // -lock: go on in the background once the session is locked
+  bool lockGiven = false;  // -lock was asked for: a refusal is one line, as for any lock that cannot start
 };
 
 using KivoParseResult = OptionsResult<KivoOptions>;

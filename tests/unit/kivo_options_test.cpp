@@ -85,9 +85,10 @@ TEST(KivoOptions, LockIsNeverTurnedIntoSomethingElse) {
   }
   for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
            {"-lock", "-root"}, {"-window-id", "0x400001", "-lock"}, {"-lock", "-x11"}, {"-fullscreen", "-lock"},
-           {"-lock", "-background"}, {"-lock", "-window"}}) {
+           {"-lock", "-background"}, {"-lock", "-window"}, {"-lock", "-daemonize", "-fullscreen"}}) {
     const KivoParseResult r = ParseKivoOptions(args, nullptr);
     EXPECT_FALSE(r.ok) << args[0] << " " << args.back();
+    EXPECT_TRUE(r.options.lockGiven) << "refused in one line, without the usage";
     const std::string other = args[0] == "-lock" ? args.back() : args[0];
     EXPECT_EQ(r.error, "-lock does not go with " + other);
   }
