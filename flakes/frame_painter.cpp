@@ -20,8 +20,10 @@ constexpr int kDiscRows[3][5] = {{0}, {0, 1, 0}, {0, 2, 2, 2, 0}};
 alignas(16) constexpr std::uint8_t kFirstLanes[32] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
                                                       0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
 
-// Adds n bytes of src to dst, each sum limited to 255.
-void AddSaturated(std::uint8_t* dst, const std::uint8_t* src, std::size_t n) {
+// Adds n bytes of src to dst, each sum limited to 255. src can be read 16
+// bytes past its end. The last bytes take one more 16-byte add whose lanes
+// past n add 0, where dst's block reaches that far.
+void AddSaturated(std::uint8_t* dst, const std::uint8_t* src, std::size_t n, const std::uint8_t* blockEnd) {
   std::size_t i = 0;
 #if defined(__SSE2__)
   for (; i + 16 <= n; i += 16) {
@@ -29,19 +31,68 @@ void AddSaturated(std::uint8_t* dst, const std::uint8_t* src, std::size_t n) {
     const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_adds_epu8(a, b));
   }
+  if (i < n && blockEnd - (dst + i) >= 16) {
+    const __m128i lanes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(kFirstLanes + 16 - (n - i)));
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + i));
+    const __m128i b = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i)), lanes);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_adds_epu8(a, b));
+    return;
+  }
+#else
+  (void)blockEnd;
 #endif
   for (; i < n; ++i) dst[i] = SaturatingAdd(dst[i], src[i]);
 }
 
-// One pixel's colour bytes: blue, green, red, and in the 32-bit layout the 0
-// after them.
+// Zeroes n bytes: the short runs most cleared spans are, without a call.
+inline void ZeroBytes(std::uint8_t* p, std::size_t n) {
+  if (n > 16) {
+    std::memset(p, 0, n);
+  } else if (n >= 8) {  // two stores that may overlap
+    const std::uint64_t zero = 0;
+    std::memcpy(p, &zero, 8);
+    std::memcpy(p + n - 8, &zero, 8);
+  } else if (n >= 4) {
+    const std::uint32_t zero = 0;
+    std::memcpy(p, &zero, 4);
+    std::memcpy(p + n - 4, &zero, 4);
+  } else {
+    for (std::size_t i = 0; i < n; ++i) p[i] = 0;
+  }
+}
+
+// One texel's colour bytes into a row of texels: blue, green, red, and in
+// the 32-bit layout the 0 after them. Reads four bytes of the texel's row
+// and, in the 24-bit layout, writes a fourth byte that the next texel (or
+// the row's slack) takes: a 65-texel row of 195 bytes is padded to 196.
 template <int kBytes>
 void CopyTexel(std::uint8_t* dst, const std::uint8_t* texel) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  std::uint32_t bgr;
+  std::memcpy(&bgr, texel, 4);
+  if (kBytes == 4) bgr &= 0xFFFFFFu;
+  std::memcpy(dst, &bgr, 4);
+#else
   dst[0] = texel[0];
   dst[1] = texel[1];
   dst[2] = texel[2];
   if (kBytes == 4) dst[3] = 0;
+#endif
 }
+
+// For each radius r of the sprite fast path, the texel (64 * i) / (2r) that
+// offset i from the square's top-left corner samples, for i = 0 .. 2r, from
+// entry r * r - 1 on: no division while drawing.
+constexpr int kTableRadius = 100;
+struct TexelTable {
+  std::uint8_t at[kTableRadius * kTableRadius + 2 * kTableRadius] = {};
+  constexpr TexelTable() {
+    for (int r = 1; r <= kTableRadius; ++r) {
+      for (int i = 0; i <= 2 * r; ++i) at[r * r - 1 + i] = static_cast<std::uint8_t>((64 * i) / (2 * r));
+    }
+  }
+};
+constexpr TexelTable kTexelTable;
 
 }  // namespace
 
@@ -68,7 +119,6 @@ void FramePainter::Reset(RasterImage* frame) {
   freshFrame_ = true;
   // 16 bytes more than the widest row, so a row's last bytes can be read 16 at a time.
   texelRow_.assign(4 * (2 * kMaxFastRadius + 1) + 16, 0);
-  texelIndex_.assign(2 * kMaxFastRadius + 1, 0);
 }
 
 void FramePainter::Reset(std::uint8_t* topRow, int width, int height, int stride, bool black) {
@@ -90,7 +140,7 @@ void FramePainter::Clear() {
   if (wholeFrameDirty_) {
     for (int y = 0; y < height_; ++y) std::memset(PixelAddress(0, y), 0, bpp * static_cast<std::size_t>(width_));
   } else {
-    for (const Span& s : drawn_) std::memset(PixelAddress(s.x, s.row), 0, bpp * static_cast<std::size_t>(s.pixels));
+    for (const Span& s : drawn_) ZeroBytes(PixelAddress(s.x, s.row), bpp * static_cast<std::size_t>(s.pixels));
   }
   // What was drawn is what this clear changed; kept as the next damage.
   drawn_.swap(cleared_);
@@ -198,6 +248,9 @@ void FramePainter::DrawDiscIn(const PendingDisc& disc) {
 
 void FramePainter::AddSprite(int x, int y, int r, const RasterImage& sprite) {
   if (top_ == nullptr) return;
+  // Most sprites of a frame belong to flakes still above the top edge: a
+  // square with no pixel in the frame is dropped before anything else.
+  if (r >= 1 && r <= kMaxFastRadius && (y + r < 0 || y - r >= height_ || x + r < 0 || x - r >= width_)) return;
   constexpr int kEdge = 64;
   if (r < 1 || r > kMaxFastRadius || sprite.Width() != kEdge + 1 || sprite.Height() != kEdge + 1 ||
       sprite.Depth() != 24 || sprite.RowAddress(0) == nullptr) {
@@ -231,19 +284,20 @@ void FramePainter::AddSpriteIn(int x, int y, int r, const RasterImage& sprite) {
 
   // On this square every row and column samples texel (64 * i) / (2r) for
   // its offset i from the top-left corner, the same map both ways.
-  const int size = 2 * r + 1;
-  for (int i = 0; i < size; ++i) texelIndex_[static_cast<std::size_t>(i)] = (kEdge * i) / (2 * r);
+  static_assert(kMaxFastRadius <= kTableRadius, "a texel map for every radius drawn here");
+  static_assert(kEdge == 64, "the texel maps are for 65 x 65 sprites");
+  const std::uint8_t* texelOf = &kTexelTable.at[r * r - 1];
+  const std::uint8_t* spriteTop = sprite.RowAddress(0);
+  const std::ptrdiff_t spriteRowStep = -static_cast<std::ptrdiff_t>(sprite.Stride());  // rows lie bottom-up
   const int firstColumn = lo - (x - r);
   const int columns = hi - lo + 1;
   const std::size_t bytes = kBytes * static_cast<std::size_t>(columns);
   for (int py = top; py <= bottom; ++py) {
-    const std::uint8_t* texels = sprite.RowAddress(texelIndex_[static_cast<std::size_t>(py - (y - r))]);
+    const std::uint8_t* texels = spriteTop + texelOf[py - (y - r)] * spriteRowStep;
     std::uint8_t* row = texelRow_.data();
-    for (int c = 0; c < columns; ++c) {
-      CopyTexel<kBytes>(row + kBytes * c, texels + 3 * texelIndex_[static_cast<std::size_t>(firstColumn + c)]);
-    }
+    for (int c = 0; c < columns; ++c) CopyTexel<kBytes>(row + kBytes * c, texels + 3 * texelOf[firstColumn + c]);
     std::uint8_t* p = PixelAddress(lo, py);
-    AddSaturated(p, row, bytes);
+    AddSaturated(p, row, bytes, blockEnd_);
     Record(lo, py, columns);
   }
 }

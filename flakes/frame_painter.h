@@ -135,8 +135,7 @@ class FramePainter {
   PendingDisc pending_[kPendingDiscs] = {};
   std::size_t pendingCount_ = 0;
   std::size_t pendingNext_ = 0;
-  std::vector<std::uint8_t> texelRow_;
-  std::vector<int> texelIndex_;
+  std::vector<std::uint8_t> texelRow_;  // a row of texels, then 16 bytes of slack
 };
 
 }  // namespace kivo
