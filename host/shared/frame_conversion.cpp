@@ -39,6 +39,50 @@ void ConvertRowToX8R8G8B8(const std::uint8_t* src, int width, std::uint8_t* dst)
   }
 }
 
+// Copies a run of 32-bit pixels. Most runs of a frame's damage are one to
+// five pixels: those take two fixed-size copies that may overlap, inline.
+inline void CopyPixels32(std::uint8_t* dst, const std::uint8_t* src, int pixels) {
+  const std::size_t n = 4 * static_cast<std::size_t>(pixels);
+  if (n > 32) {
+    std::memcpy(dst, src, n);
+  } else if (n >= 16) {
+    std::uint8_t head[16], tail[16];
+    std::memcpy(head, src, 16);
+    std::memcpy(tail, src + n - 16, 16);
+    std::memcpy(dst, head, 16);
+    std::memcpy(dst + n - 16, tail, 16);
+  } else if (n >= 8) {
+    std::uint64_t head, tail;
+    std::memcpy(&head, src, 8);
+    std::memcpy(&tail, src + n - 8, 8);
+    std::memcpy(dst, &head, 8);
+    std::memcpy(dst + n - 8, &tail, 8);
+  } else if (n == 4) {
+    std::memcpy(dst, src, 4);
+  }
+}
+
+// Converts (or copies) every run of `runs` from the frame into `out` and
+// notes it in `rows`.
+void BringRuns(const FrameView& frame, const std::vector<FrameRun>& runs, const PixelConverter& converter,
+               std::uint8_t* out, int outStride, DirtyRows* rows) {
+  const int bpp = converter.BytesPerPixel();
+  if (converter.Copies()) {
+    for (const FrameRun& run : runs) {
+      CopyPixels32(out + static_cast<std::ptrdiff_t>(run.row) * outStride + 4 * static_cast<std::ptrdiff_t>(run.x),
+                   frame.topRow + static_cast<std::ptrdiff_t>(run.row) * frame.stride + 4 * static_cast<std::ptrdiff_t>(run.x),
+                   run.pixels);
+      rows->Add(run.row, run.x, run.pixels);
+    }
+    return;
+  }
+  for (const FrameRun& run : runs) {
+    converter.ConvertRun(frame.Pixel(run.x, run.row), run.pixels,
+                         out + static_cast<std::ptrdiff_t>(run.row) * outStride + static_cast<std::ptrdiff_t>(run.x) * bpp);
+    rows->Add(run.row, run.x, run.pixels);
+  }
+}
+
 }  // namespace
 
 bool IsSupportedPixelFormat(const PixelFormat& f) {
@@ -63,8 +107,8 @@ PixelConverter::PixelConverter(const PixelFormat& f, FrameLayout source)
 PixelConverter PixelConverter::From(FrameLayout source) const { return PixelConverter(format_, source); }
 
 void PixelConverter::ConvertRun(const std::uint8_t* src, int pixels, std::uint8_t* dst) const {
-  if (common_ && sourceBytes_ == 4) {
-    std::memcpy(dst, src, 4 * static_cast<std::size_t>(pixels));  // the frame's own layout
+  if (Copies()) {
+    CopyPixels32(dst, src, pixels);  // the frame's own layout
     return;
   }
   if (common_) {
@@ -102,12 +146,7 @@ bool ConvertDamage(const FrameView& frame, const PixelConverter& anySource, std:
   const PixelConverter converter = anySource.From(frame.layout);
   rows->Reset(frame.height);
   for (const std::vector<FrameRun>* runs : {damage.cleared, damage.drawn}) {
-    for (const FrameRun& run : *runs) {
-      converter.ConvertRun(frame.Pixel(run.x, run.row), run.pixels,
-                           out + static_cast<std::ptrdiff_t>(run.row) * outStride +
-                               static_cast<std::ptrdiff_t>(run.x) * converter.BytesPerPixel());
-      rows->Add(run.row, run.x, run.pixels);
-    }
+    BringRuns(frame, *runs, converter, out, outStride, rows);
   }
   return true;
 }
@@ -146,14 +185,7 @@ bool DamageHistory::Bring(const FrameView& frame, std::uint64_t held, const Pixe
     return false;
   }
   const PixelConverter converter(format, frame.layout);
-  for (std::uint64_t n = held + 1; n <= latest_; ++n) {
-    for (const FrameRun& run : At(n).runs) {
-      converter.ConvertRun(frame.Pixel(run.x, run.row), run.pixels,
-                           out + static_cast<std::ptrdiff_t>(run.row) * outStride +
-                               static_cast<std::ptrdiff_t>(run.x) * converter.BytesPerPixel());
-      rows->Add(run.row, run.x, run.pixels);
-    }
-  }
+  for (std::uint64_t n = held + 1; n <= latest_; ++n) BringRuns(frame, At(n).runs, converter, out, outStride, rows);
   return true;
 }
 

@@ -35,6 +35,8 @@ class PixelConverter {
   void ConvertRun(const std::uint8_t* src, int pixels, std::uint8_t* dst) const;
   int BytesPerPixel() const { return bytesPerPixel_; }
   FrameLayout Source() const { return source_; }
+  // The output is the source's own layout: a run is copied as it is.
+  bool Copies() const { return common_ && sourceBytes_ == 4; }
 
  private:
   PixelFormat format_;
