@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # A Debian 13 root holding Wine 10 built for WoW64, where the Windows builds
-# are tested, and a current Sway and Weston, where kivo's Wayland host is. WoW64
-# Wine runs 32-bit Windows code inside a 64-bit process, so the 32-bit
-# kivo.scr runs even on a kernel that runs no 32-bit Linux program.
+# are tested, and current Wayland compositors (Sway, Weston, labwc, cage, KWin,
+# Mutter), where kivo's Wayland host is. WoW64 Wine runs 32-bit Windows
+# code inside a 64-bit process, so the 32-bit kivo.scr runs even on a
+# kernel that runs no 32-bit Linux program.
 #
 #   scripts/wine-root.sh make           make the root once (reused later)
 #   scripts/wine-root.sh run CMD [ARG]  run CMD inside it, in this folder
@@ -15,13 +16,17 @@ set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
 root=$(realpath -m "${KIVO_WINE_ROOT:-$top/build/wine-root}")
 # Bump when the package list changes: an older root is then completed.
-stamp_text="kivo wine root 3"
+stamp_text="kivo wine root 4"
 stamp=$root/etc/kivo-wine-root
 
 # Wine from unstable; the X server and tools from Debian 13 itself.
 wine_packages=(wine wine64 libwine)
 tool_packages=(xvfb xdotool imagemagick x11-utils x11-xserver-utils xserver-xorg-core xserver-xorg-video-dummy
   fonts-noto-cjk locales procps sway grim wtype weston libwayland-client0 libx11-6 libxext6 libxrandr2)
+# The other Wayland desktops kivo is tried on (tests/e2e/desktops_test.sh),
+# installed after Wine: Wine brings unstable's libxkbcommon0, which the Qt
+# of KWin then needs its libxkbcommon-x11-0 to match.
+desktop_packages=(labwc cage kwin-wayland mutter swayidle dbus-daemon wayland-utils libxkbcommon-x11-0/sid)
 
 fail() { echo "wine-root: $*" >&2; exit 1; }
 
@@ -99,7 +104,9 @@ EOF
       in_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
         "${tool_packages[@]}" &&
       in_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends -t sid \
-        "${wine_packages[@]}"
+        "${wine_packages[@]}" &&
+      in_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+        "${desktop_packages[@]}"
   } >>"$log" 2>&1 || fail "installing Wine and the X tools in the root failed (see $log)"
   sed -i 's/^# *ja_JP.UTF-8 UTF-8/ja_JP.UTF-8 UTF-8/' "$root/etc/locale.gen"
   grep -q '^ja_JP.UTF-8 UTF-8' "$root/etc/locale.gen" || echo 'ja_JP.UTF-8 UTF-8' >>"$root/etc/locale.gen"
