@@ -201,7 +201,7 @@ void ShmSurface::Present() {
   if (overlay_ != nullptr) {
     painted = ClippedTo(overlay_->Place(width_, height_), width_, height_);
     // The frame's pixels there first, whatever the buffer showed before.
-    const PixelConverter converter{PixelFormat{}};
+    const PixelConverter converter{PixelFormat{}, frame.layout};
     for (int y = painted.y; y < painted.y + painted.height; ++y) {
       converter.ConvertRun(frame.Pixel(painted.x, y), painted.width,
                            buffer->pixels + static_cast<std::ptrdiff_t>(y) * buffer->stride + 4 * painted.x);
