@@ -323,8 +323,9 @@ run_compositor() {
     snow_shown lock "-lock"
     type_text wrong return
     sleep 4  # PAM's refusal takes about 2 s
-    mark lock "-lock: a wrong password leaves it locked (kivo running, never unlocked)" \
-      eval 'running lock && ! grep -q unlock_and_destroy "$work/lock.out"'
+    mark lock "-lock: a wrong password leaves it locked (locked, kivo running, never unlocked)" \
+      eval 'grep -q "ext_session_lock_v1#[0-9]*\.locked()" "$work/lock.out" && running lock &&
+        ! grep -q unlock_and_destroy "$work/lock.out"'
     type_text "$password" return
     mark lock "-lock: the right password unlocks and ends it with 0" ends_with lock 0 15
     mark lock "-lock: unlocked through the protocol" grep -q 'ext_session_lock_v1#[0-9]*\.unlock_and_destroy()' "$work/lock.out"
@@ -339,7 +340,7 @@ run_compositor() {
     launched idle as_user swayidle -w timeout 2 "WAYLAND_DEBUG=client exec $kivo -fullscreen 2>>$work/idle-kivo.out"
     mark idle "swayidle starts kivo -fullscreen after 2 idle seconds: $(covered) keeps committing" \
       eval 'wait_until 15 grep -q commit "$work/idle-kivo.out" && fullscreen_committing idle-kivo'
-    pkill -TERM -P "$(pgrep -P "$(cat "$work/idle.pid")")"
+    local daemon; daemon=$(pgrep -P "$(cat "$work/idle.pid")") && pkill -TERM -P "$daemon"
   else
     set_cell idle "n/a"
     echo "   no idle notification: no idle daemon"
