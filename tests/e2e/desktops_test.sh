@@ -356,10 +356,11 @@ for c in "${compositors[@]}"; do
 done
 
 echo
-printf '%-16s' "compositor"; printf ' %-16s' "${checks[@]}"; echo
+column() { if [ "$1" = offers ]; then printf ' %-20s' "$2"; else printf ' %-12s' "$2"; fi; }  # CHECK TEXT
+printf '%-15s' "compositor"; for k in "${checks[@]}"; do column "$k" "$k"; done; echo
 for c in "${compositors[@]}"; do
-  printf '%-16s' "$c ${version[$c]:-?}"
-  for k in "${checks[@]}"; do printf ' %-16s' "${cell[$c,$k]:--}"; done
+  printf '%-15s' "$c ${version[$c]:-?}"
+  for k in "${checks[@]}"; do column "$k" "${cell[$c,$k]:--}"; done
   echo
 done
 [ -n "${KIVO_KEEP_SCREENSHOTS:-}" ] && cp "$work"/shots/*.png "$KIVO_KEEP_SCREENSHOTS/"
