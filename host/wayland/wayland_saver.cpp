@@ -252,7 +252,7 @@ int WaylandSaver::Run() {
     if (!refused.empty()) return Fail(refused);
   }
   if (options_.target == KivoTarget::kBackground && client_.LayerShell() == nullptr) {
-    return Fail("-background needs a compositor with the wlr layer shell (wlroots compositors, KDE, Hyprland, niri)");
+    return Fail("-background needs the wlr layer shell, which this compositor does not offer");
   }
   if (client_.LayerShell() == nullptr && client_.WmBase() == nullptr) {
     return Fail("the Wayland compositor offers neither the wlr layer shell nor xdg-shell windows");
