@@ -56,6 +56,9 @@ exit_code() {  # NAME SECONDS: the exit code within SECONDS, or "running"
 }
 ends_with() { [ "$(exit_code "$1" "${3:-20}")" = "$2" ]; }  # NAME CODE [SECONDS]
 running() { [ "$(exit_code "$1" 1)" = running ]; }          # NAME
+all_started_ended() {  # whether every program start ran has ended
+  local p; for p in "$work"/*.pid; do [ ! -f "$p" ] || [ -s "${p%.pid}.exit" ] || return 1; done
+}
 # Whether the program started as NAME (its process COMMAND) used under half
 # a percent of one core over 5 s.
 quiet_for_5s() {  # NAME [COMMAND]
@@ -210,6 +213,7 @@ wait_window_titled() {  # TITLE SECONDS: prints the window's id
   done
   return 1
 }
+pointer_at() { eval "$(xdotool getmouselocation --shell)"; [ "$X,$Y" = "$1,$2" ]; }  # X Y; sets X, Y
 # Keys reach the window under the pointer: there is no window manager.
 point_at_window() {
   eval "$(xdotool getwindowgeometry --shell "$1")"
