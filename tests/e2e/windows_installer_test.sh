@@ -30,11 +30,8 @@ value_of() {  # KEY NAME [VIEW]: "TYPE DATA" of a value, or nothing
 value_is() { [ "$(value_of "$1" "$2" "${4:-}")" = "$3" ]; }  # KEY NAME "TYPE DATA" [VIEW]
 # Runs a Windows program to its end, including any it started.
 run_to_end() { "$WINE" "$@" >/dev/null 2>&1; local code=$?; "$WINESERVER" -w; return $code; }
-saver_window_opens() {
-  local end=$((SECONDS + 30))
-  while [ $SECONDS -lt $end ]; do "$WINE" "$testhost" probe 2>/dev/null | grep -q '^window' && return 0; sleep 0.3; done
-  return 1
-}
+saver_window_opens() { "$WINE" "$testhost" probe 2>/dev/null | grep -q '^window'; }
+snow_shows() { [ "$(bright_pixels 0 0 1024 768)" -gt 0 ]; }
 reg delete "$KEY" /f
 reg delete "$DESKTOP" /v SCRNSAVE.EXE /f
 
@@ -56,17 +53,17 @@ echo "-- the installed savers"
 for saver in 'C:\windows\system32\kivo.scr' 'C:\windows\syswow64\kivo.scr'; do
   xdotool mousemove 500 400
   start run "$WINE" "$saver" /s
-  check "$saver /s opens its window" saver_window_opens
-  sleep 1
+  check "$saver /s opens its window" wait_until 30 saver_window_opens
+  wait_until 10 snow_shows
   xdotool key a
   check "$saver /s ends with 0 on a key" ends_with run 0
-  wine_stop_all; sleep 0.5
+  wine_stop_all; wait_until 5 all_started_ended
 done
 start dialog "$WINE" 'C:\windows\system32\kivo.scr' /c
 dialog=$(wait_window_titled 'ヌワスクリーンセーバー  Version1.00' 30)
 check "the installed kivo.scr /c opens the settings dialog" [ -n "$dialog" ]
-[ -n "$dialog" ] && { point_at_window "$dialog"; sleep 0.5; xdotool key Tab Tab End Return; }
-check "and its OK writes COUNT" value_is "$KEY" COUNT "REG_DWORD 0x7530"
+[ -n "$dialog" ] && { point_at_window "$dialog"; xdotool key Tab Tab End Return; }
+check "and its OK writes COUNT" wait_until 10 value_is "$KEY" COUNT "REG_DWORD 0x7530"
 wine_stop_all
 
 echo "-- upgrade, uninstall"
