@@ -17,6 +17,7 @@ renders_cleanly() {  # PAGE: present, groff -ww has nothing to say, man shows it
   [ -f "$1" ] && [ -z "$(zcat "$1" | groff -ww -z -man 2>&1)" ] && man -l "$1" 2>/dev/null | grep -q SYNOPSIS
 }
 kivo_of_user() { pgrep -u "$user" -x kivo >/dev/null; }
+snowing_over() { lit=$(bright_pixels 0 0 1024 768); [ "${lit:-0}" -gt "$1" ]; }  # MIN
 
 echo "-- the package"
 (cd "$build" && cpack -G DEB -D CPACK_OUTPUT_FILE_PREFIX="$work" >"$work/cpack.txt" 2>&1) || cat "$work/cpack.txt"
@@ -55,15 +56,13 @@ printf '%s\n' "mode:		one" "selected:	0" "lock:		False" "fade:		False" "unfade:	
 chown "$user" "$home/.xscreensaver"
 start_xvfb || exit 1
 as_user "xscreensaver -no-splash >/dev/null 2>&1 &"
-sleep 3
+wait_until 20 quiet as_user "xscreensaver-command -time"  # the daemon answers
 as_user "xscreensaver-command -activate" >/dev/null 2>&1
-sleep 4
-check "blanking starts kivo from the installed files" kivo_of_user
-lit=$(bright_pixels 0 0 1024 768)
+check "blanking starts kivo from the installed files" wait_until 20 kivo_of_user
+wait_until 10 snowing_over 300
 check "snow on the screen ($lit bright pixels)" [ "${lit:-0}" -gt 300 ]
 as_user "xscreensaver-command -deactivate" >/dev/null 2>&1
-sleep 3
-check "unblanking ends it" not kivo_of_user
+check "unblanking ends it" wait_until 20 not kivo_of_user
 
 echo "-- removed"
 check "dpkg -r removes it" quiet dpkg -r kivo
