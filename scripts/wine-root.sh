@@ -64,6 +64,10 @@ in_root() {
     # Shared memory an ordinary user may make (Wayland clients need it).
     mount -t tmpfs -o mode=1777 tmpfs "$root/dev/shm"
     mkdir -p "$root$top"
+    # The Wayland tests run this tree'"'"'s programs as an ordinary user: every
+    # folder above it in the root must let them through (/root does not).
+    dir=$top
+    while [ "$dir" != / ]; do dir=$(dirname "$dir"); [ "$dir" = / ] || chmod o+x "$root$dir"; done
     mount --bind "$top" "$root$top"
     exec chroot "$root" /usr/bin/env -u TMPDIR HOME=/root \
       PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
