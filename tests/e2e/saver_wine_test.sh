@@ -58,22 +58,13 @@ start_saver() {  # DIR ARGS...: runs as $(basename DIR)
   cd "$dir" && start "$(basename "$dir")" "$WINE" "$dir/kivo.scr" "$@"
   cd "$work" || exit 1
 }
-wait_saver_window() {
-  local end=$((SECONDS + 30)) p
-  while [ $SECONDS -lt "$end" ]; do
-    p=$(probe)
-    case "$p" in window*) echo "$p"; return 0 ;; esac
-    sleep 0.3
-  done
-  return 1
-}
+saver_window_shown() { SAVER_PROBE=$(probe); [[ $SAVER_PROBE == window* ]]; }  # SAVER_PROBE: what the helper saw
 # /s from DIR with the pointer at 500,400, the position a qualifying move is
 # measured from, until it draws; SAVER_PROBE is what the helper saw of its window.
 start_full_screen() {  # DIR
   xdotool mousemove 500 400
   start_saver "$1" /s
-  SAVER_PROBE=$(wait_saver_window)
-  wait_until 10 lit_on_screen 0
+  wait_until 30 saver_window_shown && wait_until 10 lit_on_screen 0
 }
 # A preview pane of the helper's hosting DIR/kivo.scr /p; NAME.out gets its report.
 start_pane() {  # W H DIR NAME
@@ -368,7 +359,7 @@ scenario_monitor_left() {
   local dir; dir=$(saver_dir left)
   xdotool mousemove 1300 400
   start_saver "$dir" /s
-  SAVER_PROBE=$(wait_saver_window)
+  wait_until 30 saver_window_shown
   check "the saver window covers the primary monitor ($SAVER_PROBE)" starts_with "$SAVER_PROBE" "$FULL"
   check "a top-most window covers the monitor on the left" probe_is monitors "monitor -800 0 800 600 topmost=1 visible=1"
   snowing_within 10 "/s" 200 "800 0 1024 768 the primary monitor" "0 0 800 600 the monitor on the left"
