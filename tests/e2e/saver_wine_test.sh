@@ -146,6 +146,7 @@ scenario_mouse() {
 
 scenario_password() {
   echo "-- the password gate"
+  # Each pause after a move lets Wine take the move before the key; nothing shows when it has.
   full_screen_case "a refusing PASSWORD.CPL" "ScreenSaveUsePassword REG_DWORD 1" verifier refuse \
     "mousemove 700 400 sleep 0.3 key a" refused
   full_screen_case "an accepting PASSWORD.CPL" "ScreenSaveUsePassword REG_DWORD 1" verifier accept "key a" ends
@@ -201,7 +202,7 @@ scenario_preview() {
   check "the saver window fills the pane as its child" pane_says pane '^child KIVO.gwp 100 100 320 240 visible=1$'
   check "a preview child does not count as a running saver" probe_is probe none
   check "and opens no window on another monitor" probe_is monitors none
-  xdotool mousemove 200 200 sleep 0.2 key a click 1 click 3
+  xdotool mousemove 200 200 sleep 0.2 key a click 1 click 3  # the pause: as in the password gate
   slide_right 200 200 10 0
   xdotool mousemove 300 300
   check "keys, clicks and movement leave the preview running" not wait_until 1 pane_says pane ended
@@ -312,7 +313,7 @@ scenario_monitors() {
   check "a top-most window covers the second monitor" probe_is monitors "$SECOND"
   snowing_within 10 "/s" 200 "${both[@]}"
   [ -n "${KIVO_KEEP_SCREENSHOTS:-}" ] && shot "$KIVO_KEEP_SCREENSHOTS/two-monitors.png"
-  xdotool mousemove 1400 300 sleep 0.3 key a
+  xdotool mousemove 1400 300 sleep 0.3 key a  # the pause: as in the password gate
   check "a key with the pointer on the second monitor ends /s with 0" ends_with monitors 0
   check "and closes every window" probe_is monitors none
   stop_everything
