@@ -21,7 +21,6 @@ case "$os_id:$codename" in
   debian:bookworm | debian:trixie | debian:forky | debian:sid) ;;
   *) fail "$pretty is not supported: KIVO's scripts know Debian 12 (bookworm), 13 (trixie) and unstable (sid)" ;;
 esac
-[ "$(id -u)" = 0 ] || fail "run it as root (it installs packages with apt-get)"
 
 # kivo (Wayland and X11 hosts, the lock's PAM) and kivo-render (PNG, GIF).
 snow_packages=(
@@ -48,7 +47,9 @@ apt_log=$(mktemp)
 trap 'rm -f "$apt_log"' EXIT
 apt_quiet() { "$@" >"$apt_log" 2>&1 || { cat "$apt_log" >&2; fail "failed: $*"; }; }
 updated=
-apt_update() { [ -n "$updated" ] || { apt_quiet apt-get update; updated=1; }; }
+need_root() { [ "$(id -u)" = 0 ] || fail "not installed: $1; run it as root to install them with apt-get"; }
+# Only before installing, or when clang is missing and its version is looked up.
+apt_update() { [ -n "$updated" ] || { need_root clang; apt_quiet apt-get update; updated=1; }; }
 
 # The fuzzers link clang's own runtime (libFuzzer and the sanitizers), which
 # comes in a package named after clang's major version: that of the clang
@@ -76,6 +77,7 @@ fi
 missing=()
 for p in "${packages[@]}"; do installed "$p" || missing+=("$p"); done
 if [ ${#missing[@]} -gt 0 ]; then
+  need_root "${missing[*]}"
   echo "installing ${#missing[@]} packages: ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
   apt_update
