@@ -71,24 +71,28 @@ ShmSurface::ShmSurface(const WaylandClient& client, std::function<void()> change
       changed_(std::move(changed)),
       pool_([this](int width, int height) { return Buffer::Make(this, client_.Shm(), width, height); }) {
   surface_ = wl_compositor_create_surface(client.Compositor());
-  static const wl_surface_listener surfaceListener = {
-      [](void* data, wl_surface*, wl_output* output) {
-        auto* self = static_cast<ShmSurface*>(data);
-        self->outputs_.push_back(output);
-        if (self->changed_) self->changed_();
-      },
-      [](void* data, wl_surface*, wl_output* output) {
-        auto* self = static_cast<ShmSurface*>(data);
-        auto& list = self->outputs_;
-        for (auto it = list.begin(); it != list.end(); ++it) {
-          if (*it == output) {
-            list.erase(it);
-            break;
-          }
+  // Filled by name: newer libwayland versions add members for events of
+  // later versions, which are never sent at the version bound here.
+  static const wl_surface_listener surfaceListener = [] {
+    wl_surface_listener l{};
+    l.enter = [](void* data, wl_surface*, wl_output* output) {
+      auto* self = static_cast<ShmSurface*>(data);
+      self->outputs_.push_back(output);
+      if (self->changed_) self->changed_();
+    };
+    l.leave = [](void* data, wl_surface*, wl_output* output) {
+      auto* self = static_cast<ShmSurface*>(data);
+      auto& list = self->outputs_;
+      for (auto it = list.begin(); it != list.end(); ++it) {
+        if (*it == output) {
+          list.erase(it);
+          break;
         }
-        if (self->changed_) self->changed_();
-      },
-  };
+      }
+      if (self->changed_) self->changed_();
+    };
+    return l;
+  }();
   wl_surface_add_listener(surface_, &surfaceListener, this);
   if (client.Viewporter() != nullptr) viewport_ = wp_viewporter_get_viewport(client.Viewporter(), surface_);
   if (client.FractionalScale() != nullptr && viewport_ != nullptr) {
@@ -177,6 +181,12 @@ void ShmSurface::ShowBlack() {
   wl_surface_damage(surface_, 0, 0, INT32_MAX, INT32_MAX);
   wl_surface_commit(surface_);
   pool_.AddRetired(std::move(pixel));
+}
+
+bool ShmSurface::Blank() {
+  if (viewport_ == nullptr) return false;
+  ShowBlack();
+  return true;
 }
 
 bool ShmSurface::Hidden(Clock::time_point now) const { return pacer_.Hidden(now); }

@@ -71,6 +71,9 @@ class ShmSurface {
   // Drops the frame waiting to be shown (its pixels are about to go).
   void Forget() { waiting_ = FrameView{}; }
   void SetOverlay(SurfaceOverlay* overlay) { overlay_ = overlay; }
+  // Shows black over its whole logical size and draws nothing (a window
+  // whose subsurfaces hold the snow). False without a viewporter.
+  bool Blank();
   void Commit() { wl_surface_commit(surface_); }
   // The outputs the surface is on (a window may span several).
   const std::vector<wl_output*>& Outputs() const { return outputs_; }

@@ -23,6 +23,7 @@ void Configured(SnowWindow* window, int width, int height) {
 }  // namespace
 
 SnowWindow::~SnowWindow() {
+  if (subsurface != nullptr) wl_subsurface_destroy(subsurface);
   if (lockSurface != nullptr) ext_session_lock_surface_v1_destroy(lockSurface);
   if (layer != nullptr) zwlr_layer_surface_v1_destroy(layer);
   if (toplevel != nullptr) xdg_toplevel_destroy(toplevel);
@@ -92,6 +93,21 @@ std::unique_ptr<SnowWindow> MakeToplevelWindow(const WaylandClient& client, cons
   xdg_toplevel_set_app_id(w->toplevel, "kivo");
   if (output != nullptr) xdg_toplevel_set_fullscreen(w->toplevel, output->output);
   w->shm->Commit();
+  return w;
+}
+
+std::unique_ptr<SnowWindow> MakeSubsurfaceWindow(const WaylandClient& client, wl_surface* parent,
+                                                 const WaylandOutput& output, int x, int y,
+                                                 std::function<void()> changed) {
+  std::unique_ptr<SnowWindow> w = NewWindow(client, &output, std::move(changed));
+  w->subsurface = wl_subcompositor_get_subsurface(client.Subcompositor(), w->shm->Surface(), parent);
+  // Its own frames, whenever it has them, not only with the parent's.
+  wl_subsurface_set_desync(w->subsurface);
+  wl_subsurface_set_position(w->subsurface, x, y);
+  w->subsurfaceX = x;
+  w->subsurfaceY = y;
+  // No configure comes to a subsurface: its size is its output's.
+  w->shm->SetLogicalSize(WaylandClient::LogicalWidth(output), WaylandClient::LogicalHeight(output));
   return w;
 }
 

@@ -20,6 +20,10 @@ struct SnowWindow {
   xdg_surface* xdgSurface = nullptr;
   xdg_toplevel* toplevel = nullptr;
   ext_session_lock_surface_v1* lockSurface = nullptr;
+  wl_subsurface* subsurface = nullptr;  // an output's part of a window over the whole layout
+  int subsurfaceX = 0;                  // its place in that window
+  int subsurfaceY = 0;
+  bool canvas = false;  // a window over the whole layout, holding one subsurface per output
   std::unique_ptr<SurfaceOverlay> overlay;  // drawn over the frames (the lock's prompt)
   int pendingWidth = 0;  // from the toplevel's configure, applied on the xdg_surface's
   int pendingHeight = 0;
@@ -39,6 +43,12 @@ std::unique_ptr<SnowWindow> MakeLayerWindow(const WaylandClient& client, const W
 // of width x height until the compositor says otherwise.
 std::unique_ptr<SnowWindow> MakeToplevelWindow(const WaylandClient& client, const WaylandOutput* output, int width,
                                                int height, std::function<void()> changed);
+// An output's part of `parent` (a window the compositor laid over the whole
+// layout): a subsurface of the output's logical size at x, y within it,
+// drawn on its own. The parent commits its position.
+std::unique_ptr<SnowWindow> MakeSubsurfaceWindow(const WaylandClient& client, wl_surface* parent,
+                                                 const WaylandOutput& output, int x, int y,
+                                                 std::function<void()> changed);
 std::unique_ptr<SnowWindow> MakeLockWindow(const WaylandClient& client, ext_session_lock_v1* lock,
                                            const WaylandOutput& output, std::function<void()> changed);
 

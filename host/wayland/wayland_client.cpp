@@ -25,6 +25,7 @@ WaylandClient::~WaylandClient() {
   if (xdgOutputManager_ != nullptr) zxdg_output_manager_v1_destroy(xdgOutputManager_);
   if (fractionalScale_ != nullptr) wp_fractional_scale_manager_v1_destroy(fractionalScale_);
   if (viewporter_ != nullptr) wp_viewporter_destroy(viewporter_);
+  if (subcompositor_ != nullptr) wl_subcompositor_destroy(subcompositor_);
   if (lockManager_ != nullptr) ext_session_lock_manager_v1_destroy(lockManager_);
   if (wmBase_ != nullptr) xdg_wm_base_destroy(wmBase_);
   if (layerShell_ != nullptr) zwlr_layer_shell_v1_destroy(layerShell_);
@@ -84,6 +85,8 @@ void WaylandClient::Global(void* data, wl_registry* registry, std::uint32_t name
   } else if (std::strcmp(interface, xdg_wm_base_interface.name) == 0) {
     c->wmBase_ = static_cast<xdg_wm_base*>(bind(&xdg_wm_base_interface, 2));
     xdg_wm_base_add_listener(c->wmBase_, &kWmBaseListener, c);
+  } else if (std::strcmp(interface, wl_subcompositor_interface.name) == 0) {
+    c->subcompositor_ = static_cast<wl_subcompositor*>(bind(&wl_subcompositor_interface, 1));
   } else if (std::strcmp(interface, wp_viewporter_interface.name) == 0) {
     c->viewporter_ = static_cast<wp_viewporter*>(bind(&wp_viewporter_interface, 1));
   } else if (std::strcmp(interface, wp_fractional_scale_manager_v1_interface.name) == 0) {
@@ -159,7 +162,13 @@ void WaylandClient::AddOutput(std::uint32_t name, std::uint32_t version) {
           out->y = y;
         }
       },
-      [](void*, wl_output*, std::uint32_t, std::int32_t, std::int32_t, std::int32_t) {},  // mode
+      [](void* d, wl_output* o, std::uint32_t flags, std::int32_t width, std::int32_t height, std::int32_t) {
+        WaylandOutput* out = Self(d)->OutputOf(o);
+        if (out != nullptr && (flags & WL_OUTPUT_MODE_CURRENT) != 0) {
+          out->modeWidth = width;
+          out->modeHeight = height;
+        }
+      },
       // done: a change is complete
       [](void* d, wl_output* o) {
         if (WaylandOutput* out = Self(d)->OutputOf(o)) Self(d)->OutputDone(*out);
@@ -189,7 +198,11 @@ void WaylandClient::WatchOutput(WaylandOutput& output) {
         out->x = x;
         out->y = y;
       },
-      [](void*, zxdg_output_v1*, std::int32_t, std::int32_t) {},  // logical size: the surfaces are told theirs
+      [](void* d, zxdg_output_v1*, std::int32_t width, std::int32_t height) {
+        auto* out = static_cast<WaylandOutput*>(d);
+        out->logicalWidth = width;
+        out->logicalHeight = height;
+      },
       // done: before version 3 xdg-output completes its own changes; from
       // version 3 on wl_output.done does, and this is not sent
       [](void* d, zxdg_output_v1*) {
@@ -211,6 +224,14 @@ WaylandOutput* WaylandClient::OutputOf(wl_output* output) const {
   return nullptr;
 }
 
+int WaylandClient::LogicalWidth(const WaylandOutput& o) {
+  return o.logicalWidth > 0 ? o.logicalWidth : o.modeWidth / (o.scale > 0 ? o.scale : 1);
+}
+
+int WaylandClient::LogicalHeight(const WaylandOutput& o) {
+  return o.logicalHeight > 0 ? o.logicalHeight : o.modeHeight / (o.scale > 0 ? o.scale : 1);
+}
+
 const WaylandOutput* WaylandClient::OutputByName(std::uint32_t name) const {
   for (const auto& o : outputs_) {
     if (name != 0 && o->name == name) return o.get();
@@ -219,24 +240,27 @@ const WaylandOutput* WaylandClient::OutputByName(std::uint32_t name) const {
 }
 
 void WaylandClient::SeatCapabilities(std::uint32_t capabilities) {
-  static const wl_pointer_listener pointerListener = {
-      [](void* d, wl_pointer*, std::uint32_t serial, wl_surface* surface, wl_fixed_t x, wl_fixed_t y) {
-        if (Self(d)->seat.pointerEnter) Self(d)->seat.pointerEnter(surface, serial, wl_fixed_to_double(x), wl_fixed_to_double(y));
-      },
-      [](void*, wl_pointer*, std::uint32_t, wl_surface*) {},  // leave
-      [](void* d, wl_pointer*, std::uint32_t, wl_fixed_t x, wl_fixed_t y) {
-        if (Self(d)->seat.pointerMotion) Self(d)->seat.pointerMotion(wl_fixed_to_double(x), wl_fixed_to_double(y));
-      },
-      [](void* d, wl_pointer*, std::uint32_t, std::uint32_t, std::uint32_t button, std::uint32_t state) {
-        if (Self(d)->seat.button) Self(d)->seat.button(button, state == WL_POINTER_BUTTON_STATE_PRESSED);
-      },
-      [](void*, wl_pointer*, std::uint32_t, std::uint32_t, wl_fixed_t) {},  // axis: the wheel ends nothing
-      [](void*, wl_pointer*) {},                                             // frame
-      [](void*, wl_pointer*, std::uint32_t) {},                              // axis source
-      [](void*, wl_pointer*, std::uint32_t, std::uint32_t) {},               // axis stop
-      [](void*, wl_pointer*, std::uint32_t, std::int32_t) {},                // axis discrete
-      [](void*, wl_pointer*, std::uint32_t, std::int32_t) {},                // axis value120
-  };
+  // Filled by name: newer libwayland versions add members for events of
+  // later versions, which are never sent at the version bound here.
+  static const wl_pointer_listener pointerListener = [] {
+    wl_pointer_listener l{};
+    l.enter = [](void* d, wl_pointer*, std::uint32_t serial, wl_surface* surface, wl_fixed_t x, wl_fixed_t y) {
+      if (Self(d)->seat.pointerEnter) Self(d)->seat.pointerEnter(surface, serial, wl_fixed_to_double(x), wl_fixed_to_double(y));
+    };
+    l.leave = [](void*, wl_pointer*, std::uint32_t, wl_surface*) {};
+    l.motion = [](void* d, wl_pointer*, std::uint32_t, wl_fixed_t x, wl_fixed_t y) {
+      if (Self(d)->seat.pointerMotion) Self(d)->seat.pointerMotion(wl_fixed_to_double(x), wl_fixed_to_double(y));
+    };
+    l.button = [](void* d, wl_pointer*, std::uint32_t, std::uint32_t, std::uint32_t button, std::uint32_t state) {
+      if (Self(d)->seat.button) Self(d)->seat.button(button, state == WL_POINTER_BUTTON_STATE_PRESSED);
+    };
+    l.axis = [](void*, wl_pointer*, std::uint32_t, std::uint32_t, wl_fixed_t) {};  // the wheel ends nothing
+    l.frame = [](void*, wl_pointer*) {};
+    l.axis_source = [](void*, wl_pointer*, std::uint32_t) {};
+    l.axis_stop = [](void*, wl_pointer*, std::uint32_t, std::uint32_t) {};
+    l.axis_discrete = [](void*, wl_pointer*, std::uint32_t, std::int32_t) {};
+    return l;
+  }();
   static const wl_keyboard_listener keyboardListener = {
       [](void* d, wl_keyboard*, std::uint32_t, int fd, std::uint32_t size) {
         if (Self(d)->seat.keymap) {

@@ -31,6 +31,10 @@ struct WaylandOutput {
   int x = 0;  // position in the layout, in logical pixels
   int y = 0;
   int scale = 1;       // the integer scale the compositor asks of clients
+  int modeWidth = 0;   // the current mode, in physical pixels
+  int modeHeight = 0;
+  int logicalWidth = 0;  // its size in the layout, where xdg-output tells it
+  int logicalHeight = 0;
   bool ready = false;  // described completely at least once
 };
 
@@ -67,6 +71,7 @@ class WaylandClient {
   zwlr_layer_shell_v1* LayerShell() const { return layerShell_; }
   xdg_wm_base* WmBase() const { return wmBase_; }
   wp_viewporter* Viewporter() const { return viewporter_; }
+  wl_subcompositor* Subcompositor() const { return subcompositor_; }
   wp_fractional_scale_manager_v1* FractionalScale() const { return fractionalScale_; }
   ext_session_lock_manager_v1* LockManager() const { return lockManager_; }
   wl_pointer* Pointer() const { return pointer_; }
@@ -75,6 +80,10 @@ class WaylandClient {
   WaylandOutput* OutputOf(wl_output* output) const;
   // The output of that global name; null when there is none (or name is 0).
   const WaylandOutput* OutputByName(std::uint32_t name) const;
+  // An output's size in the layout: xdg-output's logical size, or else its
+  // mode at its scale.
+  static int LogicalWidth(const WaylandOutput& o);
+  static int LogicalHeight(const WaylandOutput& o);
 
   // Called when an output was added, changed or removed (after the change).
   std::function<void()> outputsChanged;
@@ -107,6 +116,7 @@ class WaylandClient {
   zwlr_layer_shell_v1* layerShell_ = nullptr;
   xdg_wm_base* wmBase_ = nullptr;
   wp_viewporter* viewporter_ = nullptr;
+  wl_subcompositor* subcompositor_ = nullptr;
   wp_fractional_scale_manager_v1* fractionalScale_ = nullptr;
   zxdg_output_manager_v1* xdgOutputManager_ = nullptr;
   std::uint32_t xdgOutputVersion_ = 0;

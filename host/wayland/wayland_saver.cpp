@@ -80,6 +80,10 @@ class WaylandSaver : public LoopConnection {
   void FollowOutputs();
   void LayOut();
   bool Placement(wl_surface* surface, int* x, int* y) const;
+  ScreenRect LayoutBounds() const;
+  SnowWindow* WindowLaidOverTheLayout() const;
+  void EnterCanvas(SnowWindow* canvas, std::vector<std::unique_ptr<SnowWindow>>* gone);
+  void PlaceSubsurfaces();
 
   KivoOptions options_;
   Daemon* daemon_;
@@ -89,6 +93,9 @@ class WaylandSaver : public LoopConnection {
   std::unique_ptr<SaverInput> input_;
   std::unique_ptr<WaylandLock> lock_;
   bool layOutAgain_ = false;
+  // Full-screen windows the compositor lays over the whole layout rather
+  // than one per output (cage): one of them holds a subsurface per output.
+  SnowWindow* canvas_ = nullptr;
   bool closedByUser_ = false;  // -window closed: exit 0
   bool failed_ = false;
 };
@@ -104,6 +111,11 @@ bool WaylandSaver::Placement(wl_surface* surface, int* x, int* y) const {
   for (const auto& w : windows_) {
     if (w->shm->Surface() != surface) continue;
     *x = *y = 0;
+    if (w->canvas) {
+      const ScreenRect bounds = LayoutBounds();
+      *x = bounds.x;
+      *y = bounds.y;
+    }
     if (const WaylandOutput* o = client_.OutputByName(w->outputName)) {
       *x = o->x;
       *y = o->y;
@@ -121,6 +133,10 @@ void WaylandSaver::OpenWindow(const WaylandOutput* output) {
   std::unique_ptr<SnowWindow> w;
   if (Locking()) {
     if (output != nullptr) w = lock_->NewWindow(client_, *output, changed);
+  } else if (canvas_ != nullptr && output != nullptr) {
+    const ScreenRect bounds = LayoutBounds();
+    w = MakeSubsurfaceWindow(client_, canvas_->shm->Surface(), *output, output->x - bounds.x, output->y - bounds.y,
+                             changed);
   } else if (output != nullptr && client_.LayerShell() != nullptr) {
     const bool background = options_.target == KivoTarget::kBackground;
     w = MakeLayerWindow(client_, *output, background ? LayerKind::kBackground : LayerKind::kOverlay, changed);
@@ -151,7 +167,7 @@ void WaylandSaver::LayOut() {
   for (auto it = windows_.begin(); it != windows_.end();) {
     SnowWindow& w = **it;
     const bool outputGone = w.outputName != 0 && client_.OutputByName(w.outputName) == nullptr;
-    if (w.outputName != 0 && (outputGone || w.closed)) {
+    if (w.outputName != 0 && (outputGone || (w.closed && w.subsurface == nullptr))) {
       reopen = reopen || !outputGone;
       gone.push_back(std::move(*it));
       it = windows_.erase(it);
@@ -159,8 +175,13 @@ void WaylandSaver::LayOut() {
       ++it;
     }
   }
+  if (canvas_ == nullptr) {
+    if (SnowWindow* over = WindowLaidOverTheLayout()) EnterCanvas(over, &gone);
+  }
+  if (canvas_ != nullptr) PlaceSubsurfaces();
   std::vector<Screen> screens;
   for (auto& w : windows_) {
+    if (w->canvas) continue;
     int x = 0, y = 0, scale = 1;
     if (const WaylandOutput* out = client_.OutputByName(w->outputName)) {
       x = out->x;
@@ -180,6 +201,86 @@ void WaylandSaver::LayOut() {
   scenes_.LayOut(screens);
   gone.clear();
   if (reopen) FollowOutputs();
+}
+
+// The layout's bounding box, in logical pixels.
+ScreenRect WaylandSaver::LayoutBounds() const {
+  int left = 0, top = 0, right = 0, bottom = 0;
+  bool any = false;
+  for (const auto& o : client_.Outputs()) {
+    if (!o->ready) continue;
+    const int r = o->x + WaylandClient::LogicalWidth(*o), b = o->y + WaylandClient::LogicalHeight(*o);
+    left = any ? std::min(left, o->x) : o->x;
+    top = any ? std::min(top, o->y) : o->y;
+    right = any ? std::max(right, r) : r;
+    bottom = any ? std::max(bottom, b) : b;
+    any = true;
+  }
+  return ScreenRect{left, top, right - left, bottom - top};
+}
+
+// A full-screen window (where there is no layer shell) that the compositor
+// made as large as the whole layout of several outputs, not its own output:
+// then every such window lies over all of them, one above the other, and
+// only the top one is seen.
+SnowWindow* WaylandSaver::WindowLaidOverTheLayout() const {
+  if (options_.target != KivoTarget::kFullScreen || client_.LayerShell() != nullptr ||
+      client_.Subcompositor() == nullptr || client_.Viewporter() == nullptr) {
+    return nullptr;
+  }
+  int ready = 0;
+  for (const auto& o : client_.Outputs()) ready += o->ready ? 1 : 0;
+  if (ready < 2) return nullptr;
+  const ScreenRect bounds = LayoutBounds();
+  for (const auto& w : windows_) {
+    const WaylandOutput* own = client_.OutputByName(w->outputName);
+    if (w->toplevel == nullptr || own == nullptr || !w->shm->Configured()) continue;
+    const int width = w->shm->PixelWidth() / std::max(1, own->scale);
+    const int height = w->shm->PixelHeight() / std::max(1, own->scale);
+    const bool overAll = width == bounds.width && height == bounds.height;
+    const bool ownSize = width == WaylandClient::LogicalWidth(*own) && height == WaylandClient::LogicalHeight(*own);
+    if (overAll && !ownSize) return w.get();
+  }
+  return nullptr;
+}
+
+// One window over the whole layout, black, with a subsurface per output
+// that holds that output's snow; the other full-screen windows go.
+void WaylandSaver::EnterCanvas(SnowWindow* canvas, std::vector<std::unique_ptr<SnowWindow>>* gone) {
+  std::fprintf(stderr, "kivo: the compositor lays each window over every output: one window, a scene per output\n");
+  for (auto it = windows_.begin(); it != windows_.end();) {
+    if (it->get() != canvas && (*it)->toplevel != nullptr) {
+      gone->push_back(std::move(*it));
+      it = windows_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  // The scenes start again on the subsurfaces (one of them has the id the
+  // window had): none may go on drawing into the window itself.
+  scenes_.LayOut({});
+  canvas->canvas = true;
+  canvas->outputName = 0;
+  canvas_ = canvas;
+  FollowOutputs();
+}
+
+// Each output's subsurface where its output lies in the layout, at its
+// output's size; the window's commit applies them.
+void WaylandSaver::PlaceSubsurfaces() {
+  const ScreenRect bounds = LayoutBounds();
+  for (auto& w : windows_) {
+    const WaylandOutput* o = client_.OutputByName(w->outputName);
+    if (w->subsurface == nullptr || o == nullptr) continue;
+    const int x = o->x - bounds.x, y = o->y - bounds.y;
+    if (x != w->subsurfaceX || y != w->subsurfaceY) {
+      wl_subsurface_set_position(w->subsurface, x, y);
+      w->subsurfaceX = x;
+      w->subsurfaceY = y;
+    }
+    w->shm->SetLogicalSize(WaylandClient::LogicalWidth(*o), WaylandClient::LogicalHeight(*o));
+  }
+  canvas_->shm->Blank();
 }
 
 bool WaylandSaver::Dispatch() {
@@ -238,7 +339,7 @@ void WaylandSaver::Tick(FrameTimes* times) {
 bool WaylandSaver::Idle() const {
   const auto now = Clock::now();
   for (const auto& w : windows_) {
-    if (w->shm->Configured() && !w->shm->Hidden(now)) return false;
+    if (!w->canvas && w->shm->Configured() && !w->shm->Hidden(now)) return false;
   }
   return true;
 }

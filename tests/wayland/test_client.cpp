@@ -12,6 +12,7 @@
 #include <unistd.h>
 #include <wayland-client.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
