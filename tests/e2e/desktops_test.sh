@@ -90,7 +90,8 @@ wait_socket() {  # NAME: sets socket once the compositor's socket is there
 # --- what kivo's log shows --------------------------------------------------
 # The wl_output objects of the client's log whose surfaces committed at
 # least 5 times after line FROM: a layer surface, a lock surface or a
-# fullscreen toplevel made for that output.
+# fullscreen toplevel made for that output, or a subsurface the compositor
+# says is on it.
 committing_outputs() {  # LOG FROM
   awk -v from="$2" '
     /-> .*get_layer_surface\(|-> .*get_lock_surface\(/ {
@@ -102,6 +103,9 @@ committing_outputs() {  # LOG FROM
       match($0, /xdg_toplevel#[0-9]+/); top[substr($0, RSTART, RLENGTH)] = surf_of[x] }
     /-> xdg_toplevel#[0-9]+\.set_fullscreen\(wl_output#/ { match($0, /xdg_toplevel#[0-9]+/); t = substr($0, RSTART, RLENGTH)
       match($0, /wl_output#[0-9]+/); out[top[t]] = substr($0, RSTART, RLENGTH) }
+    /-> wl_subcompositor#[0-9]+\.get_subsurface\(/ { match($0, /wl_surface#[0-9]+/); subs[substr($0, RSTART, RLENGTH)] = 1 }
+    !/->/ && /wl_surface#[0-9]+\.enter\(wl_output#/ { match($0, /wl_surface#[0-9]+/); s = substr($0, RSTART, RLENGTH)
+      if (s in subs) { match($0, /wl_output#[0-9]+/); out[s] = substr($0, RSTART, RLENGTH) } }
     NR > from && /-> wl_surface#[0-9]+\.commit\(\)/ { match($0, /wl_surface#[0-9]+/); n[substr($0, RSTART, RLENGTH)]++ }
     END { for (s in n) if (n[s] >= 5 && (s in out)) print out[s] }' "$1" | sort -u | wc -l
 }
@@ -126,13 +130,11 @@ a_surface_keeps_committing() {  # NAME
   wait_until 10 eval '[ "$(committing_surfaces "$log" "$from")" -ge 1 ]'
 }
 
-# cage lays every toplevel over the whole layout, one above the other: only
-# the top one is seen, and only it is asked for frames. Elsewhere -fullscreen
-# has a surface on each output.
-fullscreen_committing() {  # NAME
-  if [ "$name" = cage ]; then a_surface_keeps_committing "$1"; else outputs_keep_committing "$1"; fi
-}
-covered() { if [ "$name" = cage ]; then echo "a surface over the whole layout"; else echo "a surface on each of the $outputs outputs"; fi; }
+# cage lays every toplevel over the whole layout, one above the other: kivo
+# keeps one window there with a subsurface per output. Either way each
+# output has a surface of its own that keeps committing.
+fullscreen_committing() { outputs_keep_committing "$1"; }  # NAME
+covered() { if [ "$name" = cage ]; then echo "a subsurface on each of the $outputs outputs"; else echo "a surface on each of the $outputs outputs"; fi; }
 
 # --- screenshots and keys ------------------------------------------------------
 grim_shot() { as_user grim "$shots/grab.png" && cp "$shots/grab.png" "$1"; }
