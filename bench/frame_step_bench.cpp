@@ -135,7 +135,7 @@ void BM_BringBuffer(benchmark::State& state) {
     scene->RenderFrame();
     history.Record(scene->Frame());
     state.ResumeTiming();
-    history.Bring(scene->Frame(), held, kivo::PixelFormat{}, buffer.data(), stride, &rows);
+    history.BringUpToDate(scene->Frame(), held, kivo::PixelFormat{}, buffer.data(), stride, &rows);
     held = history.Latest();
     benchmark::DoNotOptimize(buffer.data());
   }

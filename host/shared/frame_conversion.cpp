@@ -174,7 +174,7 @@ std::uint64_t DamageHistory::Record(const FrameView& frame) {
   return latest_;
 }
 
-bool DamageHistory::Bring(const FrameView& frame, std::uint64_t held, const PixelFormat& format, std::uint8_t* out,
+bool DamageHistory::BringUpToDate(const FrameView& frame, std::uint64_t held, const PixelFormat& format, std::uint8_t* out,
                           int outStride, DirtyRows* rows) const {
   rows->Reset(frame.height);
   bool known = held > 0 && held <= latest_ && latest_ - held < kDepth;

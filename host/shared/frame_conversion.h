@@ -100,7 +100,7 @@ class DamageHistory {
   // frame: converts the union of the damage since, or the whole frame where
   // that is not known. The rows it wrote go to `rows`; false when it
   // converted the whole frame.
-  bool Bring(const FrameView& frame, std::uint64_t held, const PixelFormat& format, std::uint8_t* out, int outStride,
+  bool BringUpToDate(const FrameView& frame, std::uint64_t held, const PixelFormat& format, std::uint8_t* out, int outStride,
              DirtyRows* rows) const;
 
   // The rows the latest frame itself changed, for the window system; false

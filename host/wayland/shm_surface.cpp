@@ -206,7 +206,7 @@ void ShmSurface::Present() {
   Buffer* buffer = pool_.Acquire();
   if (buffer == nullptr) return;  // it waits for a buffer the compositor gives back
   const FrameView& frame = waiting_;
-  history_.Bring(frame, pool_.FrameOf(buffer), PixelFormat{}, buffer->pixels, buffer->stride, &rows_);
+  history_.BringUpToDate(frame, pool_.FrameOf(buffer), PixelFormat{}, buffer->pixels, buffer->stride, &rows_);
   ScreenRect painted{};
   if (overlay_ != nullptr) {
     painted = ClippedTo(overlay_->Place(width_, height_), width_, height_);

@@ -153,7 +153,7 @@ TEST(DamageHistory, EveryReusedBufferGetsTheUnionOfTheDamageItMissed) {
     history.Record(frame);
     Buffer& b = buffers[static_cast<std::size_t>(order[tick % 32])];
     DirtyRows rows;
-    partial += history.Bring(frame, b.held, format, b.pixels.data(), stride, &rows) ? 1 : 0;
+    partial += history.BringUpToDate(frame, b.held, format, b.pixels.data(), stride, &rows) ? 1 : 0;
     b.held = history.Latest();
     std::vector<std::uint8_t> full(b.pixels.size(), 0x77);
     ConvertFrame(frame.bottomRow, frame.width, frame.height, frame.stride, format, full.data(), stride);
