@@ -58,7 +58,7 @@ start_saver() {  # DIR ARGS...: runs as $(basename DIR)
   cd "$dir" && start "$(basename "$dir")" "$WINE" "$dir/kivo.scr" "$@"
   cd "$work" || exit 1
 }
-saver_window_shown() { SAVER_PROBE=$(probe); [[ $SAVER_PROBE == window* ]]; }  # SAVER_PROBE: what the helper saw
+saver_window_shown() { SAVER_PROBE=$(probe); [[ $SAVER_PROBE == window* && $SAVER_PROBE == *visible=1* ]]; }  # SAVER_PROBE: what the helper saw (mapped)
 # /s from DIR with the pointer at 500,400, the position a qualifying move is
 # measured from, until it draws; SAVER_PROBE is what the helper saw of its window.
 start_full_screen() {  # DIR
