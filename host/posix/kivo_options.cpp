@@ -40,25 +40,6 @@ bool ParseWindowId(const std::string& text, std::uint64_t* id) {
 
 namespace {
 
-const char* NameOf(OptionId id) {
-  switch (id) {
-    case OptionId::kWindow:
-      return "-window";
-    case OptionId::kFullScreen:
-      return "-fullscreen";
-    case OptionId::kBackground:
-      return "-background";
-    case OptionId::kRoot:
-      return "-root";
-    case OptionId::kWindowId:
-      return "-window-id";
-    case OptionId::kX11:
-      return "-x11";
-    default:
-      return "that option";
-  }
-}
-
 bool ParseGeometry(const std::string& text, int* width, int* height) {
   const std::size_t x = text.find_first_of("xX");
   if (x == std::string::npos) return false;
@@ -94,7 +75,7 @@ KivoParseResult ParseKivoOptions(const std::vector<std::string>& args, const cha
           case OptionId::kRoot:
           case OptionId::kWindowId:
           case OptionId::kX11:
-            if (notWithLock.empty()) notWithLock = NameOf(hit.id);
+            if (notWithLock.empty()) notWithLock = std::string("-") + OptionName(hit.id);
             break;
           default:
             break;

@@ -133,6 +133,13 @@ ParsedOptions ParseOptions(const std::vector<std::string>& args, std::initialize
   return result;
 }
 
+const char* OptionName(OptionId id) {
+  for (const OptionRow& row : kOptionTable) {
+    if (row.id == id) return row.name;
+  }
+  return "";
+}
+
 std::uint32_t RunSeed(const ReplayOptions& options) {
   return options.seedGiven ? options.seed : SaverDriver::ClockSeed();
 }

@@ -60,6 +60,9 @@ struct ReplayOptions {
   std::int64_t frames = 0;
 };
 
+// An option's name as its table has it, without dashes ("" if unknown).
+const char* OptionName(OptionId id);
+
 // The seed a run uses: the one given, or else one from the clock.
 std::uint32_t RunSeed(const ReplayOptions& options);
 
