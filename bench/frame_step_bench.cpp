@@ -3,8 +3,10 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <chrono>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "flakes/frame_painter.h"
@@ -66,6 +68,37 @@ BENCHMARK(BM_FrameStep)
     ->ArgsProduct({{800}, {600}, {10000}, {0, 1, 2}, {0}})
     ->ArgsProduct({{1920}, {1080}, {30000}, {0, 1, 2}, {0, 1}})
     ->ArgsProduct({{3840}, {2160}, {30000}, {0, 1, 2}, {0, 1}})
+    ->Unit(benchmark::kMillisecond);
+
+// The frame step as the live saver runs it: after the process has slept
+// through the rest of a 30 ms beat. The fourth argument is the sleep in
+// microseconds (0: none, the frames back to back as above). Sleeping costs
+// the next step dearly on a virtual machine, where the core goes to other
+// work meanwhile: the field, the frame's touched rows and the painter's
+// records come back from memory, and the branch predictors start over.
+// Top-down 32-bit rows, the fastest motion.
+void BM_FrameStepAfterIdle(benchmark::State& state) {
+  const int width = static_cast<int>(state.range(0));
+  const int height = static_cast<int>(state.range(1));
+  const auto idle = std::chrono::microseconds(state.range(3));
+  auto scene = std::make_unique<kivo::SnowScene>();
+  scene->Random().SeedRandom(1);
+  scene->Start(width, height, static_cast<std::int32_t>(state.range(2)));
+  scene->SetTarget(kivo::FrameTarget{kivo::FrameLayout::kTopDownXrgb32});
+  for (int i = 0; i < kWarmUpFrames; ++i) scene->RenderFrame();
+  for (auto _ : state) {
+    if (idle.count() > 0) {
+      state.PauseTiming();
+      std::this_thread::sleep_for(idle);
+      state.ResumeTiming();
+    }
+    scene->RenderFrame();
+    benchmark::DoNotOptimize(scene->Frame().topRow);
+  }
+}
+BENCHMARK(BM_FrameStepAfterIdle)
+    ->ArgsProduct({{1920}, {1080}, {30000}, {0, 1000, 30000}})
+    ->Args({3840, 2160, 30000, 30000})
     ->Unit(benchmark::kMillisecond);
 
 // Moving and projecting alone, per flake, for every way of doing it.

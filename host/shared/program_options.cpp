@@ -40,6 +40,7 @@ const OptionRow kOptionTable[] = {
     {OptionId::kFrames, "frames", ValueKind::kNumber, 0, kInt32Max, "a whole number from 0 to 2147483647"},
     {OptionId::kOut, "out", ValueKind::kText, 0, 0, ""},
     {OptionId::kStats, "stats", ValueKind::kNone, 0, 0, ""},
+    {OptionId::kPaced, "paced", ValueKind::kNone, 0, 0, ""},
     {OptionId::kGifFrames, "gif-frames", ValueKind::kNumber, 1, 10000, "a whole number from 1 to 10000"},
     {OptionId::kWindow, "window", ValueKind::kNone, 0, 0, ""},
     {OptionId::kFullScreen, "fullscreen", ValueKind::kNone, 0, 0, ""},

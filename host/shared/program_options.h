@@ -21,6 +21,7 @@ enum class OptionId {
   kFrames,
   kOut,
   kStats,
+  kPaced,
   kGifFrames,
   kWindow,
   kFullScreen,

@@ -41,6 +41,12 @@ done
 check "--count 30000 needs no warning" [ -z "$("$render" --width 8 --height 8 --frames 1 --seed 1 --count 30000 --out e.bmp 2>&1)" ]
 check "--stats prints the median and the mean" \
   grep -q "median .* ms, mean .* ms" <<<"$("$render" --width 16 --height 16 --frames 3 --seed 1 --stats --out f.bmp)"
+start=$(date +%s%N)
+"$render" --width 64 --height 48 --frames 20 --seed 3 --paced --out paced.bmp
+took=$((($(date +%s%N) - start) / 1000000))
+"$render" --width 64 --height 48 --frames 20 --seed 3 --out unpaced.bmp
+check "--paced keeps the 30 ms beat (20 frames in $took ms) and the same picture" \
+  [ "$took" -ge 570 ] && cmp -s paced.bmp unpaced.bmp
 
 echo "-- refusals leave nothing behind"
 for refused in "--width 0" "--width 32768" "--height abc" "--frames -1" "--gif-frames 0" "--gif-frames 10001" \

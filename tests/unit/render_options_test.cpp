@@ -20,10 +20,11 @@ TEST(RenderOptions, EveryOptionAtTheEdgesOfItsRangeAndItsDefault) {
   auto gif = [](const RenderOptions& o) { return o.gifFrames; };
   auto format = [](const RenderOptions& o) { return static_cast<std::int64_t>(o.format); };
   auto stats = [](const RenderOptions& o) -> std::int64_t { return o.stats; };
+  auto paced = [](const RenderOptions& o) -> std::int64_t { return o.paced; };
   const auto png = static_cast<std::int64_t>(ImageFormat::kPng);
   const Case accepted[] = {
       {{}, width, 800},    {{}, height, 600},  {{}, count, 10000}, {{}, seed, -1},
-      {{}, frames, 100},   {{}, gif, 50},      {{}, format, png},  {{}, stats, 0},
+      {{}, frames, 100},   {{}, gif, 50},      {{}, format, png},  {{}, stats, 0}, {{}, paced, 0}, {{"--paced"}, paced, 1},
       {{"--width", "1"}, width, 1},           {{"--width", "32767"}, width, 32767},
       {{"--height", "1"}, height, 1},         {{"--height", "32767"}, height, 32767},
       {{"--count", "-2147483648"}, count, -2147483648LL},  // clamped later, with a warning

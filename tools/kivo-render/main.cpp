@@ -5,6 +5,7 @@
 #include <memory>
 #include <cstdio>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "flakes/flake_limits.h"
@@ -72,7 +73,13 @@ int main(int argc, char** argv) {
 
   std::vector<double> millis;
   if (o.stats) millis.reserve(static_cast<std::size_t>(std::min<std::int64_t>(o.frames, 1 << 20)));
+  const auto beat = std::chrono::milliseconds(kivo::SaverDriver::kTickMilliseconds);
+  auto next = std::chrono::steady_clock::now();
   for (std::int64_t frame = 0; frame < o.frames; ++frame) {
+    if (o.paced) {
+      std::this_thread::sleep_until(next);
+      next += beat;
+    }
     const auto start = std::chrono::steady_clock::now();
     const kivo::FrameView view = driver.Tick();
     const auto end = std::chrono::steady_clock::now();

@@ -8,7 +8,7 @@ namespace kivo {
 
 const char kRenderUsage[] =
     "usage: kivo-render [--width W] [--height H] [--count N] [--seed S] [--frames F] "
-    "[--out FILE] [--gif-frames N] [--stats] [--version]\n";
+    "[--out FILE] [--gif-frames N] [--stats] [--paced] [--version]\n";
 
 bool FormatFromFileName(const std::string& name, ImageFormat* format) {
   const std::size_t dot = name.find_last_of('.');
@@ -35,7 +35,7 @@ ParseResult ParseRenderOptions(const std::vector<std::string>& args) {
   ParseResult result = ReadOptions<RenderOptions>(
       args,
       {OptionId::kHelp, OptionId::kVersion, OptionId::kWidth, OptionId::kHeight, OptionId::kCount, OptionId::kSeed,
-       OptionId::kFrames, OptionId::kOut, OptionId::kStats, OptionId::kGifFrames},
+       OptionId::kFrames, OptionId::kOut, OptionId::kStats, OptionId::kPaced, OptionId::kGifFrames},
       DashStyle::kDoubleOnly, [](const OptionHit& hit, RenderOptions& o) -> std::string {
         switch (hit.id) {
           case OptionId::kWidth:
@@ -53,6 +53,9 @@ ParseResult ParseRenderOptions(const std::vector<std::string>& args) {
             break;
           case OptionId::kStats:
             o.stats = true;
+            break;
+          case OptionId::kPaced:
+            o.paced = true;
             break;
           case OptionId::kGifFrames:
             o.gifFrames = hit.number;

@@ -20,6 +20,9 @@ struct RenderOptions : ReplayOptions {
   std::string out = "kivo.png";
   ImageFormat format = ImageFormat::kPng;
   bool stats = false;
+  // Steps on the saver's beat, sleeping between them as a running saver
+  // does, rather than back to back.
+  bool paced = false;
   std::int64_t gifFrames = 50;  // the last ticks an animated GIF shows
 };
 
