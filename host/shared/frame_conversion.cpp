@@ -167,32 +167,25 @@ std::uint64_t DamageHistory::Record(const FrameView& frame) {
   entry.runs.clear();
   const FrameDamage& d = frame.damage;
   entry.whole = d.whole || d.cleared == nullptr || d.drawn == nullptr;
-  if (!entry.whole) {
-    entry.runs.insert(entry.runs.end(), d.cleared->begin(), d.cleared->end());
-    entry.runs.insert(entry.runs.end(), d.drawn->begin(), d.drawn->end());
-  }
+  if (!entry.whole) entry.runs.assign(d.drawn->begin(), d.drawn->end());
   return latest_;
 }
 
 bool DamageHistory::BringUpToDate(const FrameView& frame, std::uint64_t held, const PixelFormat& format, std::uint8_t* out,
-                          int outStride, DirtyRows* rows) const {
+                                  int outStride, DirtyRows* rows) const {
   rows->Reset(frame.height);
-  bool known = held > 0 && held <= latest_ && latest_ - held < kDepth;
-  for (std::uint64_t n = held + 1; known && n <= latest_; ++n) known = !At(n).whole && At(n).number == n;
-  if (!known) {
+  if (held == latest_ && held > 0) return true;  // it holds the latest frame already
+  // Every frame is black but for what its own step drew, so the buffer and
+  // the latest frame differ only where either was drawn: the frames between
+  // left nothing in this buffer.
+  if (!Knows(held) || !Knows(latest_)) {
     ConvertFrame(frame, format, out, outStride);
     for (int y = 0; y < frame.height; ++y) rows->Add(y, 0, frame.width);
     return false;
   }
   const PixelConverter converter(format, frame.layout);
-  for (std::uint64_t n = held + 1; n <= latest_; ++n) BringRuns(frame, At(n).runs, converter, out, outStride, rows);
-  return true;
-}
-
-bool DamageHistory::LatestRows(int height, DirtyRows* rows) const {
-  rows->Reset(height);
-  if (latest_ == 0 || At(latest_).whole) return false;
-  for (const FrameRun& run : At(latest_).runs) rows->Add(run.row, run.x, run.pixels);
+  BringRuns(frame, At(held).runs, converter, out, outStride, rows);
+  BringRuns(frame, At(latest_).runs, converter, out, outStride, rows);
   return true;
 }
 

@@ -83,11 +83,10 @@ bool ConvertDamage(const FrameView& frame, const PixelConverter& converter, std:
 // memory; false, with `rows` empty, when the damage is whole.
 bool DamagedRows(const FrameView& frame, DirtyRows* rows);
 
-// The damage of the last few frames of one scene, so that a buffer last
-// written with frame k is brought to frame n by converting what changed in
-// frames k+1 to n: a window system may hold on to a buffer for several
-// frames, and a buffer reused must get every change it missed, not only the
-// last frame's.
+// What the last few frames of one scene drew, so that a buffer last written
+// with frame k is brought to frame n by converting the runs frames k and n
+// drew: a window system may hold on to a buffer for several frames, and a
+// buffer reused must lose what it shows of frame k and get all of frame n.
 class DamageHistory {
  public:
   static constexpr std::size_t kDepth = 8;
@@ -97,23 +96,21 @@ class DamageHistory {
   std::uint64_t Latest() const { return latest_; }
 
   // Brings `out`, which holds frame `held` (0: nothing yet), to the latest
-  // frame: converts the union of the damage since, or the whole frame where
-  // that is not known. The rows it wrote go to `rows`; false when it
-  // converted the whole frame.
-  bool BringUpToDate(const FrameView& frame, std::uint64_t held, const PixelFormat& format, std::uint8_t* out, int outStride,
-             DirtyRows* rows) const;
-
-  // The rows the latest frame itself changed, for the window system; false
-  // when that is the whole frame.
-  bool LatestRows(int height, DirtyRows* rows) const;
+  // frame: converts the runs both drew, or the whole frame where either is
+  // not known. The rows it wrote go to `rows`; false when it converted the
+  // whole frame.
+  bool BringUpToDate(const FrameView& frame, std::uint64_t held, const PixelFormat& format, std::uint8_t* out,
+                     int outStride, DirtyRows* rows) const;
 
  private:
   struct Entry {
     std::uint64_t number = 0;
-    bool whole = true;
-    std::vector<FrameRun> runs;
+    bool whole = true;            // its runs are not known
+    std::vector<FrameRun> runs;  // what its step drew
   };
   const Entry& At(std::uint64_t number) const { return entries_[number % kDepth]; }
+  // Whether frame `number` (from 1) is still kept, with its runs.
+  bool Knows(std::uint64_t number) const { return number > 0 && At(number).number == number && !At(number).whole; }
 
   Entry entries_[kDepth];
   std::uint64_t latest_ = 0;

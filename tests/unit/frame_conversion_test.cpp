@@ -158,8 +158,6 @@ TEST(DamageHistory, EveryReusedBufferGetsTheUnionOfTheDamageItMissed) {
     std::vector<std::uint8_t> full(b.pixels.size(), 0x77);
     ConvertFrame(frame.bottomRow, frame.width, frame.height, frame.stride, format, full.data(), stride);
     ASSERT_EQ(b.pixels, full) << "buffer " << order[tick % 32] << " at tick " << tick;
-    DirtyRows own;
-    ASSERT_EQ(history.LatestRows(97, &own), tick != 0 && tick != 40) << "only whole frames have no rows";
   }
   EXPECT_GT(partial, 40) << "most frames bring a buffer up to date through damage alone";
   EXPECT_LT(partial, 61) << "a buffer that missed more than the history holds is converted whole";
