@@ -29,9 +29,13 @@ struct FrameTarget {
   FrameLayout layout = FrameLayout::kBottomUpBgr24;
   std::uint8_t* pixels = nullptr;  // first byte of the top row; null: the scene's own block
   int stride = 0;
+  // Changes whenever something besides the scene has written the lent
+  // pixels: they then no longer hold the frame the scene last drew there.
+  std::uint32_t generation = 0;
 
   bool operator==(const FrameTarget& o) const {
-    return layout == o.layout && pixels == o.pixels && (pixels == nullptr || stride == o.stride);
+    return layout == o.layout && pixels == o.pixels &&
+           (pixels == nullptr || (stride == o.stride && generation == o.generation));
   }
   bool operator!=(const FrameTarget& o) const { return !(*this == o); }
 };

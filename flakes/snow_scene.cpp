@@ -30,11 +30,13 @@ void SnowScene::Start(int width, int height, std::int32_t flakeCount) {
   }
   field_.SpawnAllFlakes(flakeCount_, random_, width_, height_);
   target_.pixels = nullptr;
+  ForgetLentBlocks();
   MakeFrame();
 }
 
 void SnowScene::Stop() {
   FreeFrame();
+  ForgetLentBlocks();
   target_.pixels = nullptr;
   for (RasterImage& sprite : sprites_) sprite.Destroy();
 }
@@ -43,6 +45,7 @@ void SnowScene::Resize(int width, int height) {
   width_ = width;
   height_ = height;
   target_.pixels = nullptr;
+  ForgetLentBlocks();
   MakeFrame();
 }
 
@@ -58,25 +61,52 @@ void SnowScene::FreeBlock::operator()(std::uint8_t* block) const { std::free(blo
 void SnowScene::FreeFrame() {
   frameBuffer_.Destroy();
   ownXrgb_.reset();
-  painter_.Reset(nullptr);
+  own_.Reset(nullptr);
+  painter_ = &own_;
 }
 
 void SnowScene::MakeFrame() {
   FreeFrame();
   if (target_.layout == FrameLayout::kBottomUpBgr24) {
     frameBuffer_.Create(width_, height_, 24);
-    painter_.Reset(&frameBuffer_);
+    own_.Reset(&frameBuffer_);
     return;
   }
   if (target_.pixels != nullptr) {
-    painter_.Reset(target_.pixels, width_, height_, target_.stride, false);
+    painter_ = Lend();
     return;
   }
   if (width_ < 1 || height_ < 1) return;
   const std::size_t stride = 4 * static_cast<std::size_t>(width_);
   ownXrgb_.reset(static_cast<std::uint8_t*>(std::calloc(stride * static_cast<std::size_t>(height_), 1)));
   if (ownXrgb_ == nullptr) return;  // running blind, as without a 24-bit frame buffer
-  painter_.Reset(ownXrgb_.get(), width_, height_, static_cast<int>(stride), true);
+  own_.Reset(ownXrgb_.get(), width_, height_, static_cast<int>(stride), true);
+}
+
+FramePainter* SnowScene::Lend() {
+  LentBlock* slot = &lent_[0];
+  for (LentBlock& block : lent_) {
+    if (block.target == target_) {
+      slot = &block;
+      break;
+    }
+    if (block.lastUse < slot->lastUse) slot = &block;  // the least recently drawn is forgotten
+  }
+  if (!(slot->target == target_)) {
+    slot->target = target_;
+    // Whatever it shows, the first frame drawn there blackens it whole.
+    slot->painter.Reset(target_.pixels, width_, height_, target_.stride, false);
+  }
+  slot->lastUse = ++lendings_;
+  return &slot->painter;
+}
+
+void SnowScene::ForgetLentBlocks() {
+  for (LentBlock& block : lent_) {
+    block.target = FrameTarget{};
+    block.painter.Reset(nullptr);
+    block.lastUse = 0;
+  }
 }
 
 void SnowScene::Respawn(std::int32_t index) {
@@ -114,15 +144,15 @@ void SnowScene::FinishFlake(std::int32_t index, double sx, double sy, int r) {
   const int x = static_cast<int>(sx);
   const int y = static_cast<int>(sy);
   if (r <= kLargestDisc) {
-    painter_.AddDisc(x, y, r, kDiscGrey);
+    painter_->AddDisc(x, y, r, kDiscGrey);
     return;
   }
   const int sprite = static_cast<int>(kSpriteCount * random_.UniformRandom());
-  painter_.AddSprite(x, y, r, sprites_[static_cast<std::size_t>(sprite)]);
+  painter_->AddSprite(x, y, r, sprites_[static_cast<std::size_t>(sprite)]);
 }
 
 void SnowScene::RenderFrame() {
-  painter_.Clear();
+  painter_->Clear();
   centreX_ = width_ * 0.5;
   centreY_ = height_ * 0.5;
   // Moving and projecting draws no random number, so a chunk of flakes goes
@@ -133,13 +163,13 @@ void SnowScene::RenderFrame() {
     MoveAndProject(motion_, field_, first, count, centreX_, centreY_, &chunk_);
     for (std::int32_t i = 0; i < count; ++i) FinishFlake(first + i, chunk_.sx[i], chunk_.sy[i], chunk_.r[i]);
   }
-  painter_.Flush();
+  painter_->Flush();
 }
 
 FrameView SnowScene::Frame() const {
   FrameView view;
   view.layout = target_.layout;
-  view.damage = painter_.Damage();
+  view.damage = painter_->Damage();
   if (target_.layout == FrameLayout::kBottomUpBgr24) {
     view.bottomRow = frameBuffer_.RowAddress(frameBuffer_.Height() - 1);
     view.topRow = frameBuffer_.RowAddress(0);
@@ -148,11 +178,11 @@ FrameView SnowScene::Frame() const {
     view.stride = frameBuffer_.Stride();
     return view;
   }
-  view.topRow = painter_.TopRow();
+  view.topRow = painter_->TopRow();
   if (view.topRow == nullptr) return view;
   view.width = width_;
   view.height = height_;
-  view.stride = painter_.Stride();
+  view.stride = painter_->Stride();
   return view;
 }
 

@@ -40,10 +40,14 @@ class SnowScene {
   void Resize(int width, int height);
 
   // Where the frames are drawn from now on (the 24-bit block by default):
-  // the flakes stay, and the next frame is drawn whole. Lent memory must
-  // stay valid until the next SetTarget, Resize or Stop, and nothing else
-  // may write it meanwhile: each frame clears only what the one before drew.
+  // the flakes stay. Lent memory must stay valid until the next SetTarget,
+  // Resize or Stop. A host may take turns among a few lent blocks (a window
+  // system's buffers): the scene remembers what it last drew in each of the
+  // last kLentBlocks, so a frame drawn into one again clears only that, as
+  // long as the target's generation says nothing else has written it since.
+  // A block new to the scene, or written by someone else, is drawn whole.
   void SetTarget(const FrameTarget& target);
+  static constexpr std::size_t kLentBlocks = 4;
   const FrameTarget& Target() const { return target_; }
 
   // One tick: clear, move, respawn and draw every live flake.
@@ -73,6 +77,9 @@ class SnowScene {
   // (Re)creates the frame's memory for the target and size, binds the painter.
   void MakeFrame();
   void FreeFrame();
+  // The painter that remembers `target_`'s block, bound afresh where none does.
+  FramePainter* Lend();
+  void ForgetLentBlocks();
 
   struct FreeBlock {
     void operator()(std::uint8_t* block) const;
@@ -84,7 +91,16 @@ class SnowScene {
   std::unique_ptr<std::uint8_t, FreeBlock> ownXrgb_;  // the scene's own 32-bit block
   FrameTarget target_;
   std::array<RasterImage, kSpriteCount> sprites_;
-  FramePainter painter_;
+  FramePainter own_;  // draws the scene's own blocks
+  // What the scene drew into each lent block it remembers.
+  struct LentBlock {
+    FrameTarget target;
+    FramePainter painter;
+    std::uint64_t lastUse = 0;
+  };
+  std::array<LentBlock, kLentBlocks> lent_;
+  std::uint64_t lendings_ = 0;
+  FramePainter* painter_ = &own_;  // the one drawing the current target
   FlakeField field_;
   RandomSource random_;
   MotionKind motion_ = FastestMotion();

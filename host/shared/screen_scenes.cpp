@@ -64,6 +64,8 @@ bool ScreenScenes::LayOut(const std::vector<Screen>& screens) {
 
 void ScreenScenes::Tick(std::size_t i, FrameTimes* times) {
   Scene& scene = *scenes_[i];
+  // An output may lend a different block each beat (a free buffer).
+  if (scene.output != nullptr && scene.placed) scene.driver.SetTarget(scene.output->Target());
   const auto start = std::chrono::steady_clock::now();
   const FrameView frame = scene.driver.Tick();
   if (times != nullptr) {

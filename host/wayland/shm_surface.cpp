@@ -31,6 +31,7 @@ struct ShmSurface::Buffer {
   std::uint8_t* pixels = nullptr;
   std::size_t bytes = 0;
   int stride = 0;
+  std::uint32_t generation = 0;  // counts the frames copied into it
 
   ~Buffer() {
     if (buffer != nullptr) wl_buffer_destroy(buffer);
@@ -137,6 +138,7 @@ bool ShmSurface::Prepare(int width, int height) {
   if (mode_ == Mode::kFrames && width == width_ && height == height_) return true;
   // Buffers the compositor still holds go when it gives them back.
   waiting_ = FrameView{};
+  lent_ = nullptr;
   width_ = width;
   height_ = height;
   unshown_.Forget();
@@ -191,6 +193,14 @@ bool ShmSurface::Blank() {
 
 bool ShmSurface::Hidden(Clock::time_point now) const { return pacer_.Hidden(now); }
 
+FrameTarget ShmSurface::Target() {
+  const FrameTarget own{FrameLayout::kTopDownXrgb32};
+  if (mode_ != Mode::kFrames || overlay_ != nullptr) return own;
+  if (lent_ == nullptr) lent_ = pool_.Acquire();
+  if (lent_ == nullptr) return own;
+  return FrameTarget{FrameLayout::kTopDownXrgb32, lent_->pixels, lent_->stride, lent_->generation};
+}
+
 void ShmSurface::Show(const FrameView& frame) {
   if (mode_ != Mode::kFrames || frame.Empty() || frame.width != width_ || frame.height != height_) return;
   history_.Record(frame);
@@ -203,10 +213,15 @@ void ShmSurface::Show(const FrameView& frame) {
 void ShmSurface::Present() {
   if (waiting_.Empty()) return;
   const auto start = Clock::now();
-  Buffer* buffer = pool_.Acquire();
-  if (buffer == nullptr) return;  // it waits for a buffer the compositor gives back
   const FrameView& frame = waiting_;
-  history_.BringUpToDate(frame, pool_.FrameOf(buffer), PixelFormat{}, buffer->pixels, buffer->stride, &rows_);
+  Buffer* buffer = lent_;
+  if (buffer == nullptr || frame.topRow != buffer->pixels) {
+    // Drawn elsewhere: a free buffer gets the frame's pixels.
+    buffer = pool_.Acquire();
+    if (buffer == nullptr) return;  // it waits for a buffer the compositor gives back
+    history_.BringUpToDate(frame, pool_.FrameOf(buffer), PixelFormat{}, buffer->pixels, buffer->stride, &rows_);
+    ++buffer->generation;  // no longer what the scene last drew there
+  }
   ScreenRect painted{};
   if (overlay_ != nullptr) {
     painted = ClippedTo(overlay_->Place(width_, height_), width_, height_);
@@ -237,9 +252,10 @@ void ShmSurface::Present() {
   wl_callback_add_listener(frameCallback_, &listener, this);
   wl_surface_commit(surface_);
   pool_.Hold(buffer, history_.Latest());
+  if (buffer == lent_) lent_ = nullptr;
   pacer_.Committed(Clock::now());
+  unshown_.Shown(frame.damage, height_);
   waiting_ = FrameView{};
-  unshown_.Shown(height_);
   copyMs_ += MillisecondsSince(copyStart);
 }
 

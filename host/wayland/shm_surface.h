@@ -64,12 +64,19 @@ class ShmSurface {
   // The compositor has asked for no frame for a long while: nothing on it
   // can be seen, and its snow need not be stepped.
   bool Hidden(Clock::time_point now) const;
+  // Where the next frame is best drawn: straight into a free buffer, which
+  // the surface keeps for it until it is shown; the scene's own block while
+  // every buffer is held, or while something is painted over the frames.
+  FrameTarget Target();
   // Takes a frame of the prepared size: shown at once when the compositor
   // has asked for one, or else as soon as it does (the latest frame then,
   // with every change since the one it shows).
   void Show(const FrameView& frame);
   // Drops the frame waiting to be shown (its pixels are about to go).
-  void Forget() { waiting_ = FrameView{}; }
+  void Forget() {
+    waiting_ = FrameView{};
+    lent_ = nullptr;
+  }
   void SetOverlay(SurfaceOverlay* overlay) { overlay_ = overlay; }
   // Shows black over its whole logical size and draws nothing (a window
   // whose subsurfaces hold the snow). False without a viewporter.
@@ -112,6 +119,7 @@ class ShmSurface {
   FramePacer pacer_;
   DamageHistory history_;
   FrameView waiting_;     // the latest frame, not shown yet; empty when none waits
+  Buffer* lent_ = nullptr;  // the free buffer the scene draws into; null when none
   UnshownDamage unshown_;  // what changed since the frame the compositor has
   SurfaceOverlay* overlay_ = nullptr;
   DirtyRows rows_;

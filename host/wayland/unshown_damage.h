@@ -1,7 +1,7 @@
-// What changed since the frame a compositor has: the damage of every frame
-// made since the last one shown, shown or not (a frame waits while the
-// compositor has not asked for one, or when no buffer is free). The next
-// frame shown must be damaged with all of it, not its own runs alone.
+// What changed since the frame a compositor has: what that frame drew, and
+// the damage of every frame made since, shown or not (a frame waits while
+// the compositor has not asked for one, or when no buffer is free). The
+// next frame shown must be damaged with all of it, not its own runs alone.
 #pragma once
 
 #include <cstddef>
@@ -24,10 +24,17 @@ class UnshownDamage {
       for (const FrameRun& run : *runs) rows_.Add(run.row, run.x, run.pixels);
     }
   }
-  // The latest frame was shown: nothing is owed any more.
-  void Shown(int height) {
+  // The latest frame, with this damage, was shown. The next frame shown may
+  // be drawn in a buffer that held another frame than this one: whatever
+  // it is, it must at least clear what this frame drew.
+  void Shown(const FrameDamage& shown, int height) {
     whole_ = false;
     rows_.Reset(height);
+    if (shown.whole || shown.drawn == nullptr) {  // its runs may not tell all it drew
+      whole_ = true;
+      return;
+    }
+    for (const FrameRun& run : *shown.drawn) rows_.Add(run.row, run.x, run.pixels);
   }
   // Everything is owed again (a new size, a first frame).
   void Forget() { whole_ = true; }

@@ -26,10 +26,9 @@ class SurfaceOutput : public ScreenOutput {
   explicit SurfaceOutput(ShmSurface* surface) : surface_(surface) {}
   ~SurfaceOutput() override { surface_->Forget(); }  // the scene's frame goes with it
   bool Place(const ScreenRect& rect) override { return surface_->Prepare(rect.width, rect.height); }
-  // The scene draws XRGB8888 rows, the buffers' own layout: bringing a
-  // buffer up to date copies runs rather than converting them. Its own
-  // block, not a buffer's memory: the compositor may hold any buffer.
-  FrameTarget Target() override { return FrameTarget{FrameLayout::kTopDownXrgb32}; }
+  // The scene draws XRGB8888 rows, the buffers' own layout, straight into
+  // a free buffer where it can.
+  FrameTarget Target() override { return surface_->Target(); }
   void Show(const FrameView& frame) override {
     surface_->Show(frame);
     // Buffers are also drawn when the compositor asks, between beats: what

@@ -103,8 +103,10 @@ fps_case() {  # WHAT MODE
   # plus or minus 1 on average.
   check "-fps at $1: 4 lines after the first second, none above 34.3, 33.3 +- 1 on average ($(awk '{printf "%s ", $2}' <<<"$lines"))" \
     awk 'NF { n++; sum += $2; if ($2 > 34.3) bad = 1 } END { exit bad || n != 4 || sum / n < 32.3 || sum / n > 34.3 }' <<<"$lines"
-  check "-fps at $1: the convert time is measured ($(sed -n 's/.*convert \([0-9.]*\) ms.*/\1/p' <<<"$lines" | tr '\n' ' ')ms)" \
-    awk -F'convert ' 'NF > 1 { n++; if ($2 + 0 <= 0) bad = 1 } END { exit bad || n != 4 }' <<<"$lines"
+  # Frames are drawn straight into a free buffer, so there is mostly
+  # nothing to convert; handing the buffer over is always timed.
+  check "-fps at $1: the time handing buffers over is measured ($(sed -n 's/.*copy \([0-9.]*\) ms.*/\1/p' <<<"$lines" | tr '\n' ' ')ms)" \
+    awk -F'copy ' 'NF > 1 { n++; if ($2 + 0 <= 0) bad = 1 } END { exit bad || n != 4 }' <<<"$lines"
   signal fps TERM
   check "-fps at $1: SIGTERM ends it with 0" ends_with fps 0 10
 }

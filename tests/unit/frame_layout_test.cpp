@@ -134,6 +134,52 @@ TEST(FrameLayouts, ATargetChangedMidRunKeepsTheSnowAndAResizeGivesLentRowsBack) 
   EXPECT_EQ(other->Frame().width, 100);
 }
 
+// A window system's buffers: the scene draws into whichever is free, in no
+// fixed order, and each must show exactly the frame of its tick. Blocks
+// written by someone else meanwhile (a new generation) and more blocks than
+// the scene remembers are drawn whole; the others only where they differ.
+TEST(FrameLayouts, FramesTakingTurnsAmongLentBlocksAreEachExactlyTheirTick) {
+  auto reference = std::make_unique<SnowScene>();
+  auto scene = std::make_unique<SnowScene>();
+  for (SnowScene* s : {reference.get(), scene.get()}) {
+    s->Random().SeedRandom(47);
+    s->Start(150, 110, 20000);
+  }
+  std::vector<LentRows> blocks(SnowScene::kLentBlocks + 1, LentRows(150, 110));
+  std::vector<std::uint32_t> generation(blocks.size(), 0);
+  // -1: the scene's own block; 9: block 0 after something else wrote it.
+  const int order[] = {0, 1, 0, 2, 1, 0, -1, 0, 2, 2, 1, 9, 0, 1, 3, 4, 0, 1, 2, 0, 1, -1, 1, 0, 9, 1, 0, 1};
+  int partial = 0;
+  for (int tick = 0; tick < 84; ++tick) {
+    int pick = order[tick % 28];
+    if (pick == 9) {
+      for (std::size_t row = 0; row < blocks[0].bytes.size(); row += static_cast<std::size_t>(blocks[0].stride)) {
+        std::fill_n(blocks[0].bytes.begin() + static_cast<std::ptrdiff_t>(row), 4 * 150, std::uint8_t{0x5A});
+      }
+      ++generation[0];
+      pick = 0;
+    }
+    FrameTarget target{FrameLayout::kTopDownXrgb32};
+    if (pick >= 0) {
+      const auto at = static_cast<std::size_t>(pick);
+      target = blocks[at].Target();
+      target.generation = generation[at];
+    }
+    scene->SetTarget(target);
+    reference->RenderFrame();
+    scene->RenderFrame();
+    const FrameView frame = scene->Frame();
+    ASSERT_TRUE(SameColours(reference->Frame(), frame)) << "block " << pick << " at tick " << tick;
+    if (pick >= 0) {
+      const auto at = static_cast<std::size_t>(pick);
+      ASSERT_EQ(frame.topRow, blocks[at].bytes.data());
+      ASSERT_TRUE(blocks[at].PaddingKept(150));
+      partial += frame.damage.whole ? 0 : 1;
+    }
+  }
+  EXPECT_GT(partial, 50) << "a block the scene remembers is cleared only where it drew";
+}
+
 // The painter's general shapes (large discs, sprites it cannot take the
 // fast way) in 32-bit rows: the 24-bit picture, the same damage.
 TEST(FrameLayouts, PainterGeneralShapesInThirtyTwoBitRows) {

@@ -96,7 +96,8 @@ TEST(BufferPool, NoMemoryMeansNoBufferToDrawInto) {
 
 // Frames made while the compositor was not asking (or no buffer was free)
 // still changed what it must be told: the next frame shown is damaged with
-// all of them.
+// all of them, and with what the frame it shows drew (the next may be drawn
+// in a buffer that held another frame, whose clearing does not name it).
 TEST(UnshownDamage, TheFrameShownCarriesTheDamageOfEveryFrameSinceTheLastShown) {
   UnshownDamage owed;
   const std::vector<FrameRun> none;
@@ -104,24 +105,30 @@ TEST(UnshownDamage, TheFrameShownCarriesTheDamageOfEveryFrameSinceTheLastShown) 
   const std::vector<FrameRun> second = {{7, 1, 3}};
   owed.Add(FrameDamage{false, &none, &first}, 20);
   EXPECT_TRUE(owed.Whole()) << "nothing shown yet: the whole frame is owed";
-  owed.Shown(20);
-  // The frame shown had a run in row 5; the next one (never shown) clears
-  // it and draws in row 2; the one after clears row 2 and draws in row 7.
   const std::vector<FrameRun> shownBefore = {{5, 4, 2}};
+  owed.Shown(FrameDamage{false, &none, &shownBefore}, 20);
+  ASSERT_FALSE(owed.Whole());
+  EXPECT_EQ(owed.Rows().first[5], 4);
+  EXPECT_EQ(owed.Rows().last[5], 5) << "what the frame shown drew is owed to the next";
+  // The next frame (never shown) draws in row 2; the one after clears row 2
+  // and draws in row 7.
   owed.Add(FrameDamage{false, &shownBefore, &first}, 20);  // not shown: the compositor was busy
   owed.Add(FrameDamage{false, &first, &second}, 20);
   ASSERT_FALSE(owed.Whole());
-  EXPECT_EQ(owed.Rows().first[5], 4);
-  EXPECT_EQ(owed.Rows().last[5], 5) << "cleared by a frame that was never shown: still owed";
   EXPECT_EQ(owed.Rows().first[2], 10);
-  EXPECT_EQ(owed.Rows().last[2], 14);
+  EXPECT_EQ(owed.Rows().last[2], 14) << "drawn and cleared by a frame that was never shown: still owed";
   EXPECT_EQ(owed.Rows().first[7], 1);
   EXPECT_EQ(owed.Rows().last[7], 3);
-  owed.Shown(20);
-  EXPECT_GT(owed.Rows().first[2], owed.Rows().last[2]) << "shown: nothing owed";
+  owed.Shown(FrameDamage{false, &first, &second}, 20);
+  EXPECT_GT(owed.Rows().first[2], owed.Rows().last[2]) << "shown: only what it drew is owed";
+  EXPECT_EQ(owed.Rows().first[7], 1);
   owed.Add(FrameDamage{}, 20);
   EXPECT_TRUE(owed.Whole()) << "a frame changed as a whole is owed whole";
-  owed.Shown(20);
+  owed.Shown(FrameDamage{false, &none, &second}, 20);
+  EXPECT_FALSE(owed.Whole());
+  owed.Shown(FrameDamage{true, &none, &second}, 20);
+  EXPECT_TRUE(owed.Whole()) << "a frame drawn as a whole may have drawn more than its runs";
+  owed.Shown(FrameDamage{false, &none, &none}, 20);
   owed.Forget();
   EXPECT_TRUE(owed.Whole()) << "a new size owes the whole frame";
 }
