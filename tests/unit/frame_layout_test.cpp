@@ -3,6 +3,7 @@
 // with the same damage, and hosts get frames drawn the way their outputs ask.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <random>
@@ -150,9 +151,11 @@ TEST(FrameLayouts, FramesTakingTurnsAmongLentBlocksAreEachExactlyTheirTick) {
   // -1: the scene's own block; 9: block 0 after something else wrote it.
   const int order[] = {0, 1, 0, 2, 1, 0, -1, 0, 2, 2, 1, 9, 0, 1, 3, 4, 0, 1, 2, 0, 1, -1, 1, 0, 9, 1, 0, 1};
   int partial = 0;
+  std::vector<int> recent;  // blocks by their last frame, the latest first
   for (int tick = 0; tick < 84; ++tick) {
     int pick = order[tick % 28];
     if (pick == 9) {
+      recent.erase(std::remove(recent.begin(), recent.end(), 0), recent.end());  // forgotten by its generation
       for (std::size_t row = 0; row < blocks[0].bytes.size(); row += static_cast<std::size_t>(blocks[0].stride)) {
         std::fill_n(blocks[0].bytes.begin() + static_cast<std::ptrdiff_t>(row), 4 * 150, std::uint8_t{0x5A});
       }
@@ -174,10 +177,24 @@ TEST(FrameLayouts, FramesTakingTurnsAmongLentBlocksAreEachExactlyTheirTick) {
       const auto at = static_cast<std::size_t>(pick);
       ASSERT_EQ(frame.topRow, blocks[at].bytes.data());
       ASSERT_TRUE(blocks[at].PaddingKept(150));
+      const auto seen = std::find(recent.begin(), recent.end(), pick);
+      const bool remembered = seen != recent.end() && seen - recent.begin() < static_cast<long>(SnowScene::kLentBlocks);
+      ASSERT_EQ(frame.damage.whole, !remembered) << "block " << pick << " at tick " << tick;
+      if (seen != recent.end()) recent.erase(seen);
+      recent.insert(recent.begin(), pick);
       partial += frame.damage.whole ? 0 : 1;
     }
   }
   EXPECT_GT(partial, 50) << "a block the scene remembers is cleared only where it drew";
+  // A new size forgets every block: one lent again at the same place, with
+  // whatever it holds, is drawn whole.
+  scene->Resize(140, 110);
+  reference->Resize(140, 110);
+  std::fill(blocks[1].bytes.begin(), blocks[1].bytes.end(), std::uint8_t{0x5A});
+  scene->SetTarget(blocks[1].Target());
+  reference->RenderFrame();
+  scene->RenderFrame();
+  EXPECT_TRUE(SameColours(reference->Frame(), scene->Frame())) << "a block lent again after a new size";
 }
 
 // The painter's general shapes (large discs, sprites it cannot take the
@@ -270,22 +287,36 @@ TEST(FrameLayouts, FramesOfEitherLayoutConvertAlike) {
 }
 
 // An output that lends its rows gets its frames drawn in them while it is
-// placed; one that cannot be placed gets nothing drawn in its memory.
+// placed, in whichever block it lends at each beat (with `alternate`, one
+// of two in turn, as a window system's free buffer); one that cannot be
+// placed gets nothing drawn in its memory.
 class LendingOutput : public ScreenOutput {
  public:
   explicit LendingOutput(bool* refuse) : refuse_(refuse) {}
   bool Place(const ScreenRect& r) override {
     if (*refuse_) return false;
     rows_ = std::make_unique<LentRows>(r.width, r.height);
+    other_ = std::make_unique<LentRows>(r.width, r.height);
     return true;
   }
-  FrameTarget Target() override { return rows_->Target(); }
-  void Show(const FrameView& frame) override { shownInPlace = frame.topRow == rows_->bytes.data(); }
+  FrameTarget Target() override {
+    lent_ = alternate && ++lendings_ % 2 == 0 ? other_.get() : rows_.get();
+    return lent_->Target();
+  }
+  void Show(const FrameView& frame) override {
+    shownInPlace = frame.topRow == lent_->bytes.data();
+    blocksShown += frame.topRow == other_->bytes.data() ? 1 : 0;
+  }
   bool shownInPlace = false;
+  bool alternate = false;
+  int blocksShown = 0;  // frames shown from the second block
 
  private:
   bool* refuse_;
   std::unique_ptr<LentRows> rows_;
+  std::unique_ptr<LentRows> other_;
+  LentRows* lent_ = nullptr;
+  int lendings_ = 0;
 };
 
 TEST(FrameLayouts, ScreensDrawWhereTheirOutputsAsk) {
@@ -300,6 +331,12 @@ TEST(FrameLayouts, ScreensDrawWhereTheirOutputsAsk) {
   ASSERT_TRUE(scenes.LayOut({Screen{1, ScreenRect{0, 0, 80, 40}}}));  // new rows for the new size
   scenes.TickAll();
   EXPECT_TRUE(output->shownInPlace);
+  output->alternate = true;
+  for (int tick = 0; tick < 4; ++tick) {
+    scenes.TickAll();
+    EXPECT_TRUE(output->shownInPlace) << "drawn where the output lent at tick " << tick;
+  }
+  EXPECT_EQ(output->blocksShown, 2);
   refuse = true;
   EXPECT_FALSE(scenes.LayOut({Screen{1, ScreenRect{0, 0, 90, 40}}}));
   EXPECT_EQ(scenes.Driver(0).Frame().layout, FrameLayout::kBottomUpBgr24) << "not placed: nothing lent";
