@@ -1,8 +1,9 @@
 // One Wayland surface showing frames from shared-memory buffers: XRGB8888,
 // which every compositor takes, two or three buffers so that one is drawn
 // while the compositor reads another, and never a write into a buffer the
-// compositor still holds. Each buffer is brought up to date with every
-// change it missed, and the compositor is told only the rows that changed.
+// compositor still holds. The scene draws straight into a free buffer
+// where it can; otherwise a free buffer is brought up to date from the
+// scene's own block. The compositor is told only the rows that changed.
 // It draws when the compositor has asked for a frame (frame callbacks), at
 // the output's physical pixels: the frames the beat makes meanwhile wait,
 // and only the latest is shown. A compositor asks for none while the
