@@ -7,6 +7,7 @@
 #include <climits>
 #include <chrono>
 #include <cmath>
+#include <cstring>
 
 namespace kivo {
 namespace {
@@ -32,6 +33,7 @@ struct ShmSurface::Buffer {
   std::size_t bytes = 0;
   int stride = 0;
   std::uint32_t generation = 0;  // counts the frames copied into it
+  ScreenRect overlaid{};         // where the overlay was painted over its frame
 
   ~Buffer() {
     if (buffer != nullptr) wl_buffer_destroy(buffer);
@@ -195,9 +197,18 @@ bool ShmSurface::Hidden(Clock::time_point now) const { return pacer_.Hidden(now)
 
 FrameTarget ShmSurface::Target() {
   const FrameTarget own{FrameLayout::kTopDownXrgb32};
-  if (mode_ != Mode::kFrames || overlay_ != nullptr) return own;
+  if (mode_ != Mode::kFrames) return own;
   if (lent_ == nullptr) lent_ = pool_.Acquire();
   if (lent_ == nullptr) return own;
+  // The overlay is black again before the scene draws: the buffer then
+  // holds the scene's last frame there but for what that frame drew under
+  // the overlay, which the scene clears anyway.
+  const ScreenRect& r = lent_->overlaid;
+  for (int y = r.y; y < r.y + r.height; ++y) {
+    std::memset(lent_->pixels + static_cast<std::ptrdiff_t>(y) * lent_->stride + 4 * r.x, 0,
+                4 * static_cast<std::size_t>(r.width));
+  }
+  lent_->overlaid = ScreenRect{};
   return FrameTarget{FrameLayout::kTopDownXrgb32, lent_->pixels, lent_->stride, lent_->generation};
 }
 
@@ -225,13 +236,17 @@ void ShmSurface::Present() {
   ScreenRect painted{};
   if (overlay_ != nullptr) {
     painted = ClippedTo(overlay_->Place(width_, height_), width_, height_);
-    // The frame's pixels there first, whatever the buffer showed before.
+    // The frame's pixels there first, whatever the buffer showed before
+    // (drawn in place, they are there already).
     const PixelConverter converter{PixelFormat{}, frame.layout};
-    for (int y = painted.y; y < painted.y + painted.height; ++y) {
+    for (int y = painted.y; frame.topRow != buffer->pixels && y < painted.y + painted.height; ++y) {
       converter.ConvertRun(frame.Pixel(painted.x, y), painted.width,
                            buffer->pixels + static_cast<std::ptrdiff_t>(y) * buffer->stride + 4 * painted.x);
     }
+    // The prompt is painted over the buffer's frame: covered pixels of it
+    // are lost, and painted over again before the buffer is lent again.
     overlay_->Paint(buffer->pixels, buffer->stride, painted);
+    buffer->overlaid = painted;
   }
   const auto copyStart = Clock::now();
   convertMs_ += std::chrono::duration<double, std::milli>(copyStart - start).count();

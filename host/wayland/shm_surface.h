@@ -67,7 +67,7 @@ class ShmSurface {
   bool Hidden(Clock::time_point now) const;
   // Where the next frame is best drawn: straight into a free buffer, which
   // the surface keeps for it until it is shown; the scene's own block while
-  // every buffer is held, or while something is painted over the frames.
+  // every buffer is held.
   FrameTarget Target();
   // Takes a frame of the prepared size: shown at once when the compositor
   // has asked for one, or else as soon as it does (the latest frame then,

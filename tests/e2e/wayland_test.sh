@@ -329,6 +329,7 @@ window_shows() {  # seen|hidden
 window_pixels=
 # The marks turned red: the check was refused.
 refused_shown() { grab "$shots/refused.png" && [ "$(colour_pixels '#ff4646' 0 0 1824 768 "$shots/refused.png")" -gt 100 ]; }
+refused_gone() { grab "$shots/refused.png" && [ "$(colour_pixels '#ff4646' 0 0 1824 768 "$shots/refused.png")" = 0 ]; }
 # What the unlocking rows type: the password, or junk that a held Backspace
 # takes back first.
 typed() { key "$password" -k Return; }
@@ -344,6 +345,9 @@ lock_case() {  # WHAT refused_first|- TYPE LAUNCHER...
     key wrong -k Return
     check "$what: a wrong password is refused first" wait_until 10 refused_shown
     check "$what: and it stays locked" window_is hidden 0
+    # The prompt is painted over frames drawn in the buffers themselves:
+    # the red marks of the refusal must leave nothing behind in any of them.
+    check "$what: the refused look goes again without a trace" wait_until 10 refused_gone
   fi
   "$type"
   check "$what: the right password unlocks: kivo ends with 0" ends_with lock 0 15
