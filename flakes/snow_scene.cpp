@@ -66,14 +66,16 @@ void SnowScene::FreeFrame() {
 }
 
 void SnowScene::MakeFrame() {
+  if (target_.pixels != nullptr) {
+    // Lent rows, perhaps other ones each beat: the own block goes once.
+    if (painter_ == &own_) FreeFrame();
+    painter_ = Lend();
+    return;
+  }
   FreeFrame();
   if (target_.layout == FrameLayout::kBottomUpBgr24) {
     frameBuffer_.Create(width_, height_, 24);
     own_.Reset(&frameBuffer_);
-    return;
-  }
-  if (target_.pixels != nullptr) {
-    painter_ = Lend();
     return;
   }
   if (width_ < 1 || height_ < 1) return;

@@ -225,8 +225,9 @@ void ShmSurface::Present() {
   if (waiting_.Empty()) return;
   const auto start = Clock::now();
   const FrameView& frame = waiting_;
+  const bool inPlace = lent_ != nullptr && frame.topRow == lent_->pixels;
   Buffer* buffer = lent_;
-  if (buffer == nullptr || frame.topRow != buffer->pixels) {
+  if (!inPlace) {
     // Drawn elsewhere: a free buffer gets the frame's pixels.
     buffer = pool_.Acquire();
     if (buffer == nullptr) return;  // it waits for a buffer the compositor gives back
@@ -239,7 +240,7 @@ void ShmSurface::Present() {
     // The frame's pixels there first, whatever the buffer showed before
     // (drawn in place, they are there already).
     const PixelConverter converter{PixelFormat{}, frame.layout};
-    for (int y = painted.y; frame.topRow != buffer->pixels && y < painted.y + painted.height; ++y) {
+    for (int y = painted.y; !inPlace && y < painted.y + painted.height; ++y) {
       converter.ConvertRun(frame.Pixel(painted.x, y), painted.width,
                            buffer->pixels + static_cast<std::ptrdiff_t>(y) * buffer->stride + 4 * painted.x);
     }
