@@ -70,17 +70,29 @@ BENCHMARK(BM_FrameStep)
     ->ArgsProduct({{3840}, {2160}, {30000}, {0, 1, 2}, {0, 1}})
     ->Unit(benchmark::kMillisecond);
 
+// Spends `span` computing in registers, touching no memory.
+void ComputeFor(std::chrono::microseconds span) {
+  const auto end = std::chrono::steady_clock::now() + span;
+  double x = 1;
+  while (std::chrono::steady_clock::now() < end) {
+    for (int i = 0; i < 1000; ++i) x = x * 1.0000001 + 1e-9;
+    benchmark::DoNotOptimize(x);
+  }
+}
+
 // The frame step as the live saver runs it: after the process has slept
-// through the rest of a 30 ms beat. The fourth argument is the sleep in
-// microseconds (0: none, the frames back to back as above). Sleeping costs
-// the next step dearly on a virtual machine, where the core goes to other
-// work meanwhile: the field, the frame's touched rows and the painter's
-// records come back from memory, and the branch predictors start over.
-// Top-down 32-bit rows, the fastest motion.
+// through the rest of a 30 ms beat. The fourth argument is the gap in
+// microseconds (0: none, the frames back to back as above); the fifth how
+// it is spent: 0 asleep, 1 computing without touching memory. Either costs
+// the next step dearly on a virtual machine: what the step left in the
+// caches is gone after 30 ms even while the process keeps its core busy,
+// so the field, the frame's touched rows and the painter's records come
+// back from memory. Top-down 32-bit rows, the fastest motion.
 void BM_FrameStepAfterIdle(benchmark::State& state) {
   const int width = static_cast<int>(state.range(0));
   const int height = static_cast<int>(state.range(1));
   const auto idle = std::chrono::microseconds(state.range(3));
+  const bool busy = state.range(4) != 0;
   auto scene = std::make_unique<kivo::SnowScene>();
   scene->Random().SeedRandom(1);
   scene->Start(width, height, static_cast<std::int32_t>(state.range(2)));
@@ -89,7 +101,11 @@ void BM_FrameStepAfterIdle(benchmark::State& state) {
   for (auto _ : state) {
     if (idle.count() > 0) {
       state.PauseTiming();
-      std::this_thread::sleep_for(idle);
+      if (busy) {
+        ComputeFor(idle);
+      } else {
+        std::this_thread::sleep_for(idle);
+      }
       state.ResumeTiming();
     }
     scene->RenderFrame();
@@ -97,8 +113,9 @@ void BM_FrameStepAfterIdle(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_FrameStepAfterIdle)
-    ->ArgsProduct({{1920}, {1080}, {30000}, {0, 1000, 30000}})
-    ->Args({3840, 2160, 30000, 30000})
+    ->ArgsProduct({{1920}, {1080}, {30000}, {0, 1000, 30000}, {0}})
+    ->Args({1920, 1080, 30000, 30000, 1})
+    ->Args({3840, 2160, 30000, 30000, 0})
     ->Unit(benchmark::kMillisecond);
 
 // Moving and projecting alone, per flake, for every way of doing it.
