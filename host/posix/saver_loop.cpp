@@ -9,6 +9,12 @@
 #include "host/shared/saver_driver.h"
 
 namespace kivo {
+namespace {
+
+// A hang-up counts as readable: the read then tells the connection it is lost.
+bool Readable(const pollfd& descriptor) { return (descriptor.revents & (POLLIN | POLLHUP | POLLERR)) != 0; }
+
+}  // namespace
 
 void RunSaverLoop(LoopConnection& connection, const char* program, std::int64_t frames, bool fps) {
   using Clock = LoopConnection::Clock;
@@ -57,13 +63,21 @@ void RunSaverLoop(LoopConnection& connection, const char* program, std::int64_t 
       timeout.tv_nsec = static_cast<long>(ns % 1000000000);
       wait = &timeout;
     }
-    pollfd descriptors[2] = {{connection.Fd(), POLLIN, 0}, {connection.WatchFd(), POLLIN, 0}};
-    const nfds_t count = descriptors[1].fd >= 0 ? 2 : 1;
+    // While the beat goes on, the display's events wait for the next wake:
+    // a compositor answers each frame a few milliseconds after it, which
+    // would otherwise wake the saver twice every beat. Input then waits a
+    // beat at most. With nothing to draw, only an event can wake it.
+    const int display = connection.Fd();
+    pollfd descriptors[2] = {{idle ? display : -1, POLLIN, 0}, {connection.WatchFd(), POLLIN, 0}};
     // The stop signals are let through only here, so one sent at any other
     // moment ends this wait at once rather than being missed.
-    const int ready = ppoll(descriptors, count, wait, WaitMask());
-    // A hang-up counts as readable: the read then tells the connection it is lost.
-    connection.AfterWait(ready > 0 && (descriptors[0].revents & (POLLIN | POLLHUP | POLLERR)) != 0);
+    const int ready = ppoll(descriptors, 2, wait, WaitMask());
+    bool readable = idle && ready > 0 && Readable(descriptors[0]);
+    if (!idle) {
+      pollfd queued{display, POLLIN, 0};
+      readable = poll(&queued, 1, 0) > 0 && Readable(queued);
+    }
+    connection.AfterWait(readable);
   }
 }
 

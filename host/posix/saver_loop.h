@@ -15,7 +15,8 @@ class LoopConnection {
  public:
   using Clock = std::chrono::steady_clock;
   virtual ~LoopConnection() = default;
-  // The file descriptor to wait on for events.
+  // The display's file descriptor: waited on while Idle, else looked at
+  // whenever the loop wakes (a beat, the deadline, the watched descriptor).
   virtual int Fd() const = 0;
   // Another descriptor to wake for (a password check's answer); -1 for none.
   virtual int WatchFd() const { return -1; }
@@ -42,7 +43,8 @@ class LoopConnection {
 
 // Runs until the connection says so or a stop signal arrives. Beats come
 // from the clock alone, one every SaverDriver::kTickMilliseconds, whatever
-// events arrive between them. After `frames` beats (unless negative) it
+// events arrive between them; while they go on, the display's events are
+// read when the loop wakes for its own reasons, so it wakes once a beat. After `frames` beats (unless negative) it
 // stops drawing, says so on standard output ("PROGRAM: stopped after N
 // frames") and keeps the last picture; with `fps` it prints frames per
 // second and the times of one beat on standard error once a second.

@@ -43,13 +43,14 @@ class FakeConnection : public LoopConnection {
     if (ticks == signalAtTick) raise(signal);
   }
   bool Idle() const override { return dispatches <= hiddenDispatches; }
+  void AfterWait(bool readable) override { readableWakes += readable ? 1 : 0; }
   void Wake() {
     if (write(fds_[1], "x", 1) != 1) ADD_FAILURE() << "cannot wake the loop";
   }
 
   bool wakeWhileHidden = true;
 
-  int ticks = 0, dispatches = 0, firstTickAtDispatch = -1;
+  int ticks = 0, dispatches = 0, firstTickAtDispatch = -1, readableWakes = 0;
   int endAfterTicks = 1000, endAfterDispatches = 1000, hiddenDispatches = 0, signalAtTick = -1, signal = 0;
 
  private:
@@ -63,6 +64,27 @@ TEST(SaverLoop, OneBeatEvery30MillisecondsUntilTheConnectionEnds) {
   RunSaverLoop(connection, "kivo", -1, false);
   EXPECT_EQ(connection.ticks, 5);
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(4 * 30)) << "never faster than the beat";
+}
+
+// Events far more often than the beat (a compositor's answers, a moving
+// pointer) are read at the beats: one wake a beat, and what waits then is
+// read, not left in the socket.
+TEST(SaverLoop, WhileTheBeatGoesOnEventsAreReadOnItsWakes) {
+  FakeConnection connection;
+  connection.endAfterTicks = 10;
+  std::atomic<bool> done{false};
+  std::thread events([&] {
+    while (!done) {
+      connection.Wake();
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+  });
+  RunSaverLoop(connection, "kivo", -1, false);
+  done = true;
+  events.join();
+  EXPECT_EQ(connection.ticks, 10);
+  EXPECT_LE(connection.dispatches, 12) << "woken by the beat, not by each event";
+  EXPECT_GE(connection.readableWakes, 8) << "the events waiting at a beat are read then";
 }
 
 TEST(SaverLoop, AfterFramesBeatsItStopsDrawingSaysSoOnceAndRunsOn) {
