@@ -240,6 +240,14 @@ TEST(SaverLoopDeathTest, AStopSignalAtAnyPointEndsEvenAHiddenLoop) {
   }
 }
 
+// Wakes a hidden loop that nothing else woke within 3 s, so that a fault
+// fails the test instead of hanging it.
+void WakeUnlessEnded(FakeConnection& connection, const std::atomic<bool>& ended) {
+  const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+  while (!ended && std::chrono::steady_clock::now() < giveUp) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  if (!ended) connection.Wake();
+}
+
 // The connection's other descriptor (a password check's answer) and its
 // deadline (a held key's repeat) wake the loop while nothing is drawn.
 TEST(SaverLoop, TheWatchedDescriptorAndTheDeadlineWakeAHiddenLoop) {
@@ -270,12 +278,11 @@ TEST(SaverLoop, TheWatchedDescriptorAndTheDeadlineWakeAHiddenLoop) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     if (write(answer.watch[1], "Y", 1) != 1) ADD_FAILURE();
   });
-  std::thread failsafe([&answer] {
-    std::this_thread::sleep_for(std::chrono::seconds(3));
-    answer.Wake();
-  });
+  std::atomic<bool> ended{false};
+  std::thread failsafe([&answer, &ended] { WakeUnlessEnded(answer, ended); });
   auto start = std::chrono::steady_clock::now();
   RunSaverLoop(answer, "kivo", -1, false);
+  ended = true;
   EXPECT_TRUE(answer.answered);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1)) << "read as soon as it came";
   child.join();
@@ -285,11 +292,10 @@ TEST(SaverLoop, TheWatchedDescriptorAndTheDeadlineWakeAHiddenLoop) {
   repeat.wakeWhileHidden = false;
   repeat.deadline = LoopConnection::Clock::now() + std::chrono::milliseconds(120);
   start = std::chrono::steady_clock::now();
-  std::thread failsafe2([&repeat] {
-    std::this_thread::sleep_for(std::chrono::seconds(3));
-    repeat.Wake();
-  });
+  ended = false;
+  std::thread failsafe2([&repeat, &ended] { WakeUnlessEnded(repeat, ended); });
   RunSaverLoop(repeat, "kivo", -1, false);
+  ended = true;
   EXPECT_TRUE(repeat.deadlineMet);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
   failsafe2.join();
