@@ -41,6 +41,7 @@ class FakeConnection : public LoopConnection {
   void Tick(FrameTimes*) override {
     if (ticks++ == 0) firstTickAtDispatch = dispatches;
     if (ticks == signalAtTick) raise(signal);
+    std::this_thread::sleep_for(tickCost);
   }
   bool Idle() const override { return dispatches <= hiddenDispatches; }
   void AfterWait(bool readable) override { readableWakes += readable ? 1 : 0; }
@@ -49,6 +50,7 @@ class FakeConnection : public LoopConnection {
   }
 
   bool wakeWhileHidden = true;
+  std::chrono::milliseconds tickCost{0};  // how long each beat's work takes
 
   int ticks = 0, dispatches = 0, firstTickAtDispatch = -1, readableWakes = 0;
   int endAfterTicks = 1000, endAfterDispatches = 1000, hiddenDispatches = 0, signalAtTick = -1, signal = 0;
@@ -59,11 +61,17 @@ class FakeConnection : public LoopConnection {
 
 TEST(SaverLoop, OneBeatEvery30MillisecondsUntilTheConnectionEnds) {
   FakeConnection connection;
-  connection.endAfterTicks = 5;
+  connection.endAfterTicks = 10;
+  connection.tickCost = std::chrono::milliseconds(12);
   const auto start = std::chrono::steady_clock::now();
   RunSaverLoop(connection, "kivo", -1, false);
-  EXPECT_EQ(connection.ticks, 5);
-  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(4 * 30)) << "never faster than the beat";
+  const auto took =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_EQ(connection.ticks, 10);
+  EXPECT_GE(took, 9 * 30) << "never faster than the beat";
+  // Nine periods and the last beat's work: the work does not lengthen the
+  // period (42 ms a beat would take 390 ms).
+  EXPECT_LT(took, 9 * 30 + 12 + 50) << "the beat keeps its period";
 }
 
 // Events far more often than the beat (a compositor's answers, a moving
