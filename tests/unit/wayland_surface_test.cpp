@@ -119,6 +119,7 @@ TEST(UnshownDamage, TheFrameShownCarriesTheDamageOfEveryFrameSinceTheLastShown) 
   EXPECT_EQ(owed.Rows().last[2], 14) << "drawn and cleared by a frame that was never shown: still owed";
   EXPECT_EQ(owed.Rows().first[7], 1);
   EXPECT_EQ(owed.Rows().last[7], 3);
+  EXPECT_EQ(owed.Rows().first[5], 4) << "what the frame shown drew stays owed, though no later frame names it";
   owed.Shown(FrameDamage{false, &first, &second}, 20);
   EXPECT_GT(owed.Rows().first[2], owed.Rows().last[2]) << "shown: only what it drew is owed";
   EXPECT_EQ(owed.Rows().first[7], 1);
