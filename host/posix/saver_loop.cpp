@@ -14,6 +14,12 @@ namespace {
 // A hang-up counts as readable: the read then tells the connection it is lost.
 bool Readable(const pollfd& descriptor) { return (descriptor.revents & (POLLIN | POLLHUP | POLLERR)) != 0; }
 
+// Whether `fd` has something to read now, without waiting.
+bool ReadableNow(int fd) {
+  pollfd queued{fd, POLLIN, 0};
+  return poll(&queued, 1, 0) > 0 && Readable(queued);
+}
+
 }  // namespace
 
 void RunSaverLoop(LoopConnection& connection, const char* program, std::int64_t frames, bool fps) {
@@ -72,12 +78,7 @@ void RunSaverLoop(LoopConnection& connection, const char* program, std::int64_t 
     // The stop signals are let through only here, so one sent at any other
     // moment ends this wait at once rather than being missed.
     const int ready = ppoll(descriptors, 2, wait, WaitMask());
-    bool readable = idle && ready > 0 && Readable(descriptors[0]);
-    if (!idle) {
-      pollfd queued{display, POLLIN, 0};
-      readable = poll(&queued, 1, 0) > 0 && Readable(queued);
-    }
-    connection.AfterWait(readable);
+    connection.AfterWait(idle ? ready > 0 && Readable(descriptors[0]) : ReadableNow(display));
   }
 }
 

@@ -44,10 +44,11 @@ class LoopConnection {
 // Runs until the connection says so or a stop signal arrives. Beats come
 // from the clock alone, one every SaverDriver::kTickMilliseconds, whatever
 // events arrive between them; while they go on, the display's events are
-// read when the loop wakes for its own reasons, so it wakes once a beat. After `frames` beats (unless negative) it
-// stops drawing, says so on standard output ("PROGRAM: stopped after N
-// frames") and keeps the last picture; with `fps` it prints frames per
-// second and the times of one beat on standard error once a second.
+// read when the loop wakes for its own reasons, so it wakes once a beat.
+// After `frames` beats (unless negative) it stops drawing, says so on
+// standard output ("PROGRAM: stopped after N frames") and keeps the last
+// picture; with `fps` it prints frames per second and the times of one
+// beat on standard error once a second.
 void RunSaverLoop(LoopConnection& connection, const char* program, std::int64_t frames, bool fps);
 
 }  // namespace kivo
