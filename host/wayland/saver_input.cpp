@@ -6,7 +6,8 @@ namespace kivo {
 
 SaverInput::SaverInput(WaylandClient& client, ScreenScenes& scenes, Placement placement, bool hidePointer)
     : client_(client), scenes_(scenes), placement_(std::move(placement)), hidePointer_(hidePointer) {
-  client_.seat.pointerEnter = [this](wl_surface* surface, std::uint32_t serial, double x, double y) {
+  SeatEvents events;
+  events.pointerEnter = [this](wl_surface* surface, std::uint32_t serial, double x, double y) {
     if (!placement_(surface, &originX_, &originY_)) return;
     if (hidePointer_ && client_.Pointer() != nullptr) wl_pointer_set_cursor(client_.Pointer(), serial, nullptr, 0, 0);
     // Where the pointer first shows itself is where moves are measured
@@ -20,15 +21,16 @@ SaverInput::SaverInput(WaylandClient& client, ScreenScenes& scenes, Placement pl
       pointerSeen_ = true;
     }
   };
-  client_.seat.pointerMotion = [this](double x, double y) {
+  events.pointerMotion = [this](double x, double y) {
     Judge(scenes_.OnPointerMove(originX_ + static_cast<int>(x), originY_ + static_cast<int>(y)));
   };
-  client_.seat.button = [this](std::uint32_t button, bool pressed) {
+  events.button = [this](std::uint32_t button, bool pressed) {
     if (pressed) Judge(scenes_.OnButton(ClassifyButton(button, BTN_LEFT, BTN_RIGHT)));
   };
-  client_.seat.key = [this](std::uint32_t, bool pressed) {
+  events.key = [this](std::uint32_t, bool pressed) {
     if (pressed) Judge(scenes_.OnKey());
   };
+  client_.Listen(std::move(events));
 }
 
 }  // namespace kivo

@@ -124,6 +124,20 @@ void ShmSurface::SetLogicalSize(int width, int height) {
   logicalHeight_ = height;
 }
 
+void ShmSurface::Configure(std::uint32_t serial, int width, int height) {
+  SetLogicalSize(width, height);
+  configureSerial_ = serial;  // acknowledging the latest takes in the ones before it
+  acknowledgeDue_ = true;
+}
+
+bool ShmSurface::AcknowledgeFor(int width, int height) {
+  if (!acknowledgeDue_) return true;
+  if (width != PixelWidth() || height != PixelHeight()) return false;
+  if (acknowledge_) acknowledge_(configureSerial_);
+  acknowledgeDue_ = false;
+  return true;
+}
+
 void ShmSurface::SetIntegerScale(int scale) { integerScale_ = scale > 0 ? scale : 1; }
 
 int ShmSurface::PixelWidth() const {
@@ -162,7 +176,9 @@ void ShmSurface::ApplyScale() {
   if (scale == appliedScale_ && (!fractional || (appliedWidth_ == logicalWidth_ && appliedHeight_ == logicalHeight_))) {
     return;
   }
-  wl_surface_set_buffer_scale(surface_, fractional ? 1 : integerScale_);
+  if (wl_surface_get_version(surface_) >= WL_SURFACE_SET_BUFFER_SCALE_SINCE_VERSION) {
+    wl_surface_set_buffer_scale(surface_, fractional ? 1 : integerScale_);
+  }
   if (viewport_ != nullptr) {
     wp_viewport_set_destination(viewport_, fractional ? logicalWidth_ : -1, fractional ? logicalHeight_ : -1);
   }
@@ -178,7 +194,9 @@ void ShmSurface::ShowBlack() {
   if (viewport_ == nullptr) return;
   std::unique_ptr<Buffer> pixel = Buffer::Make(this, client_.Shm(), 1, 1);
   if (pixel == nullptr) return;
-  wl_surface_set_buffer_scale(surface_, 1);
+  // Stretched to the logical size, whatever the configure asked.
+  AcknowledgeFor(PixelWidth(), PixelHeight());
+  if (wl_surface_get_version(surface_) >= WL_SURFACE_SET_BUFFER_SCALE_SINCE_VERSION) wl_surface_set_buffer_scale(surface_, 1);
   wp_viewport_set_destination(viewport_, logicalWidth_, logicalHeight_);
   appliedScale_ = 0;
   wl_surface_attach(surface_, pixel->buffer, 0, 0);
@@ -222,7 +240,7 @@ void ShmSurface::Show(const FrameView& frame) {
 
 // Draws the waiting frame into a free buffer and commits it.
 void ShmSurface::Present() {
-  if (waiting_.Empty()) return;
+  if (waiting_.Empty() || !AcknowledgeFor(width_, height_)) return;
   const auto start = Clock::now();
   const FrameView& frame = waiting_;
   const bool inPlace = lent_ != nullptr && frame.topRow == lent_->pixels;

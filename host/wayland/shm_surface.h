@@ -49,8 +49,15 @@ class ShmSurface {
 
   wl_surface* Surface() const { return surface_; }
 
-  // Its size in the compositor's logical pixels, from the role's configure.
+  // Its size in the compositor's logical pixels (a subsurface's, which no
+  // configure tells).
   void SetLogicalSize(int width, int height);
+  // The role's configure: the new logical size, acknowledged (through
+  // `acknowledge`, with the serial) only with the commit of a buffer made
+  // for it. Until then a frame of another size that waits is not shown:
+  // the compositor would refuse it.
+  void Configure(std::uint32_t serial, int width, int height);
+  void SetAcknowledge(std::function<void(std::uint32_t serial)> acknowledge) { acknowledge_ = std::move(acknowledge); }
   // The output's integer scale; a fractional scale, where the compositor
   // tells one, takes precedence.
   void SetIntegerScale(int scale);
@@ -96,6 +103,9 @@ class ShmSurface {
   void Present();
   void ShowBlack();
   void ApplyScale();
+  // Acknowledges a configure that waits, if a buffer of width x height is
+  // what it asked for; false when the buffer may not be committed.
+  bool AcknowledgeFor(int width, int height);
   static void Released(void* data, wl_buffer* buffer);
   static void FrameDone(void* data, wl_callback* callback, std::uint32_t time);
 
@@ -108,6 +118,9 @@ class ShmSurface {
   wl_callback* frameCallback_ = nullptr;
   int logicalWidth_ = 0;
   int logicalHeight_ = 0;
+  std::function<void(std::uint32_t)> acknowledge_;
+  bool acknowledgeDue_ = false;  // a configure not yet acknowledged
+  std::uint32_t configureSerial_ = 0;
   int integerScale_ = 1;
   int fractionalScale_ = 0;  // in 120ths; 0 while the compositor has said none
   int appliedScale_ = 0;     // what the compositor was last told (-1: fractional, by the viewport)

@@ -15,8 +15,8 @@ std::unique_ptr<SnowWindow> NewWindow(const WaylandClient& client, const Wayland
   return w;
 }
 
-void Configured(SnowWindow* window, int width, int height) {
-  window->shm->SetLogicalSize(width, height);
+void Configured(SnowWindow* window, std::uint32_t serial, int width, int height) {
+  window->shm->Configure(serial, width, height);
   if (window->configured) window->configured();
 }
 
@@ -33,9 +33,8 @@ SnowWindow::~SnowWindow() {
 std::unique_ptr<SnowWindow> MakeLayerWindow(const WaylandClient& client, const WaylandOutput& output, LayerKind kind,
                                             std::function<void()> changed) {
   static const zwlr_layer_surface_v1_listener listener = {
-      [](void* data, zwlr_layer_surface_v1* layer, std::uint32_t serial, std::uint32_t width, std::uint32_t height) {
-        zwlr_layer_surface_v1_ack_configure(layer, serial);
-        Configured(Of(data), static_cast<int>(width), static_cast<int>(height));
+      [](void* data, zwlr_layer_surface_v1*, std::uint32_t serial, std::uint32_t width, std::uint32_t height) {
+        Configured(Of(data), serial, static_cast<int>(width), static_cast<int>(height));
       },
       [](void* data, zwlr_layer_surface_v1*) {
         Of(data)->closed = true;
@@ -48,6 +47,7 @@ std::unique_ptr<SnowWindow> MakeLayerWindow(const WaylandClient& client, const W
       client.LayerShell(), w->shm->Surface(), output.output,
       background ? ZWLR_LAYER_SHELL_V1_LAYER_BACKGROUND : ZWLR_LAYER_SHELL_V1_LAYER_OVERLAY, "kivo");
   zwlr_layer_surface_v1_add_listener(w->layer, &listener, w.get());
+  w->shm->SetAcknowledge([layer = w->layer](std::uint32_t serial) { zwlr_layer_surface_v1_ack_configure(layer, serial); });
   zwlr_layer_surface_v1_set_anchor(w->layer, ZWLR_LAYER_SURFACE_V1_ANCHOR_TOP | ZWLR_LAYER_SURFACE_V1_ANCHOR_BOTTOM |
                                                  ZWLR_LAYER_SURFACE_V1_ANCHOR_LEFT |
                                                  ZWLR_LAYER_SURFACE_V1_ANCHOR_RIGHT);
@@ -64,9 +64,8 @@ std::unique_ptr<SnowWindow> MakeLayerWindow(const WaylandClient& client, const W
 std::unique_ptr<SnowWindow> MakeToplevelWindow(const WaylandClient& client, const WaylandOutput* output, int width,
                                                int height, std::function<void()> changed) {
   static const xdg_surface_listener surfaceListener = {
-      [](void* data, xdg_surface* surface, std::uint32_t serial) {
-        xdg_surface_ack_configure(surface, serial);
-        Configured(Of(data), Of(data)->pendingWidth, Of(data)->pendingHeight);
+      [](void* data, xdg_surface*, std::uint32_t serial) {
+        Configured(Of(data), serial, Of(data)->pendingWidth, Of(data)->pendingHeight);
       },
   };
   static const xdg_toplevel_listener toplevelListener = {
@@ -87,6 +86,7 @@ std::unique_ptr<SnowWindow> MakeToplevelWindow(const WaylandClient& client, cons
   w->pendingHeight = height;
   w->xdgSurface = xdg_wm_base_get_xdg_surface(client.WmBase(), w->shm->Surface());
   xdg_surface_add_listener(w->xdgSurface, &surfaceListener, w.get());
+  w->shm->SetAcknowledge([surface = w->xdgSurface](std::uint32_t serial) { xdg_surface_ack_configure(surface, serial); });
   w->toplevel = xdg_surface_get_toplevel(w->xdgSurface);
   xdg_toplevel_add_listener(w->toplevel, &toplevelListener, w.get());
   xdg_toplevel_set_title(w->toplevel, "KIVO");
@@ -114,15 +114,15 @@ std::unique_ptr<SnowWindow> MakeSubsurfaceWindow(const WaylandClient& client, wl
 std::unique_ptr<SnowWindow> MakeLockWindow(const WaylandClient& client, ext_session_lock_v1* lock,
                                            const WaylandOutput& output, std::function<void()> changed) {
   static const ext_session_lock_surface_v1_listener listener = {
-      [](void* data, ext_session_lock_surface_v1* surface, std::uint32_t serial, std::uint32_t width,
-         std::uint32_t height) {
-        ext_session_lock_surface_v1_ack_configure(surface, serial);
-        Configured(Of(data), static_cast<int>(width), static_cast<int>(height));
+      [](void* data, ext_session_lock_surface_v1*, std::uint32_t serial, std::uint32_t width, std::uint32_t height) {
+        Configured(Of(data), serial, static_cast<int>(width), static_cast<int>(height));
       },
   };
   std::unique_ptr<SnowWindow> w = NewWindow(client, &output, std::move(changed));
   w->lockSurface = ext_session_lock_v1_get_lock_surface(lock, w->shm->Surface(), output.output);
   ext_session_lock_surface_v1_add_listener(w->lockSurface, &listener, w.get());
+  w->shm->SetAcknowledge(
+      [surface = w->lockSurface](std::uint32_t serial) { ext_session_lock_surface_v1_ack_configure(surface, serial); });
   return w;  // a lock surface waits for its configure before any commit
 }
 

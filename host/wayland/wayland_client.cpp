@@ -19,6 +19,7 @@ const xdg_wm_base_listener kWmBaseListener = {
 }  // namespace
 
 WaylandClient::~WaylandClient() {
+  if (keyboardState_.keymapFd >= 0) close(keyboardState_.keymapFd);
   if (display_ == nullptr) return;
   for (auto& o : outputs_) ReleaseOutput(*o);
   ReleaseSeat();
@@ -129,21 +130,6 @@ void WaylandClient::ReleaseOutput(WaylandOutput& output) {
   output.output = nullptr;
 }
 
-void WaylandClient::ReleaseSeat() {
-  if (pointer_ != nullptr) wl_pointer_release(pointer_);
-  if (keyboard_ != nullptr) wl_keyboard_release(keyboard_);
-  pointer_ = nullptr;
-  keyboard_ = nullptr;
-  if (wlSeat_ == nullptr) return;
-  if (wl_seat_get_version(wlSeat_) >= WL_SEAT_RELEASE_SINCE_VERSION) {
-    wl_seat_release(wlSeat_);
-  } else {
-    wl_seat_destroy(wlSeat_);
-  }
-  wlSeat_ = nullptr;
-  seatName_ = 0;
-}
-
 // A change to an output is complete: told by wl_output.done, and by
 // xdg_output.done where an older xdg-output sends its own.
 void WaylandClient::OutputDone(WaylandOutput& output) {
@@ -237,69 +223,6 @@ const WaylandOutput* WaylandClient::OutputByName(std::uint32_t name) const {
     if (name != 0 && o->name == name) return o.get();
   }
   return nullptr;
-}
-
-void WaylandClient::SeatCapabilities(std::uint32_t capabilities) {
-  // Filled by name: newer libwayland versions add members for events of
-  // later versions, which are never sent at the version bound here.
-  static const wl_pointer_listener pointerListener = [] {
-    wl_pointer_listener l{};
-    l.enter = [](void* d, wl_pointer*, std::uint32_t serial, wl_surface* surface, wl_fixed_t x, wl_fixed_t y) {
-      if (Self(d)->seat.pointerEnter) Self(d)->seat.pointerEnter(surface, serial, wl_fixed_to_double(x), wl_fixed_to_double(y));
-    };
-    l.leave = [](void*, wl_pointer*, std::uint32_t, wl_surface*) {};
-    l.motion = [](void* d, wl_pointer*, std::uint32_t, wl_fixed_t x, wl_fixed_t y) {
-      if (Self(d)->seat.pointerMotion) Self(d)->seat.pointerMotion(wl_fixed_to_double(x), wl_fixed_to_double(y));
-    };
-    l.button = [](void* d, wl_pointer*, std::uint32_t, std::uint32_t, std::uint32_t button, std::uint32_t state) {
-      if (Self(d)->seat.button) Self(d)->seat.button(button, state == WL_POINTER_BUTTON_STATE_PRESSED);
-    };
-    l.axis = [](void*, wl_pointer*, std::uint32_t, std::uint32_t, wl_fixed_t) {};  // the wheel ends nothing
-    l.frame = [](void*, wl_pointer*) {};
-    l.axis_source = [](void*, wl_pointer*, std::uint32_t) {};
-    l.axis_stop = [](void*, wl_pointer*, std::uint32_t, std::uint32_t) {};
-    l.axis_discrete = [](void*, wl_pointer*, std::uint32_t, std::int32_t) {};
-    return l;
-  }();
-  static const wl_keyboard_listener keyboardListener = {
-      [](void* d, wl_keyboard*, std::uint32_t, int fd, std::uint32_t size) {
-        if (Self(d)->seat.keymap) {
-          Self(d)->seat.keymap(fd, size);
-        } else {
-          close(fd);
-        }
-      },
-      [](void*, wl_keyboard*, std::uint32_t, wl_surface*, wl_array*) {},  // enter: keys held then are no presses
-      [](void* d, wl_keyboard*, std::uint32_t, wl_surface*) {  // leave
-        if (Self(d)->seat.keyboardLeft) Self(d)->seat.keyboardLeft();
-      },
-      [](void* d, wl_keyboard*, std::uint32_t, std::uint32_t, std::uint32_t key, std::uint32_t state) {
-        if (Self(d)->seat.key) Self(d)->seat.key(key, state == WL_KEYBOARD_KEY_STATE_PRESSED);
-      },
-      [](void* d, wl_keyboard*, std::uint32_t, std::uint32_t depressed, std::uint32_t latched, std::uint32_t locked,
-         std::uint32_t group) {
-        if (Self(d)->seat.modifiers) Self(d)->seat.modifiers(depressed, latched, locked, group);
-      },
-      [](void* d, wl_keyboard*, std::int32_t rate, std::int32_t delay) {
-        if (Self(d)->seat.repeat) Self(d)->seat.repeat(rate, delay);
-      },
-  };
-  const bool pointer = (capabilities & WL_SEAT_CAPABILITY_POINTER) != 0;
-  const bool keyboard = (capabilities & WL_SEAT_CAPABILITY_KEYBOARD) != 0;
-  if (pointer && pointer_ == nullptr) {
-    pointer_ = wl_seat_get_pointer(wlSeat_);
-    wl_pointer_add_listener(pointer_, &pointerListener, this);
-  } else if (!pointer && pointer_ != nullptr) {
-    wl_pointer_release(pointer_);
-    pointer_ = nullptr;
-  }
-  if (keyboard && keyboard_ == nullptr) {
-    keyboard_ = wl_seat_get_keyboard(wlSeat_);
-    wl_keyboard_add_listener(keyboard_, &keyboardListener, this);
-  } else if (!keyboard && keyboard_ != nullptr) {
-    wl_keyboard_release(keyboard_);
-    keyboard_ = nullptr;
-  }
 }
 
 std::string WaylandClient::Failure() const {

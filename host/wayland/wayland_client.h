@@ -87,7 +87,11 @@ class WaylandClient {
 
   // Called when an output was added, changed or removed (after the change).
   std::function<void()> outputsChanged;
-  SeatEvents seat;
+  // Who hears the seat from now on. What the compositor has said of the
+  // keyboard so far (its keymap, repeat rate and modifiers, which it sends
+  // once, in answer to get_keyboard, often before anyone listens) is handed
+  // over at once.
+  void Listen(SeatEvents events);
 
   // After dispatching failed: why, in one line, and whether the compositor
   // simply went away (rather than refusing a request).
@@ -103,7 +107,22 @@ class WaylandClient {
   void ReleaseOutput(WaylandOutput& output);
   void OutputDone(WaylandOutput& output);
   void ReleaseSeat();
+  void ReleaseKeyboard();
   void SeatCapabilities(std::uint32_t capabilities);
+  void Keymap(int fd, std::uint32_t size);
+
+  // The keyboard's state as last told, for whoever listens later.
+  struct KeyboardState {
+    int keymapFd = -1;  // kept open; each listener gets a copy of it
+    std::uint32_t keymapSize = 0;
+    bool repeatTold = false;
+    int rate = 0;
+    int delayMs = 0;
+    bool modifiersTold = false;
+    std::uint32_t modifiers[4] = {};  // depressed, latched, locked, group
+  };
+  SeatEvents seat_;
+  KeyboardState keyboardState_;
 
   wl_display* display_ = nullptr;
   wl_registry* registry_ = nullptr;

@@ -48,52 +48,90 @@ class WaylandLock::PromptOverlay : public SurfaceOverlay {
 
 WaylandLock::~WaylandLock() {
   // Fail closed: a lock still held is left to the compositor, which keeps
-  // the session locked; only destroying our object is asked of it.
-  if (lock_ != nullptr) ext_session_lock_v1_destroy(lock_);
+  // the session locked. Nothing is asked of it here (destroying a lock it
+  // granted is a protocol error): only our own record of the object goes.
+  if (lock_ != nullptr) wl_proxy_destroy(reinterpret_cast<wl_proxy*>(lock_));
 }
 
-std::string WaylandLock::Begin(WaylandClient& client) {
-  ForbidCoreDumps();
+std::string WaylandLock::Refusal() {
   const passwd* entry = getpwuid(getuid());
   if (entry == nullptr || entry->pw_name == nullptr) return "cannot tell which user runs kivo";
   user_ = entry->pw_name;
-  if (client.LockManager() == nullptr) {
+  if (client_.LockManager() == nullptr) {
     return "this compositor cannot lock the session (it offers no ext-session-lock-v1)";
   }
-  static const ext_session_lock_v1_listener listener = {
-      [](void* data, ext_session_lock_v1*) { static_cast<WaylandLock*>(data)->locked_ = true; },
-      [](void* data, ext_session_lock_v1*) { static_cast<WaylandLock*>(data)->finished_ = true; },
-  };
-  lock_ = ext_session_lock_manager_v1_lock(client.LockManager());
-  ext_session_lock_v1_add_listener(lock_, &listener, this);
-  if (wl_display_roundtrip(client.Display()) < 0) return client.Failure();
-  if (finished_) return "the compositor refused to lock the session (is it locked already?)";
   return "";
 }
 
-std::unique_ptr<SnowWindow> WaylandLock::NewWindow(const WaylandClient& client, const WaylandOutput& output,
-                                                   std::function<void()> changed) {
-  // Once unlocked (or refused) the lock object is gone: no surface is
+bool WaylandLock::Take() {
+  ForbidCoreDumps();
+  return session_.Take(Refusal());
+}
+
+void WaylandLock::Lock() {
+  static const ext_session_lock_v1_listener listener = {
+      [](void* data, ext_session_lock_v1*) { static_cast<WaylandLock*>(data)->events_.push_back(Event::kLocked); },
+      [](void* data, ext_session_lock_v1*) { static_cast<WaylandLock*>(data)->events_.push_back(Event::kFinished); },
+  };
+  lock_ = ext_session_lock_manager_v1_lock(client_.LockManager());
+  ext_session_lock_v1_add_listener(lock_, &listener, this);
+}
+
+void WaylandLock::Unlock() {
+  prompt_.Secret().Wipe();
+  ext_session_lock_v1_unlock_and_destroy(lock_);
+  lock_ = nullptr;
+}
+
+void WaylandLock::Forget() {
+  ext_session_lock_v1_destroy(lock_);
+  lock_ = nullptr;
+}
+
+bool WaylandLock::Roundtrip() {
+  const bool answered = wl_display_roundtrip(client_.Display()) >= 0;
+  TakeEvents();
+  return answered;
+}
+
+void WaylandLock::TakeEvents() {
+  // Handed on after dispatching, never from inside a listener: the session
+  // may answer with a roundtrip of its own.
+  std::vector<Event> events;
+  events.swap(events_);
+  for (const Event e : events) {
+    if (e == Event::kLocked) {
+      session_.OnLocked();
+    } else {
+      session_.OnFinished();
+    }
+  }
+}
+
+std::unique_ptr<SnowWindow> WaylandLock::NewWindow(const WaylandOutput& output, std::function<void()> changed) {
+  // Once unlocked, ended or refused the lock object is gone: no surface is
   // asked of it, whatever outputs come.
-  if (lock_ == nullptr || finished_ || unlocked_) return nullptr;
-  std::unique_ptr<SnowWindow> w = MakeLockWindow(client, lock_, output, std::move(changed));
+  if (lock_ == nullptr || session_.Over()) return nullptr;
+  std::unique_ptr<SnowWindow> w = MakeLockWindow(client_, lock_, output, std::move(changed));
   w->overlay = std::make_unique<PromptOverlay>(prompt_, keyboard_);
   w->shm->SetOverlay(w->overlay.get());
   return w;
 }
 
-void WaylandLock::Listen(WaylandClient& client) {
-  client.seat.keymap = [this](int fd, std::uint32_t size) { keyboard_.SetKeymap(fd, size); };
-  client.seat.modifiers = [this](std::uint32_t d, std::uint32_t l, std::uint32_t k, std::uint32_t g) {
+void WaylandLock::Listen() {
+  SeatEvents events;
+  events.keymap = [this](int fd, std::uint32_t size) { keyboard_.SetKeymap(fd, size); };
+  events.modifiers = [this](std::uint32_t d, std::uint32_t l, std::uint32_t k, std::uint32_t g) {
     keyboard_.SetModifiers(d, l, k, g);
   };
-  client.seat.key = [this](std::uint32_t key, bool pressed) { OnKey(key, pressed); };
-  client.seat.repeat = [this](int rate, int delay) { repeat_.SetRate(rate, delay); };
-  client.seat.keyboardLeft = [this] { repeat_.Stop(); };
+  events.key = [this](std::uint32_t key, bool pressed) { OnKey(key, pressed); };
+  events.repeat = [this](int rate, int delay) { repeat_.SetRate(rate, delay); };
+  events.keyboardLeft = [this] { repeat_.Stop(); };
   // No pointer on the lock screen.
-  client.seat.pointerEnter = [&client](wl_surface*, std::uint32_t serial, double, double) {
-    if (client.Pointer() != nullptr) wl_pointer_set_cursor(client.Pointer(), serial, nullptr, 0, 0);
+  events.pointerEnter = [this](wl_surface*, std::uint32_t serial, double, double) {
+    if (client_.Pointer() != nullptr) wl_pointer_set_cursor(client_.Pointer(), serial, nullptr, 0, 0);
   };
+  client_.Listen(std::move(events));
 }
 
 void WaylandLock::OnKey(std::uint32_t key, bool pressed) {
@@ -154,17 +192,12 @@ void WaylandLock::Act(const XkbKeyboard::Key& k, Clock::time_point now) {
   }
 }
 
-bool WaylandLock::ReadCheckAnswer(WaylandClient& client) {
-  if (unlocked_) return true;
+void WaylandLock::ReadCheckAnswer() {
   const PamCheck::State answer = pam_.Poll();
   if (answer == PamCheck::State::kRefused) prompt_.Answer(false, Clock::now());
-  if (answer != PamCheck::State::kAccepted || lock_ == nullptr || finished_) return false;
+  if (answer != PamCheck::State::kAccepted) return;
   prompt_.Answer(true, Clock::now());
-  ext_session_lock_v1_unlock_and_destroy(lock_);
-  lock_ = nullptr;
-  unlocked_ = true;
-  wl_display_roundtrip(client.Display());
-  return true;
+  session_.OnAccepted();
 }
 
 }  // namespace kivo

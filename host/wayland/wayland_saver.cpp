@@ -13,6 +13,7 @@
 #include "host/wayland/shm_surface.h"
 #include "host/wayland/snow_window.h"
 #include "host/wayland/wayland_client.h"
+#include "host/wayland/output_layout.h"
 #include "host/wayland/wayland_lock.h"
 
 namespace kivo {
@@ -74,15 +75,13 @@ class WaylandSaver : public LoopConnection {
 
  private:
   bool Locking() const { return options_.target == KivoTarget::kLock; }
+  std::string Refusal() const;
   SnowWindow* WindowFor(std::uint64_t outputName);
   void OpenWindow(const WaylandOutput* output);
   void FollowOutputs();
   void LayOut();
   bool Placement(wl_surface* surface, int* x, int* y) const;
-  ScreenRect LayoutBounds() const;
-  SnowWindow* WindowLaidOverTheLayout() const;
   void EnterCanvas(SnowWindow* canvas, std::vector<std::unique_ptr<SnowWindow>>* gone);
-  void PlaceSubsurfaces();
 
   KivoOptions options_;
   Daemon* daemon_;
@@ -111,7 +110,7 @@ bool WaylandSaver::Placement(wl_surface* surface, int* x, int* y) const {
     if (w->shm->Surface() != surface) continue;
     *x = *y = 0;
     if (w->canvas) {
-      const ScreenRect bounds = LayoutBounds();
+      const ScreenRect bounds = LayoutBounds(client_);
       *x = bounds.x;
       *y = bounds.y;
     }
@@ -131,9 +130,9 @@ void WaylandSaver::OpenWindow(const WaylandOutput* output) {
   auto changed = [this] { layOutAgain_ = true; };
   std::unique_ptr<SnowWindow> w;
   if (Locking()) {
-    if (output != nullptr) w = lock_->NewWindow(client_, *output, changed);
+    if (output != nullptr) w = lock_->NewWindow(*output, changed);
   } else if (canvas_ != nullptr && output != nullptr) {
-    const ScreenRect bounds = LayoutBounds();
+    const ScreenRect bounds = LayoutBounds(client_);
     w = MakeSubsurfaceWindow(client_, canvas_->shm->Surface(), *output, output->x - bounds.x, output->y - bounds.y,
                              changed);
   } else if (output != nullptr && client_.LayerShell() != nullptr) {
@@ -174,10 +173,13 @@ void WaylandSaver::LayOut() {
       ++it;
     }
   }
-  if (canvas_ == nullptr) {
-    if (SnowWindow* over = WindowLaidOverTheLayout()) EnterCanvas(over, &gone);
+  // Full-screen windows where there is no layer shell: a compositor may
+  // lay each over the whole layout.
+  const bool fullScreenWindows = options_.target == KivoTarget::kFullScreen && client_.LayerShell() == nullptr;
+  if (canvas_ == nullptr && fullScreenWindows) {
+    if (SnowWindow* over = WindowOverTheLayout(client_, windows_)) EnterCanvas(over, &gone);
   }
-  if (canvas_ != nullptr) PlaceSubsurfaces();
+  if (canvas_ != nullptr) PlaceSubsurfaces(client_, windows_, canvas_);
   std::vector<Screen> screens;
   for (auto& w : windows_) {
     if (w->canvas) continue;
@@ -202,47 +204,6 @@ void WaylandSaver::LayOut() {
   if (reopen) FollowOutputs();
 }
 
-// The layout's bounding box, in logical pixels.
-ScreenRect WaylandSaver::LayoutBounds() const {
-  int left = 0, top = 0, right = 0, bottom = 0;
-  bool any = false;
-  for (const auto& o : client_.Outputs()) {
-    if (!o->ready) continue;
-    const int r = o->x + WaylandClient::LogicalWidth(*o), b = o->y + WaylandClient::LogicalHeight(*o);
-    left = any ? std::min(left, o->x) : o->x;
-    top = any ? std::min(top, o->y) : o->y;
-    right = any ? std::max(right, r) : r;
-    bottom = any ? std::max(bottom, b) : b;
-    any = true;
-  }
-  return ScreenRect{left, top, right - left, bottom - top};
-}
-
-// A full-screen window (where there is no layer shell) that the compositor
-// made as large as the whole layout of several outputs, not its own output:
-// then every such window lies over all of them, one above the other, and
-// only the top one is seen.
-SnowWindow* WaylandSaver::WindowLaidOverTheLayout() const {
-  if (options_.target != KivoTarget::kFullScreen || client_.LayerShell() != nullptr ||
-      client_.Subcompositor() == nullptr || client_.Viewporter() == nullptr) {
-    return nullptr;
-  }
-  int ready = 0;
-  for (const auto& o : client_.Outputs()) ready += o->ready ? 1 : 0;
-  if (ready < 2) return nullptr;
-  const ScreenRect bounds = LayoutBounds();
-  for (const auto& w : windows_) {
-    const WaylandOutput* own = client_.OutputByName(w->outputName);
-    if (w->toplevel == nullptr || own == nullptr || !w->shm->Configured()) continue;
-    const int width = w->shm->PixelWidth() / std::max(1, own->scale);
-    const int height = w->shm->PixelHeight() / std::max(1, own->scale);
-    const bool overAll = width == bounds.width && height == bounds.height;
-    const bool ownSize = width == WaylandClient::LogicalWidth(*own) && height == WaylandClient::LogicalHeight(*own);
-    if (overAll && !ownSize) return w.get();
-  }
-  return nullptr;
-}
-
 // One window over the whole layout, black, with a subsurface per output
 // that holds that output's snow; the other full-screen windows go.
 void WaylandSaver::EnterCanvas(SnowWindow* canvas, std::vector<std::unique_ptr<SnowWindow>>* gone) {
@@ -264,34 +225,16 @@ void WaylandSaver::EnterCanvas(SnowWindow* canvas, std::vector<std::unique_ptr<S
   FollowOutputs();
 }
 
-// Each output's subsurface where its output lies in the layout, at its
-// output's size; the window's commit applies them.
-void WaylandSaver::PlaceSubsurfaces() {
-  const ScreenRect bounds = LayoutBounds();
-  for (auto& w : windows_) {
-    const WaylandOutput* o = client_.OutputByName(w->outputName);
-    if (w->subsurface == nullptr || o == nullptr) continue;
-    const int x = o->x - bounds.x, y = o->y - bounds.y;
-    if (x != w->subsurfaceX || y != w->subsurfaceY) {
-      wl_subsurface_set_position(w->subsurface, x, y);
-      w->subsurfaceX = x;
-      w->subsurfaceY = y;
-    }
-    w->shm->SetLogicalSize(WaylandClient::LogicalWidth(*o), WaylandClient::LogicalHeight(*o));
-  }
-  canvas_->shm->Blank();
-}
-
 bool WaylandSaver::Dispatch() {
   if (wl_display_dispatch_pending(client_.Display()) < 0) failed_ = true;
   if (lock_ != nullptr) {
-    // The compositor ended the lock: gone, without our unlocking anything.
-    if (lock_->EndedByCompositor()) return false;
+    lock_->TakeEvents();
     // The check's answer is read as soon as it comes, not on a beat.
-    if (lock_->ReadCheckAnswer(client_)) return false;
+    if (!failed_) lock_->ReadCheckAnswer();
+    if (lock_->Session().Over()) return false;
     lock_->RepeatKeys(Clock::now());
     // -daemonize: whoever started kivo goes on once the session is locked.
-    if (lock_->Locked() && daemon_ != nullptr) {
+    if (lock_->Session().Locked() && daemon_ != nullptr) {
       daemon_->Ready();
       daemon_ = nullptr;
     }
@@ -343,27 +286,33 @@ bool WaylandSaver::Idle() const {
   return true;
 }
 
+// Why the saver cannot run on this compositor ("" when it can); a lock
+// surface needs no shell, so -lock's own reasons are its lock's.
+std::string WaylandSaver::Refusal() const {
+  if (Locking()) return "";
+  if (options_.target == KivoTarget::kBackground && client_.LayerShell() == nullptr) {
+    return "-background needs the wlr layer shell, which this compositor does not offer";
+  }
+  if (client_.LayerShell() == nullptr && client_.WmBase() == nullptr) {
+    return "the Wayland compositor offers neither the wlr layer shell nor xdg-shell windows";
+  }
+  return "";
+}
+
 int WaylandSaver::Run() {
   std::string error;
   if (!client_.Connect(&error)) return Fail(error);
+  const std::string refused = Refusal();
+  if (!refused.empty()) return Fail(refused);
   if (Locking()) {
-    lock_ = std::make_unique<WaylandLock>();
-    const std::string refused = lock_->Begin(client_);
-    if (!refused.empty()) return Fail(refused);
-  }
-  if (options_.target == KivoTarget::kBackground && client_.LayerShell() == nullptr) {
-    return Fail("-background needs the wlr layer shell, which this compositor does not offer");
-  }
-  if (client_.LayerShell() == nullptr && client_.WmBase() == nullptr) {
-    return Fail("the Wayland compositor offers neither the wlr layer shell nor xdg-shell windows");
+    lock_ = std::make_unique<WaylandLock>(client_);
+    if (!lock_->Take()) return Fail(lock_->Session().Why(), lock_->Session().ExitStatus());
   }
   if (options_.target == KivoTarget::kFullScreen && client_.LayerShell() == nullptr) {
     std::fprintf(stderr, "kivo: no wlr layer shell here: a full-screen window on each output instead\n");
   }
   scenes_.Start(RunSeed(options_), options_.count);
-  if (lock_ != nullptr) {
-    lock_->Listen(client_);
-  } else if (options_.target != KivoTarget::kBackground) {
+  if (lock_ == nullptr && options_.target != KivoTarget::kBackground) {
     input_ = std::make_unique<SaverInput>(
         client_, scenes_, [this](wl_surface* s, int* x, int* y) { return Placement(s, x, y); },
         options_.target == KivoTarget::kFullScreen);
@@ -371,16 +320,19 @@ int WaylandSaver::Run() {
   client_.outputsChanged = [this] { FollowOutputs(); };
   if (options_.target == KivoTarget::kWindow) OpenWindow(nullptr);
   FollowOutputs();
-  if (wl_display_roundtrip(client_.Display()) < 0) return Fail(client_.Failure());
-  LayOut();
-  InstallStopSignals();
-  RunSaverLoop(*this, "kivo", options_.frames, options_.fps);
-  if (lock_ != nullptr && !lock_->Unlocked()) {
-    // Fail closed: whatever ended kivo, the compositor keeps the session locked.
-    return Fail(lock_->EndedByCompositor() ? "the compositor ended the lock"
-                : failed_                  ? client_.Failure() + "; the session stays locked"
-                                           : "stopped; the session stays locked",
-                1);
+  failed_ = wl_display_roundtrip(client_.Display()) < 0;
+  if (!failed_) {
+    LayOut();
+    InstallStopSignals();
+    RunSaverLoop(*this, "kivo", options_.frames, options_.fps);
+  }
+  if (lock_ != nullptr) {
+    // Fail closed: whatever ended kivo but the system's yes, the compositor
+    // keeps the session locked.
+    if (failed_) lock_->ConnectionLost();
+    lock_->TakeEvents();
+    const LockSession& session = lock_->Session();
+    return session.ExitStatus() == 0 ? 0 : Fail(session.Why(!failed_), session.ExitStatus());
   }
   if (!failed_) return 0;
   // The session ending takes a wallpaper with it; for anything else a lost

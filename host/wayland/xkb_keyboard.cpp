@@ -63,16 +63,22 @@ XkbKeyboard::Key XkbKeyboard::Press(std::uint32_t key) {
   if (state_ == nullptr) return result;
   const xkb_keycode_t code = key + 8;  // evdev codes to XKB's
   xkb_keysym_t sym = xkb_state_key_get_one_sym(state_, code);
+  const bool composing = compose_ != nullptr && xkb_compose_state_get_status(compose_) == XKB_COMPOSE_COMPOSING;
   switch (sym) {
     case XKB_KEY_Return:
     case XKB_KEY_KP_Enter:
-      result.kind = Kind::kEnter;
-      return result;
     case XKB_KEY_Escape:
-      result.kind = Kind::kEscape;
+      // A dead key pending belongs to the attempt that ends here.
+      if (compose_ != nullptr) xkb_compose_state_reset(compose_);
+      result.kind = sym == XKB_KEY_Escape ? Kind::kEscape : Kind::kEnter;
       return result;
     case XKB_KEY_BackSpace:
-      result.kind = Kind::kBackspace;
+      // Backspace takes back what was typed last: a pending dead key first.
+      if (composing) {
+        xkb_compose_state_reset(compose_);
+      } else {
+        result.kind = Kind::kBackspace;
+      }
       return result;
     default:
       break;

@@ -139,11 +139,11 @@ TEST(UnshownDamage, TheFrameShownCarriesTheDamageOfEveryFrameSinceTheLastShown) 
 // destroyed object.
 TEST(WaylandLock, NoLockSurfaceIsAskedOfALockNotHeld) {
   WaylandClient unconnected;
-  WaylandLock lock;
+  WaylandLock lock(unconnected);
   WaylandOutput output;
   output.name = 7;
-  EXPECT_EQ(lock.NewWindow(unconnected, output, [] {}), nullptr);
-  EXPECT_FALSE(lock.Unlocked());
+  EXPECT_EQ(lock.NewWindow(output, [] {}), nullptr);
+  EXPECT_EQ(lock.Session().Current(), LockSession::State::kIdle);
 }
 
 }  // namespace

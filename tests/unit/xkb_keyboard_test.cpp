@@ -69,6 +69,18 @@ TEST(XkbKeyboard, TextAndTheKeysThatEditItInTheCompositorsLayout) {
   EXPECT_EQ(Typed(keyboard, kY), "z") << "the layout the compositor gave";
   EXPECT_EQ(Typed(keyboard, kEqual), "-") << "a dead acute waits for the next key";
   EXPECT_EQ(Typed(keyboard, kE), "\xC3\xA9") << "and composes it";
+  // A dead key pending when an attempt ends, or taken back, composes nothing later.
+  const struct {
+    std::uint32_t key;
+    XkbKeyboard::Kind kind;
+  } enders[] = {{kEsc, XkbKeyboard::Kind::kEscape},
+                {kEnter, XkbKeyboard::Kind::kEnter},
+                {kBackspace, XkbKeyboard::Kind::kNone}};  // Backspace takes the dead key, not a character
+  for (const auto& e : enders) {
+    EXPECT_EQ(Typed(keyboard, kEqual), "-");
+    EXPECT_EQ(keyboard.Press(e.key).kind, e.kind) << "key " << e.key << " with a dead key pending";
+    EXPECT_EQ(Typed(keyboard, kE), "e") << "after key " << e.key;
+  }
   keyboard.SetModifiers(control, 0, 0, 0);
   EXPECT_EQ(Typed(keyboard, kA), "-") << "Ctrl+A";
 }

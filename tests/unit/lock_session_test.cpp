@@ -1,0 +1,97 @@
+// The lock's order with the compositor, walked through every order the
+// protocol allows: what is asked of the compositor, when, and how the run
+// ends. The compositor is a script of answers.
+#include "host/lock/lock_session.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace kivo {
+namespace {
+
+using State = LockSession::State;
+
+// Records what is asked of it; each roundtrip delivers the next answer of
+// its script ('L' locked, 'F' finished, '-' nothing, 'x' the connection
+// fails).
+class ScriptedCompositor : public LockProtocol {
+ public:
+  explicit ScriptedCompositor(std::string answers) : answers_(std::move(answers)) {}
+  void Listen() override { asked += "listen "; }
+  void Lock() override { asked += "lock "; }
+  void Unlock() override { asked += "unlock "; }
+  void Forget() override { asked += "forget "; }
+  bool Roundtrip() override {
+    asked += "roundtrip ";
+    const char answer = next_ < answers_.size() ? answers_[next_++] : '-';
+    if (answer == 'L') session->OnLocked();
+    if (answer == 'F') session->OnFinished();
+    return answer != 'x';
+  }
+  std::string asked;
+  LockSession* session = nullptr;
+
+ private:
+  std::string answers_;
+  std::size_t next_ = 0;
+};
+
+// After Take: 'L'/'F' events between roundtrips, 'Y' PAM's yes, 'X' the
+// connection lost.
+void Happen(LockSession& session, const std::string& events) {
+  for (const char e : events) {
+    if (e == 'L') session.OnLocked();
+    if (e == 'F') session.OnFinished();
+    if (e == 'Y') session.OnAccepted();
+    if (e == 'X') session.OnConnectionLost("gone");
+  }
+}
+
+TEST(LockSession, UnlocksOnlyOnTheSystemsYesAfterLockedAndEndsWithTheRightStatus) {
+  const struct {
+    const char* what;
+    const char* refusal;
+    const char* answers;  // to the roundtrips, in order
+    const char* events;   // after the lock was asked for
+    const char* asked;
+    State state;
+    int status;
+    const char* why;  // part of what stderr is told
+  } cases[] = {
+      {"a reason to refuse: nothing is asked, but the receivers are in place", "no session lock here", "", "",
+       "listen ", State::kRefused, 2, "no session lock here"},
+      {"locked at once, then the yes", "", "L", "Y", "listen lock roundtrip unlock roundtrip ", State::kUnlocked, 0, ""},
+      {"locked late: the yes waits for it", "", "-", "YL", "listen lock roundtrip unlock roundtrip ",
+       State::kUnlocked, 0, ""},
+      {"a yes before locked, with nothing after it, unlocks nothing", "", "-", "Y", "listen lock roundtrip ",
+       State::kUnlockDue, 1, "stays locked"},
+      {"refused by the compositor", "", "F", "Y", "listen lock roundtrip forget ", State::kRefused, 2, "refused"},
+      {"refused after a yes that waited for locked", "", "-", "YF", "listen lock roundtrip forget ", State::kRefused,
+       2, "refused"},
+      {"ended by the compositor after locked", "", "L", "FY", "listen lock roundtrip forget ", State::kEnded, 1,
+       "ended the lock"},
+      {"the connection fails as the session is given back", "", "Lx", "Y", "listen lock roundtrip unlock roundtrip ",
+       State::kLost, 1, "stays locked"},
+      {"the connection fails while asking", "", "x", "LY", "listen lock roundtrip ", State::kLost, 1, "stays locked"},
+      {"the connection fails while locked", "", "L", "XY", "listen lock roundtrip ", State::kLost, 1, "gone; the session"},
+      {"stopped while locked", "", "L", "", "listen lock roundtrip ", State::kLocked, 1, "stopped; the session stays"},
+      {"a second locked or yes after unlocking asks nothing more", "", "L", "YLYF",
+       "listen lock roundtrip unlock roundtrip ", State::kUnlocked, 0, ""},
+  };
+  for (const auto& c : cases) {
+    ScriptedCompositor compositor(c.answers);
+    LockSession session(compositor);
+    compositor.session = &session;
+    session.Take(c.refusal);
+    Happen(session, c.events);
+    EXPECT_EQ(compositor.asked, c.asked) << c.what;
+    EXPECT_EQ(session.Current(), c.state) << c.what;
+    EXPECT_EQ(session.ExitStatus(), c.status) << c.what;
+    EXPECT_NE(session.Why(true).find(c.why), std::string::npos) << c.what << ": " << session.Why(true);
+    EXPECT_EQ(session.Locked(), c.state == State::kLocked) << c.what;
+  }
+}
+
+}  // namespace
+}  // namespace kivo
