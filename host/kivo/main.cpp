@@ -28,10 +28,15 @@ int main(int argc, char** argv) {
                  parsed.options.count);
   }
   // However kivo was launched, its signals are as it needs them.
-  kivo::ResetInheritedSignals(parsed.options.target == kivo::KivoTarget::kLock);
+  const bool locks = parsed.options.target == kivo::KivoTarget::kLock || parsed.options.lockAfter >= 0;
+  kivo::ResetInheritedSignals(locks);
   const kivo::KivoBackend backend = kivo::ChooseBackend(parsed.options, std::getenv("WAYLAND_DISPLAY"));
   if (parsed.options.target == kivo::KivoTarget::kLock && backend != kivo::KivoBackend::kWayland) {
     std::fprintf(stderr, "kivo: -lock locks Wayland sessions only (under X11, XScreenSaver locks)\n");
+    return 2;
+  }
+  if (parsed.options.lockAfter >= 0 && backend != kivo::KivoBackend::kWayland) {
+    std::fprintf(stderr, "kivo: --lock-after locks Wayland sessions only (under X11, XScreenSaver locks)\n");
     return 2;
   }
   if (backend == kivo::KivoBackend::kWayland) {

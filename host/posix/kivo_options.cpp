@@ -10,8 +10,8 @@
 namespace kivo {
 
 const char kKivoUsage[] =
-    "usage: kivo [-window | -fullscreen | -background | -lock [-daemonize] | -root | -window-id ID]\n"
-    "            [-x11 | -wayland]\n"
+    "usage: kivo [-window | -fullscreen [--lock-after S] | -background | -lock [-daemonize] | -root |\n"
+    "            -window-id ID] [-x11 | -wayland]\n"
     "            [-geometry WxH] [--count N] [--seed S] [-fps] [--frames F] [--version]\n"
     "  -lock goes with no other of the first options nor -x11, and ignores XSCREENSAVER_WINDOW\n";
 
@@ -64,7 +64,7 @@ KivoParseResult ParseKivoOptions(const std::vector<std::string>& args, const cha
       args,
       {OptionId::kHelp, OptionId::kVersion, OptionId::kWindow, OptionId::kFullScreen, OptionId::kBackground,
        OptionId::kLock, OptionId::kRoot, OptionId::kWindowId, OptionId::kX11, OptionId::kWayland, OptionId::kGeometry,
-       OptionId::kCount, OptionId::kDaemonize,
+       OptionId::kCount, OptionId::kDaemonize, OptionId::kLockAfter,
        OptionId::kSeed, OptionId::kFps, OptionId::kFrames},
       DashStyle::kSingleOrDouble, [&notWithLock](const OptionHit& hit, KivoOptions& o) -> std::string {
         // -lock locks or refuses: no other target, and nothing of X11's.
@@ -108,6 +108,9 @@ KivoParseResult ParseKivoOptions(const std::vector<std::string>& args, const cha
           case OptionId::kDaemonize:
             o.daemonize = true;
             break;
+          case OptionId::kLockAfter:
+            o.lockAfter = hit.number;
+            break;
           case OptionId::kGeometry:
             if (!ParseGeometry(hit.text, &o.width, &o.height)) {
               return "-geometry wants WIDTHxHEIGHT, each 1 to 32767, not '" + hit.text + "'";
@@ -131,6 +134,11 @@ KivoParseResult ParseKivoOptions(const std::vector<std::string>& args, const cha
   if (result.ok && lockGiven && !notWithLock.empty()) {
     result.ok = false;
     result.error = "-lock does not go with " + notWithLock;
+    return result;
+  }
+  if (result.ok && result.options.lockAfter >= 0 && result.options.target != KivoTarget::kFullScreen) {
+    result.ok = false;
+    result.error = "--lock-after goes with -fullscreen";
     return result;
   }
   if (result.ok && result.options.daemonize && result.options.target != KivoTarget::kLock) {

@@ -36,6 +36,7 @@ struct KivoOptions : ReplayOptions {
   bool fps = false;
   bool daemonize = false;  // -lock: go on in the background once the session is locked
   bool lockGiven = false;  // -lock was asked for: a refusal is one line, as for any lock that cannot start
+  std::int64_t lockAfter = -1;  // -fullscreen: seconds until the saver locks the session; -1: never
 };
 
 using KivoParseResult = OptionsResult<KivoOptions>;

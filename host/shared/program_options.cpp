@@ -52,6 +52,7 @@ const OptionRow kOptionTable[] = {
     {OptionId::kWayland, "wayland", ValueKind::kNone, 0, 0, ""},
     {OptionId::kLock, "lock", ValueKind::kNone, 0, 0, ""},
     {OptionId::kDaemonize, "daemonize", ValueKind::kNone, 0, 0, ""},
+    {OptionId::kLockAfter, "lock-after", ValueKind::kNumber, 0, 3600, "a whole number of seconds from 0 to 3600"},
 };
 
 // The row an argument names, or null. `arg` is as typed.

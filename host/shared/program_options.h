@@ -33,6 +33,7 @@ enum class OptionId {
   kWayland,
   kLock,
   kDaemonize,
+  kLockAfter,
 };
 
 // The largest window or picture side any program takes.

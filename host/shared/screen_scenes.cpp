@@ -49,6 +49,7 @@ bool ScreenScenes::LayOut(const std::vector<Screen>& screens) {
       scene = std::make_unique<Scene>();
       scene->screen = screen;
       const std::size_t slot = slots_++;
+      scene->slot = slot;
       scene->driver.Seed(ScreenSeed(seed_, slot));
       scene->driver.Start(screen.rect.width, screen.rect.height, flakeCount_);
       scene->output = makeOutput_ ? makeOutput_(screen, slot) : nullptr;
@@ -86,6 +87,17 @@ void ScreenScenes::TickAll(FrameTimes* times) {
 void ScreenScenes::RepaintAll() {
   for (std::unique_ptr<Scene>& scene : scenes_) {
     if (scene->output != nullptr && scene->placed) scene->output->Repaint();
+  }
+}
+
+void ScreenScenes::RenewOutput(std::uint64_t id) {
+  for (std::unique_ptr<Scene>& scene : scenes_) {
+    if (scene->screen.id != id) continue;
+    // Nothing more is drawn into what the old output lent.
+    scene->driver.SetTarget(FrameTarget{});
+    scene->output.reset();
+    scene->output = makeOutput_ ? makeOutput_(scene->screen, scene->slot) : nullptr;
+    scene->placed = false;
   }
 }
 

@@ -109,6 +109,10 @@ class ScreenScenes {
   void TickAll(FrameTimes* times = nullptr);
   // Shows every screen's last frame again as it was.
   void RepaintAll();
+  // The screen `id` is shown somewhere else from now on (a lock surface
+  // in place of the saver's): its old output goes, a new one is made and
+  // placed at the next LayOut, and its snow goes on as it was.
+  void RenewOutput(std::uint64_t id);
 
   // Frees every frame buffer, sprite and output.
   void Stop();
@@ -127,6 +131,7 @@ class ScreenScenes {
     SaverDriver driver;
     std::unique_ptr<ScreenOutput> output;
     bool placed = false;  // the output shows frames of the screen's size
+    std::size_t slot = 0;
   };
 
   MakeOutput makeOutput_;

@@ -58,4 +58,23 @@ void PlaceSubsurfaces(const WaylandClient& client, std::vector<std::unique_ptr<S
   canvas->shm->Blank();
 }
 
+bool PlacementOf(const WaylandClient& client, const std::vector<std::unique_ptr<SnowWindow>>& windows,
+                 wl_surface* surface, int* x, int* y) {
+  for (const auto& w : windows) {
+    if (w->shm->Surface() != surface) continue;
+    *x = *y = 0;
+    if (w->canvas) {
+      const ScreenRect bounds = LayoutBounds(client);
+      *x = bounds.x;
+      *y = bounds.y;
+    }
+    if (const WaylandOutput* o = client.OutputByName(w->outputName)) {
+      *x = o->x;
+      *y = o->y;
+    }
+    return true;
+  }
+  return false;
+}
+
 }  // namespace kivo

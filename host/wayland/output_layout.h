@@ -23,4 +23,8 @@ SnowWindow* WindowOverTheLayout(const WaylandClient& client, const std::vector<s
 void PlaceSubsurfaces(const WaylandClient& client, std::vector<std::unique_ptr<SnowWindow>>& windows,
                       SnowWindow* canvas);
 
+// Where `surface` lies in the layout, if it is one of `windows`' surfaces.
+bool PlacementOf(const WaylandClient& client, const std::vector<std::unique_ptr<SnowWindow>>& windows,
+                 wl_surface* surface, int* x, int* y);
+
 }  // namespace kivo

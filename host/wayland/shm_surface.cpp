@@ -131,6 +131,8 @@ void ShmSurface::Configure(std::uint32_t serial, int width, int height) {
 }
 
 bool ShmSurface::AcknowledgeFor(int width, int height) {
+  // A role waiting for its first configure takes no buffer at all.
+  if (!Configured()) return false;
   if (!acknowledgeDue_) return true;
   if (width != PixelWidth() || height != PixelHeight()) return false;
   if (acknowledge_) acknowledge_(configureSerial_);

@@ -1,5 +1,8 @@
 #include "host/wayland/wayland_saver.h"
 
+#include <pwd.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <memory>
@@ -10,41 +13,18 @@
 #include "host/posix/saver_loop.h"
 #include "host/shared/screen_scenes.h"
 #include "host/wayland/saver_input.h"
-#include "host/wayland/shm_surface.h"
-#include "host/wayland/snow_window.h"
-#include "host/wayland/wayland_client.h"
+#include "host/lock/grace_period.h"
+#include "host/wayland/lock_handover.h"
 #include "host/wayland/output_layout.h"
+#include "host/wayland/snow_window.h"
+#include "host/wayland/surface_output.h"
+#include "host/wayland/wayland_client.h"
 #include "host/wayland/wayland_lock.h"
 
 namespace kivo {
 namespace {
 
 int Fail(const std::string& message, int code = 2) { return FailWith("kivo", message, code); }
-
-// How ScreenScenes shows a screen: on its window's surface.
-class SurfaceOutput : public ScreenOutput {
- public:
-  explicit SurfaceOutput(ShmSurface* surface) : surface_(surface) {}
-  ~SurfaceOutput() override { surface_->Forget(); }  // the scene's frame goes with it
-  bool Place(const ScreenRect& rect) override { return surface_->Prepare(rect.width, rect.height); }
-  // The scene draws XRGB8888 rows, the buffers' own layout, straight into
-  // a free buffer where it can.
-  FrameTarget Target() override { return surface_->Target(); }
-  void Show(const FrameView& frame) override {
-    surface_->Show(frame);
-    // Buffers are also drawn when the compositor asks, between beats: what
-    // that cost is counted with the next beat.
-    convertMs_ = surface_->TakeConvertMilliseconds();
-    copyMs_ = surface_->TakeCopyMilliseconds();
-  }
-  double LastConvertMilliseconds() const override { return convertMs_; }
-  double LastCopyMilliseconds() const override { return copyMs_; }
-
- private:
-  ShmSurface* surface_;
-  double convertMs_ = 0;
-  double copyMs_ = 0;
-};
 
 class WaylandSaver : public LoopConnection {
  public:
@@ -70,17 +50,18 @@ class WaylandSaver : public LoopConnection {
   void Tick(FrameTimes* times) override;
   bool Idle() const override;
   Clock::time_point Deadline() const override {
+    if (grace_ != nullptr && lock_ == nullptr) return Clock::now() + grace_->Left(BootClockNow());
     return lock_ != nullptr ? lock_->Deadline() : Clock::time_point::max();
   }
 
  private:
   bool Locking() const { return options_.target == KivoTarget::kLock; }
   std::string Refusal() const;
+  void BecomeLock();
   SnowWindow* WindowFor(std::uint64_t outputName);
   void OpenWindow(const WaylandOutput* output);
   void FollowOutputs();
   void LayOut();
-  bool Placement(wl_surface* surface, int* x, int* y) const;
   void EnterCanvas(SnowWindow* canvas, std::vector<std::unique_ptr<SnowWindow>>* gone);
 
   KivoOptions options_;
@@ -90,6 +71,8 @@ class WaylandSaver : public LoopConnection {
   ScreenScenes scenes_;
   std::unique_ptr<SaverInput> input_;
   std::unique_ptr<WaylandLock> lock_;
+  std::unique_ptr<GracePeriod> grace_;  // -fullscreen --lock-after: until the saver locks
+  std::unique_ptr<LockHandover> handover_;  // the saver's surfaces while the lock's take over
   bool layOutAgain_ = false;
   // Full-screen windows the compositor lays over the whole layout rather
   // than one per output (cage): one of them holds a subsurface per output.
@@ -103,24 +86,6 @@ SnowWindow* WaylandSaver::WindowFor(std::uint64_t outputName) {
     if (w->outputName == outputName) return w.get();
   }
   return nullptr;
-}
-
-bool WaylandSaver::Placement(wl_surface* surface, int* x, int* y) const {
-  for (const auto& w : windows_) {
-    if (w->shm->Surface() != surface) continue;
-    *x = *y = 0;
-    if (w->canvas) {
-      const ScreenRect bounds = LayoutBounds(client_);
-      *x = bounds.x;
-      *y = bounds.y;
-    }
-    if (const WaylandOutput* o = client_.OutputByName(w->outputName)) {
-      *x = o->x;
-      *y = o->y;
-    }
-    return true;
-  }
-  return false;
 }
 
 // The surface for an output (null: the one window of -window): a lock
@@ -181,8 +146,14 @@ void WaylandSaver::LayOut() {
   }
   if (canvas_ != nullptr) PlaceSubsurfaces(client_, windows_, canvas_);
   std::vector<Screen> screens;
-  for (auto& w : windows_) {
-    if (w->canvas) continue;
+  for (auto& lockOrOwn : windows_) {
+    if (lockOrOwn->canvas) continue;
+    // Becoming the lock: an output's snow stays on the saver's surface
+    // until its lock surface can show it.
+    SnowWindow* w = lockOrOwn.get();
+    bool moved = false;
+    if (handover_ != nullptr && (w = handover_->Shown(*lockOrOwn, &moved)) == nullptr) continue;
+    if (moved) scenes_.RenewOutput(w->outputName);
     int x = 0, y = 0, scale = 1;
     if (const WaylandOutput* out = client_.OutputByName(w->outputName)) {
       x = out->x;
@@ -201,6 +172,7 @@ void WaylandSaver::LayOut() {
   }
   scenes_.LayOut(screens);
   gone.clear();
+  if (handover_ != nullptr) handover_->Settle(lock_->Session().Locked());
   if (reopen) FollowOutputs();
 }
 
@@ -226,12 +198,22 @@ void WaylandSaver::EnterCanvas(SnowWindow* canvas, std::vector<std::unique_ptr<S
 }
 
 bool WaylandSaver::Dispatch() {
-  if (wl_display_dispatch_pending(client_.Display()) < 0) failed_ = true;
+  const auto read = [this] {
+    if (wl_display_dispatch_pending(client_.Display()) < 0) failed_ = true;
+  };
+  if (grace_ != nullptr) {
+    // The deadline before any input of this wake: a machine that slept
+    // through it wakes locked.
+    grace_->Wake(BootClockNow(), [this] { BecomeLock(); }, read);
+  } else {
+    read();
+  }
   if (lock_ != nullptr) {
     lock_->TakeEvents();
     // The check's answer is read as soon as it comes, not on a beat.
     if (!failed_) lock_->ReadCheckAnswer();
     if (lock_->Session().Over()) return false;
+    if (handover_ != nullptr && lock_->Session().Locked()) layOutAgain_ = true;  // the saver's surfaces may go
     lock_->RepeatKeys(Clock::now());
     // -daemonize: whoever started kivo goes on once the session is locked.
     if (lock_->Session().Locked() && daemon_ != nullptr) {
@@ -290,6 +272,10 @@ bool WaylandSaver::Idle() const {
 // surface needs no shell, so -lock's own reasons are its lock's.
 std::string WaylandSaver::Refusal() const {
   if (Locking()) return "";
+  if (options_.lockAfter >= 0 && client_.LockManager() == nullptr) {
+    return "--lock-after needs a compositor that can lock the session (ext-session-lock-v1), which this one is not";
+  }
+  if (options_.lockAfter >= 0 && getpwuid(getuid()) == nullptr) return "cannot tell which user runs kivo";
   if (options_.target == KivoTarget::kBackground && client_.LayerShell() == nullptr) {
     return "-background needs the wlr layer shell, which this compositor does not offer";
   }
@@ -311,10 +297,15 @@ int WaylandSaver::Run() {
   if (options_.target == KivoTarget::kFullScreen && client_.LayerShell() == nullptr) {
     std::fprintf(stderr, "kivo: no wlr layer shell here: a full-screen window on each output instead\n");
   }
+  if (options_.lockAfter >= 0) {
+    grace_ = std::make_unique<GracePeriod>(std::chrono::seconds(options_.lockAfter), BootClockNow());
+    std::fprintf(stderr, "kivo: sleep is not guarded: a machine put to sleep during the grace wakes unlocked "
+                         "until the grace is over\n");
+  }
   scenes_.Start(RunSeed(options_), options_.count);
   if (lock_ == nullptr && options_.target != KivoTarget::kBackground) {
     input_ = std::make_unique<SaverInput>(
-        client_, scenes_, [this](wl_surface* s, int* x, int* y) { return Placement(s, x, y); },
+        client_, scenes_, [this](wl_surface* s, int* x, int* y) { return PlacementOf(client_, windows_, s, x, y); },
         options_.target == KivoTarget::kFullScreen);
   }
   client_.outputsChanged = [this] { FollowOutputs(); };
@@ -332,6 +323,11 @@ int WaylandSaver::Run() {
     if (failed_) lock_->ConnectionLost();
     lock_->TakeEvents();
     const LockSession& session = lock_->Session();
+    // Another locker took the session first: it holds it, and the saver
+    // that was about to lock is simply over.
+    if (grace_ != nullptr && session.Current() == LockSession::State::kRefused) {
+      return Fail(session.Why() + ": the saver ends", 0);
+    }
     return session.ExitStatus() == 0 ? 0 : Fail(session.Why(!failed_), session.ExitStatus());
   }
   if (!failed_) return 0;
@@ -339,6 +335,21 @@ int WaylandSaver::Run() {
   // compositor is a failure.
   if (options_.target == KivoTarget::kBackground && client_.ConnectionLost()) return 0;
   return Fail(client_.Failure(), client_.ConnectionLost() ? 1 : 2);
+}
+
+// The grace is over: the session is locked with the snow going on. The
+// saver's surfaces show it until the lock's take over.
+void WaylandSaver::BecomeLock() {
+  lock_ = std::make_unique<WaylandLock>(client_);
+  // The lock listens from here on; the saver's input is no more.
+  const bool taken = lock_->Take();
+  input_.reset();
+  if (!taken) return;
+  options_.target = KivoTarget::kLock;
+  handover_ = std::make_unique<LockHandover>();
+  handover_->Begin(std::move(windows_));
+  windows_.clear();
+  FollowOutputs();
 }
 
 }  // namespace

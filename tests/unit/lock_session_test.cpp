@@ -3,9 +3,12 @@
 // ends. The compositor is a script of answers.
 #include "host/lock/lock_session.h"
 
+#include "host/lock/grace_period.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace kivo {
 namespace {
@@ -76,7 +79,7 @@ TEST(LockSession, UnlocksOnlyOnTheSystemsYesAfterLockedAndEndsWithTheRightStatus
       {"the connection fails while asking", "", "x", "LY", "listen lock roundtrip ", State::kLost, 1, "stays locked"},
       {"the connection fails while locked", "", "L", "XY", "listen lock roundtrip ", State::kLost, 1, "gone; the session"},
       {"stopped while locked", "", "L", "", "listen lock roundtrip ", State::kLocked, 1, "stopped; the session stays"},
-      {"a second locked or yes after unlocking asks nothing more", "", "L", "YLYF",
+      {"a second locked, yes or lost connection after unlocking changes nothing", "", "L", "YLYFX",
        "listen lock roundtrip unlock roundtrip ", State::kUnlocked, 0, ""},
   };
   for (const auto& c : cases) {
@@ -91,6 +94,33 @@ TEST(LockSession, UnlocksOnlyOnTheSystemsYesAfterLockedAndEndsWithTheRightStatus
     EXPECT_NE(session.Why(true).find(c.why), std::string::npos) << c.what << ": " << session.Why(true);
     EXPECT_EQ(session.Locked(), c.state == State::kLocked) << c.what;
   }
+}
+
+// The grace on a clock that counts sleep: wakes at these seconds after the
+// start, each with input that would end the saver. The deadline is looked
+// at first on every wake, so a wake after a sleep past it locks before its
+// input is read; the lock is asked for once.
+TEST(GracePeriod, AWakePastTheDeadlineLocksBeforeItsInputIsRead) {
+  using std::chrono::seconds;
+  const struct {
+    const char* what;
+    std::vector<int> wakes;
+    const char* happened;
+  } cases[] = {
+      {"input within the grace ends the saver", {1, 9}, "read read "},
+      {"a machine that slept through the deadline wakes locked", {1, 3600}, "read lock read "},
+      {"at the deadline itself", {10}, "lock read "},
+      {"locked once, whatever wakes follow", {11, 12, 13}, "lock read read read "},
+  };
+  for (const auto& c : cases) {
+    GracePeriod grace(seconds(10), seconds(100));
+    std::string happened;
+    for (const int wake : c.wakes) {
+      grace.Wake(seconds(100 + wake), [&] { happened += "lock "; }, [&] { happened += "read "; });
+    }
+    EXPECT_EQ(happened, c.happened) << c.what;
+  }
+  EXPECT_EQ(GracePeriod(seconds(10), seconds(100)).Left(seconds(104)), seconds(6));
 }
 
 }  // namespace
