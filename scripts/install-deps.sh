@@ -22,13 +22,13 @@ case "$os_id:$codename" in
   *) fail "$pretty is not supported: KIVO's scripts know Debian 12 (bookworm), 13 (trixie) and unstable (sid)" ;;
 esac
 
-# kivo (Wayland and X11 hosts, the lock's PAM) and kivo-render (PNG, GIF).
+# kivo (Wayland and X11 hosts, the lock's PAM and logind) and kivo-render (PNG, GIF).
 snow_packages=(
   g++ cmake ninja-build pkg-config
   libpng-dev libgif-dev
   libx11-dev libxext-dev libxrandr-dev
   libwayland-dev libwayland-bin wayland-protocols libxkbcommon-dev
-  libpam0g-dev
+  libpam0g-dev libsystemd-dev
 )
 # The tests, benchmarks, fuzzers, cross builds, release files and the roots
 # the Windows, Wayland and fresh-machine tests run in. python3 runs

@@ -34,6 +34,8 @@ class GracePeriod {
     readInput();
   }
   bool Locking() const { return locking_; }
+  // Sleep is coming, or the session is to be locked: the grace ends now.
+  void EndNow() { deadline_ = Duration::min(); }
 
  private:
   Duration deadline_;

@@ -74,10 +74,11 @@ void RunSaverLoop(LoopConnection& connection, const char* program, std::int64_t 
     // would otherwise wake the saver twice every beat. Input then waits a
     // beat at most. With nothing to draw, only an event can wake it.
     const int display = connection.Fd();
-    pollfd descriptors[2] = {{idle ? display : -1, POLLIN, 0}, {connection.WatchFd(), POLLIN, 0}};
+    pollfd descriptors[3] = {
+        {idle ? display : -1, POLLIN, 0}, {connection.WatchFd(), POLLIN, 0}, {connection.BusFd(), POLLIN, 0}};
     // The stop signals are let through only here, so one sent at any other
     // moment ends this wait at once rather than being missed.
-    const int ready = ppoll(descriptors, 2, wait, WaitMask());
+    const int ready = ppoll(descriptors, 3, wait, WaitMask());
     connection.AfterWait(idle ? ready > 0 && Readable(descriptors[0]) : ReadableNow(display));
   }
 }

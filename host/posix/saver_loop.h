@@ -18,8 +18,10 @@ class LoopConnection {
   // The display's file descriptor: waited on while Idle, else looked at
   // whenever the loop wakes (a beat, the deadline, the watched descriptor).
   virtual int Fd() const = 0;
-  // Another descriptor to wake for (a password check's answer); -1 for none.
+  // Other descriptors to wake for (a password check's answer, the system
+  // bus); -1 for none.
   virtual int WatchFd() const { return -1; }
+  virtual int BusFd() const { return -1; }
   // Handles every event that has arrived or is queued; false once the
   // saver should end (input, its window gone, a lost connection).
   virtual bool Dispatch() = 0;

@@ -14,6 +14,8 @@
 #include "host/shared/screen_scenes.h"
 #include "host/wayland/saver_input.h"
 #include "host/lock/grace_period.h"
+#include "host/lock/logind.h"
+#include "host/lock/sleep_guard.h"
 #include "host/wayland/lock_handover.h"
 #include "host/wayland/output_layout.h"
 #include "host/wayland/snow_window.h"
@@ -44,6 +46,7 @@ class WaylandSaver : public LoopConnection {
 
   int Fd() const override { return wl_display_get_fd(client_.Display()); }
   int WatchFd() const override { return lock_ != nullptr ? lock_->WatchFd() : -1; }
+  int BusFd() const override { return logind_ != nullptr ? logind_->Fd() : -1; }
   bool Dispatch() override;
   void BeforeWait() override;
   void AfterWait(bool readable) override;
@@ -73,6 +76,8 @@ class WaylandSaver : public LoopConnection {
   std::unique_ptr<WaylandLock> lock_;
   std::unique_ptr<GracePeriod> grace_;  // -fullscreen --lock-after: until the saver locks
   std::unique_ptr<LockHandover> handover_;  // the saver's surfaces while the lock's take over
+  std::unique_ptr<Logind> logind_;           // -lock and --lock-after: sleep and the session's hint
+  std::unique_ptr<SleepGuard> sleepGuard_;
   bool layOutAgain_ = false;
   // Full-screen windows the compositor lays over the whole layout rather
   // than one per output (cage): one of them holds a subsurface per output.
@@ -201,6 +206,11 @@ bool WaylandSaver::Dispatch() {
   const auto read = [this] {
     if (wl_display_dispatch_pending(client_.Display()) < 0) failed_ = true;
   };
+  if (logind_ != nullptr) {
+    logind_->Process();
+    const bool sleepComing = logind_->TakeSleepComing(), lockAsked = logind_->TakeLockAsked();
+    if (grace_ != nullptr && SleepGuard::LockNow(sleepComing, lockAsked)) grace_->EndNow();
+  }
   if (grace_ != nullptr) {
     // The deadline before any input of this wake: a machine that slept
     // through it wakes locked.
@@ -212,6 +222,7 @@ bool WaylandSaver::Dispatch() {
     lock_->TakeEvents();
     // The check's answer is read as soon as it comes, not on a beat.
     if (!failed_) lock_->ReadCheckAnswer();
+    if (sleepGuard_ != nullptr) sleepGuard_->Follow(lock_->Session().Current());
     if (lock_->Session().Over()) return false;
     if (handover_ != nullptr && lock_->Session().Locked()) layOutAgain_ = true;  // the saver's surfaces may go
     lock_->RepeatKeys(Clock::now());
@@ -297,10 +308,17 @@ int WaylandSaver::Run() {
   if (options_.target == KivoTarget::kFullScreen && client_.LayerShell() == nullptr) {
     std::fprintf(stderr, "kivo: no wlr layer shell here: a full-screen window on each output instead\n");
   }
+  if (Locking() || options_.lockAfter >= 0) {
+    logind_ = std::make_unique<Logind>();
+    sleepGuard_ = std::make_unique<SleepGuard>(logind_->Available() ? logind_.get() : nullptr);
+  }
   if (options_.lockAfter >= 0) {
     grace_ = std::make_unique<GracePeriod>(std::chrono::seconds(options_.lockAfter), BootClockNow());
-    std::fprintf(stderr, "kivo: sleep is not guarded: a machine put to sleep during the grace wakes unlocked "
-                         "until the grace is over\n");
+    sleepGuard_->GraceBegins();
+    if (!logind_->Available()) {
+      std::fprintf(stderr, "kivo: sleep is not guarded (%s): a machine put to sleep during the grace wakes unlocked\n",
+                   logind_->Why().c_str());
+    }
   }
   scenes_.Start(RunSeed(options_), options_.count);
   if (lock_ == nullptr && options_.target != KivoTarget::kBackground) {
@@ -323,6 +341,7 @@ int WaylandSaver::Run() {
     if (failed_) lock_->ConnectionLost();
     lock_->TakeEvents();
     const LockSession& session = lock_->Session();
+    if (sleepGuard_ != nullptr) sleepGuard_->Follow(session.Current());
     // Another locker took the session first: it holds it, and the saver
     // that was about to lock is simply over.
     if (grace_ != nullptr && session.Current() == LockSession::State::kRefused) {

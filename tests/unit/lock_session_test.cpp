@@ -4,6 +4,7 @@
 #include "host/lock/lock_session.h"
 
 #include "host/lock/grace_period.h"
+#include "host/lock/sleep_guard.h"
 
 #include <gtest/gtest.h>
 
@@ -121,6 +122,39 @@ TEST(GracePeriod, AWakePastTheDeadlineLocksBeforeItsInputIsRead) {
     EXPECT_EQ(happened, c.happened) << c.what;
   }
   EXPECT_EQ(GracePeriod(seconds(10), seconds(100)).Left(seconds(104)), seconds(6));
+}
+
+// What logind hears while the lock's state goes through these turns: sleep
+// waits from the grace's start until the compositor has said locked (or the
+// lock came to nothing), and LockedHint follows what kivo holds.
+TEST(SleepGuard, SleepWaitsForLockedAndTheHintFollowsTheLock) {
+  struct Recorder : SleepGuard::Manager {
+    void DelaySleep() override { heard += "delay "; }
+    void AllowSleep() override { heard += "allow "; }
+    void SetLockedHint(bool locked) override { heard += locked ? "hint:1 " : "hint:0 "; }
+    std::string heard;
+  };
+  const struct {
+    const char* what;
+    bool grace;
+    std::vector<State> turns;
+    const char* heard;
+  } cases[] = {
+      {"the grace ends in a lock: sleep waits until locked, then the hint",
+       true, {State::kIdle, State::kAsked, State::kUnlockDue, State::kLocked, State::kLocked}, "delay hint:1 allow "},
+      {"then the right password", true, {State::kAsked, State::kLocked, State::kUnlocked}, "delay hint:1 allow hint:0 "},
+      {"another locker first: sleep waits no more", true, {State::kAsked, State::kRefused}, "delay allow "},
+      {"-lock: the hint alone", false, {State::kAsked, State::kLocked, State::kUnlocked}, "hint:1 hint:0 "},
+      {"the compositor ends the lock", false, {State::kLocked, State::kEnded}, "hint:1 hint:0 "},
+      {"a lost connection leaves the session locked, and the hint", false, {State::kLocked, State::kLost}, "hint:1 "},
+  };
+  for (const auto& c : cases) {
+    Recorder logind;
+    SleepGuard guard(&logind);
+    if (c.grace) guard.GraceBegins();
+    for (const State turn : c.turns) guard.Follow(turn);
+    EXPECT_EQ(logind.heard, c.heard) << c.what;
+  }
 }
 
 }  // namespace
