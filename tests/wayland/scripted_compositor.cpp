@@ -161,9 +161,9 @@ void Watch(wl_resource* buffer) {
     }
     delete l;
   };
-  if (buffer == nullptr || wl_resource_get_destroy_listener(buffer, gone) != nullptr) return;
-  auto* l = new wl_listener{{}, gone};
-  wl_resource_add_destroy_listener(buffer, l);
+  if (buffer != nullptr && wl_resource_get_destroy_listener(buffer, gone) == nullptr) {
+    wl_resource_add_destroy_listener(buffer, new wl_listener{{}, gone});
+  }
 }
 void Release(wl_resource** buffer) {
   if (*buffer != nullptr) wl_buffer_send_release(*buffer);
