@@ -76,7 +76,7 @@ code=$?
 check "it ends with 0, having installed $(($(installed) - before)) packages" [ "$code" = 0 ]
 check "through sudo" said user "^installing .* packages through sudo:"
 check "it names the picture in the user's tree" said user "picture: $desk/build/kivo-snow.png\$"
-check "the build is the user's own" [ "$(stat -c %U "$root$desk/build/lean/kivo" 2>/dev/null)" = desk ]
+check "the build is the user's own" [ "$(in_root stat -c %U "$desk/build/lean/kivo" 2>/dev/null)" = desk ]
 
 echo "-- scripts/run.sh as root, with no display"
 before=$(installed)

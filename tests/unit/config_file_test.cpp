@@ -128,36 +128,25 @@ TEST_F(ConfigFile, TheFileIsLookedForWhereXdgSays) {
   const std::string home = Write("home/.config/kivo/config", "");
   const std::string own = Write("own/kivo/config", "");
   const std::string second = Write("b/kivo/config", "");
-  const std::string empty = dir_ + "/empty";
   const struct {
-    const char* configHome;  // under the test's folder unless it starts with '!': as it is
-    const char* configDirs;  // a list of folders under the test's folder
+    const char* configHome;  // null: unset; '@' stands for the test's folder, the working folder
+    const char* configDirs;
     std::string expected;
   } cases[] = {
-      {"own", nullptr, own},
-      {nullptr, nullptr, home},
-      {"!", nullptr, home},
-      {"!own", nullptr, home},
-      {"empty", "a:b", second},
-      {"empty", "!own:b", second},
-      {"empty", "b:own", second},
-      {"empty", "a", ""},
+      {"@/own", nullptr, own},        {nullptr, nullptr, home},     {"", nullptr, home},
+      {"own", nullptr, home},         {"@/none", "@/a:@/b", second}, {"@/none", "own:@/b", second},
+      {"@/none", "@/b:@/own", second}, {"@/none", "@/a", ""},
   };
   for (const auto& c : cases) {
-    env_.clear();
-    env_["HOME"] = dir_ + "/home";
-    auto path = [this](const std::string& p) { return p[0] == '!' ? p.substr(1) : dir_ + "/" + p; };
-    if (c.configHome != nullptr) env_["XDG_CONFIG_HOME"] = path(c.configHome);
-    if (c.configDirs != nullptr) {
-      std::string list(c.configDirs);
-      std::string dirs;
-      for (std::size_t start = 0, end = 0; start <= list.size(); start = end + 1) {
-        end = list.find(':', start);
-        if (end == std::string::npos) end = list.size();
-        dirs += (dirs.empty() ? "" : ":") + path(list.substr(start, end - start));
+    auto expand = [this](std::string text) {
+      for (std::size_t at = text.find('@'); at != std::string::npos; at = text.find('@', at + dir_.size())) {
+        text.replace(at, 1, dir_);
       }
-      env_["XDG_CONFIG_DIRS"] = dirs;
-    }
+      return text;
+    };
+    env_ = {{"HOME", dir_ + "/home"}};
+    if (c.configHome != nullptr) env_["XDG_CONFIG_HOME"] = expand(c.configHome);
+    if (c.configDirs != nullptr) env_["XDG_CONFIG_DIRS"] = expand(c.configDirs);
     EXPECT_EQ(FindConfigFile(Env()), c.expected) << (c.configHome ? c.configHome : "unset") << " "
                                                  << (c.configDirs ? c.configDirs : "unset");
   }

@@ -51,7 +51,8 @@ std::string Synopsis(Program program) {
     const int group = rows[i]->group;
     const bool first = group == 0 || i == 0 || rows[i - 1]->group != group;
     const bool last = group == 0 || i + 1 == rows.size() || rows[i + 1]->group != group;
-    out += (first ? "[" : " | ") + Spelled(*rows[i]) + (last ? "]\n" : "");
+    // \% keeps an option whole where the line breaks.
+    out += (first ? "\\%[" : " | \\%") + Spelled(*rows[i]) + (last ? "]\n" : "");
   }
   return out;
 }
