@@ -52,7 +52,9 @@ int main(int argc, char** argv) {
   }
   if (backend == kivo::KivoBackend::kWayland) {
 #ifdef KIVO_HAVE_WAYLAND
-    if (!WaylandSocketFindable()) return kivo::FailWith("kivo", "XDG_RUNTIME_DIR is not set: no Wayland compositor to find");
+    if (!WaylandSocketFindable()) {
+      return kivo::FailWith("kivo", "XDG_RUNTIME_DIR is unset or not a full path: no Wayland compositor to find");
+    }
     return kivo::RunWaylandSaver(parsed.options);
 #else
     std::fprintf(stderr, "kivo: this build speaks X11 only (start it with -x11, or under X11)\n");

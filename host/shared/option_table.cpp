@@ -66,7 +66,8 @@ const OptionRow kTable[] = {
      ""},
     {kKivo, OptionId::kGeometry, "geometry", kText, false, "WxH", 0, false,
      "the size of its own window, each side 1 to 32767", ""},
-    {kKivo, OptionId::kCount, "count", kCountValue, true, "N", 0, false, "the number of flakes, 2000 to 30000 (default 10000)",
+    {kKivo, OptionId::kCount, "count", kCountValue, true, "N", 0, false,
+     "the number of flakes, 2000 to 30000 (default 10000)",
      "The number of flakes, 2000 to 30000 (default 10000); on the command line other numbers are brought into "
      "that range with a warning, in a config file they are refused."},
     {kKivo, OptionId::kSeed, "seed", kSeedValue, true, "S", 0, false,
@@ -98,8 +99,8 @@ const OptionRow kTable[] = {
      "for 30 milliseconds, looping forever. Nothing is left behind when writing fails."},
     {kRender, OptionId::kGifFrames, "gif-frames", kGifFramesValue, true, "N", 0, false,
      "how many of the last frames an animation holds, 1 to 10000 (default 50)", ""},
-    {kRender, OptionId::kStats, "stats", kFlag, true, "", 0, false, "print the median and mean milliseconds per frame step",
-     ""},
+    {kRender, OptionId::kStats, "stats", kFlag, true, "", 0, false,
+     "print the median and mean milliseconds per frame step", ""},
     {kRender, OptionId::kPaced, "paced", kFlag, true, "", 0, false,
      "take the steps on the saver's 30 ms beat, sleeping between them",
      "Take the steps on the saver's 30 ms beat, sleeping between them as the running saver does: the picture is "

@@ -52,7 +52,8 @@ std::string Bash(Program program) {
          "  [ \"$COMP_CWORD\" -gt 0 ] && prev=${COMP_WORDS[COMP_CWORD-1]}\n" + "  case $prev in\n" +
          (files.empty() ? "" : "    " + files + ") compopt -o filenames 2>/dev/null; " +
                                    "COMPREPLY=($(compgen -f -- \"$cur\")); return ;;\n") +
-         (values.empty() ? "" : "    " + values + ") COMPREPLY=(); return ;;\n") + "  esac\n" + "  COMPREPLY=($(compgen -W " +
+         (values.empty() ? "" : "    " + values + ") COMPREPLY=(); return ;;\n") + "  esac\n" +
+         "  COMPREPLY=($(compgen -W " +
          Quoted(Shell::kBash, words) + " -- \"$cur\"))\n" + "}\n" + "complete -F " + function + " " + name + "\n";
 }
 
