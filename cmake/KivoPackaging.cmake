@@ -1,21 +1,61 @@
 # What a native build installs, and the Debian package made from it
 # (cpack -G DEB in the build tree): kivo for XScreenSaver, kivo-render, their
-# manual pages and the files screen-saver front ends read.
+# manual pages and shell completions, the wallpaper's systemd user unit and
+# the files screen-saver front ends read.
 include(GNUInstallDirs)
 
 set(generated ${PROJECT_BINARY_DIR}/generated)
 set(KIVO_MAN_DATE ${KIVO_RELEASE_DATE})
-foreach(page kivo.6x kivo-render.1)
-  configure_file(${PROJECT_SOURCE_DIR}/resources/man/${page}.in ${generated}/${page} @ONLY)
+# The pages' synopsis, options and settings come from the option table
+# (kivo-options-doc); configure_file leaves those marks for it.
+set(SYNOPSIS @SYNOPSIS@)
+set(OPTIONS @OPTIONS@)
+set(SETTINGS @SETTINGS@)
+set(pages)
+foreach(program kivo kivo-render)
+  set(page ${program}.1)
+  if(program STREQUAL "kivo")
+    set(page kivo.6x)
+  endif()
+  configure_file(${PROJECT_SOURCE_DIR}/resources/man/${page}.in ${generated}/${page}.in @ONLY)
+  add_custom_command(OUTPUT ${generated}/${page}
+    COMMAND kivo-options-doc man ${program} ${generated}/${page}.in ${generated}/${page}
+    DEPENDS kivo-options-doc ${generated}/${page}.in)
+  list(APPEND pages ${generated}/${page})
 endforeach()
 configure_file(${PROJECT_SOURCE_DIR}/resources/debian/changelog.in ${generated}/changelog @ONLY)
 
 # Manual pages and the changelog go in compressed, without time stamps.
 set(compressed ${generated}/kivo.6x.gz ${generated}/kivo-render.1.gz ${generated}/changelog.gz)
 add_custom_command(OUTPUT ${compressed}
-  COMMAND gzip -9nkf ${generated}/kivo.6x ${generated}/kivo-render.1 ${generated}/changelog
-  DEPENDS ${generated}/kivo.6x ${generated}/kivo-render.1 ${generated}/changelog)
-add_custom_target(kivo_docs ALL DEPENDS ${compressed})
+  COMMAND gzip -9nkf ${pages} ${generated}/changelog
+  DEPENDS ${pages} ${generated}/changelog)
+
+# Shell completions, each where its shell looks for a command's own file.
+set(completions)
+foreach(program kivo kivo-render)
+  foreach(shell bash zsh fish)
+    set(file ${generated}/${shell}/${program})
+    if(shell STREQUAL "zsh")
+      set(file ${generated}/zsh/_${program})
+    elseif(shell STREQUAL "fish")
+      set(file ${generated}/fish/${program}.fish)
+    endif()
+    add_custom_command(OUTPUT ${file}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${generated}/${shell}
+      COMMAND kivo-options-doc ${shell} ${program} ${file}
+      DEPENDS kivo-options-doc)
+    list(APPEND completions ${file})
+  endforeach()
+endforeach()
+add_custom_target(kivo_docs ALL DEPENDS ${compressed} ${completions})
+install(DIRECTORY ${generated}/bash/ DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
+install(DIRECTORY ${generated}/zsh/ DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/vendor-completions)
+install(DIRECTORY ${generated}/fish/ DESTINATION ${CMAKE_INSTALL_DATADIR}/fish/vendor_completions.d)
+
+# The wallpaper as a systemd user unit of the graphical session.
+install(FILES ${PROJECT_SOURCE_DIR}/resources/systemd/kivo-background.service
+        DESTINATION lib/systemd/user)
 
 install(FILES ${PROJECT_SOURCE_DIR}/resources/kivo.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications/screensavers)
 # kivo -lock's PAM service: the system's common authentication. PAM looks in

@@ -1,11 +1,18 @@
 #!/usr/bin/env bash
-# Builds kivo and kivo-render (nothing else) and shows the snow where you are:
-# in a window of your Wayland session when WAYLAND_DISPLAY is set, on your X
-# display when DISPLAY is, or else as a picture that kivo-render draws.
+# Builds kivo and kivo-render with their manual pages and completions
+# (nothing else) and shows the snow where you are: in a window of your
+# Wayland session when WAYLAND_DISPLAY is set, on your X display when DISPLAY
+# is, or else as a picture that kivo-render draws. Run it as yourself: it
+# asks sudo only for the packages it must install, and builds and shows the
+# snow as you, with your session's display.
 #
 #   scripts/run.sh [KIVO OPTIONS]     e.g. scripts/run.sh -fullscreen --count 30000
 set -eu
 cd "$(dirname "$0")/.."
+if [ "$(id -u)" = 0 ] && [ -n "${SUDO_USER:-}" ] && [ "$SUDO_USER" != root ] &&
+  [ -z "${WAYLAND_DISPLAY:-}${DISPLAY:-}" ]; then
+  echo "run.sh: sudo left your desktop's display behind; run scripts/run.sh as yourself (it asks sudo for packages)" >&2
+fi
 scripts/install-deps.sh snow
 log=build/lean/build.log
 mkdir -p build/lean

@@ -7,7 +7,7 @@
 #
 #   scripts/wine-root.sh make           make the root once (reused later)
 #   scripts/wine-root.sh run CMD [ARG]  run CMD inside it, in this folder
-#   scripts/wine-root.sh mirror         the Debian mirror it is made from
+#   scripts/wine-root.sh mirror         the Debian mirror apt uses here ("" when none: debootstrap's own)
 #
 # The root lives in build/wine-root (KIVO_WINE_ROOT to move it). Every mount
 # it needs is made in a private mount namespace that ends with the command,
@@ -40,15 +40,17 @@ need_private_namespace() {
 not a mount point: enter it after 'mount --bind DIR DIR' (then 'chroot DIR'), or run this outside the chroot."
 }
 
-# The Debian mirror apt already uses here (KIVO_DEBIAN_MIRROR overrides it).
+# The Debian mirror apt already uses under DIR (/ by default;
+# KIVO_DEBIAN_MIRROR overrides it), or nothing, when debootstrap is to take
+# its own default.
 debian_mirror() {
   [ -n "${KIVO_DEBIAN_MIRROR:-}" ] && { echo "$KIVO_DEBIAN_MIRROR"; return; }
-  local m
-  m=$(cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null |
+  local m dir=${1:-}
+  m=$(cat "$dir"/etc/apt/sources.list "$dir"/etc/apt/sources.list.d/*.list 2>/dev/null |
     sed -n 's,^deb \(\[[^]]*\] \)\?\(https\?://[^ ]*/debian\)/\? .*,\2,p' | head -n 1)
-  [ -n "$m" ] || m=$(cat /etc/apt/sources.list.d/*.sources 2>/dev/null |
+  [ -n "$m" ] || m=$(cat "$dir"/etc/apt/sources.list.d/*.sources 2>/dev/null |
     sed -n 's,^URIs: *\(https\?://[^ ]*/debian\)/\?$,\1,p' | head -n 1)
-  echo "${m:-http://deb.debian.org/debian}"
+  echo "$m"
 }
 
 # Runs "$@" inside the root with /proc, /dev and this repository mounted.
@@ -91,9 +93,12 @@ make_root() {
   echo "wine-root: making a Debian 13 root with WoW64 Wine 10 in $root (log: $log)"
   if [ ! -x "$root/usr/bin/apt-get" ]; then
     rm -rf "$root"
-    unshare --mount --propagation private -- debootstrap --variant=minbase trixie "$root" "$mirror" >"$log" 2>&1 ||
-      fail "debootstrap of Debian 13 from $mirror failed (see $log)"
+    unshare --mount --propagation private -- debootstrap --variant=minbase trixie "$root" ${mirror:+"$mirror"} \
+      >"$log" 2>&1 || fail "debootstrap of Debian 13 from ${mirror:-the default mirror of debootstrap} failed (see $log)"
   fi
+  # Without one here, the mirror debootstrap chose, as the root's apt has it.
+  [ -n "$mirror" ] || mirror=$(debian_mirror "$root")
+  [ -n "$mirror" ] || fail "cannot tell which Debian mirror $root was made from"
   cat >"$root/etc/apt/sources.list" <<EOF
 deb $mirror trixie main
 deb $mirror sid main

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "host/posix/kivo_config.h"
 #include "host/posix/kivo_options.h"
 #include "host/posix/signals.h"
 #include "host/x11/x11_saver.h"
@@ -15,13 +16,28 @@
 #include "host/wayland/wayland_saver.h"
 #endif
 
+namespace {
+
+// libwayland looks for the compositor's socket in XDG_RUNTIME_DIR unless it
+// is handed a socket or a path; without one it would print a line of its own
+// before kivo's.
+bool WaylandSocketFindable() {
+  const char* display = std::getenv("WAYLAND_DISPLAY");
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  return std::getenv("WAYLAND_SOCKET") != nullptr || (display != nullptr && display[0] == '/') ||
+         (runtime != nullptr && runtime[0] == '/');
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
-  const kivo::KivoParseResult parsed = kivo::ParseKivoOptions(args, std::getenv("XSCREENSAVER_WINDOW"));
-  // A lock that cannot start says why in one line, whoever reads it (an
-  // idle daemon's log, say): no usage after it.
-  if (!parsed.ok && parsed.options.lockGiven) return kivo::FailWith("kivo", parsed.error);
-  const int answered = kivo::AnswerCommandLine(parsed, "kivo", kivo::kKivoUsage);
+  const kivo::KivoSetup setup = kivo::ReadKivoSetup(args, [](const char* name) { return std::getenv(name); });
+  const kivo::KivoParseResult& parsed = setup.parsed;
+  // A bad config line does not keep a session from locking: said, and left out.
+  for (const std::string& line : setup.skipped) std::fprintf(stderr, "kivo: %s (skipped)\n", line.c_str());
+  const int answered =
+      kivo::AnswerCommandLine(parsed, "kivo", kivo::ProgramUsage(kivo::Program::kKivo).c_str());
   if (answered >= 0) return answered;
   if (parsed.options.countClamped) {
     std::fprintf(stderr, "kivo: warning: count %" PRId64 " clamped to %" PRId32 "\n", parsed.options.requestedCount,
@@ -41,6 +57,9 @@ int main(int argc, char** argv) {
   }
   if (backend == kivo::KivoBackend::kWayland) {
 #ifdef KIVO_HAVE_WAYLAND
+    if (!WaylandSocketFindable()) {
+      return kivo::FailWith("kivo", "XDG_RUNTIME_DIR is unset or not a full path: no Wayland compositor to find");
+    }
     return kivo::RunWaylandSaver(parsed.options);
 #else
     std::fprintf(stderr, "kivo: this build speaks X11 only (start it with -x11, or under X11)\n");

@@ -9,12 +9,6 @@
 
 namespace kivo {
 
-const char kKivoUsage[] =
-    "usage: kivo [-window | -fullscreen [--lock-after S] | -background | -lock [-daemonize] | -root |\n"
-    "            -window-id ID] [-x11 | -wayland]\n"
-    "            [-geometry WxH] [--count N] [--seed S] [-fps] [--frames F] [--version]\n"
-    "  -lock goes with no other of the first options nor -x11, and ignores XSCREENSAVER_WINDOW\n";
-
 bool ParseWindowId(const std::string& text, std::uint64_t* id) {
   if (text.empty()) return false;
   std::uint64_t value = 0;
@@ -55,18 +49,15 @@ bool ParseGeometry(const std::string& text, int* width, int* height) {
 
 }  // namespace
 
-KivoParseResult ParseKivoOptions(const std::vector<std::string>& args, const char* environmentWindow) {
+KivoParseResult ParseKivoOptions(const std::vector<std::string>& args, const char* environmentWindow,
+                                 const std::vector<OptionHit>& fromConfig, std::vector<std::string>* skipped) {
   // Looked for before reading, so that every refusal of a lock knows it.
   const bool lockGiven = std::find(args.begin(), args.end(), "-lock") != args.end() ||
                          std::find(args.begin(), args.end(), "--lock") != args.end();
   std::string notWithLock;  // the first option given that -lock does not go with
   KivoParseResult result = ReadOptions<KivoOptions>(
-      args,
-      {OptionId::kHelp, OptionId::kVersion, OptionId::kWindow, OptionId::kFullScreen, OptionId::kBackground,
-       OptionId::kLock, OptionId::kRoot, OptionId::kWindowId, OptionId::kX11, OptionId::kWayland, OptionId::kGeometry,
-       OptionId::kCount, OptionId::kDaemonize, OptionId::kLockAfter,
-       OptionId::kSeed, OptionId::kFps, OptionId::kFrames},
-      DashStyle::kSingleOrDouble, [&notWithLock](const OptionHit& hit, KivoOptions& o) -> std::string {
+      fromConfig, args, Program::kKivo,
+      [&notWithLock](const OptionHit& hit, KivoOptions& o) -> std::string {
         // -lock locks or refuses: no other target, and nothing of X11's.
         switch (hit.id) {
           case OptionId::kWindow:
@@ -110,6 +101,7 @@ KivoParseResult ParseKivoOptions(const std::vector<std::string>& args, const cha
             break;
           case OptionId::kLockAfter:
             o.lockAfter = hit.number;
+            o.lockAfterGiven = hit.origin.empty();
             break;
           case OptionId::kGeometry:
             if (!ParseGeometry(hit.text, &o.width, &o.height)) {
@@ -121,25 +113,43 @@ KivoParseResult ParseKivoOptions(const std::vector<std::string>& args, const cha
             o.target = KivoTarget::kWindowId;
             break;
           case OptionId::kCount:
+            // A config file is written once and read every time: a count
+            // there that would be clamped is a mistake to point out.
+            if (!hit.origin.empty() && ClampToSliderRange(hit.number) != hit.number) {
+              return "count must be from " + std::to_string(kSliderMinimum) + " to " +
+                     std::to_string(kSliderMaximum) + ", not " + std::to_string(hit.number);
+            }
             o.requestedCount = hit.number;
             o.count = ClampToSliderRange(hit.number);
             o.countClamped = o.count != hit.number;
+            break;
+          case OptionId::kConfig:
+            o.configFile = hit.text;
+            break;
+          case OptionId::kNoConfig:
+            o.noConfig = true;
             break;
           default:
             break;
         }
         return "";
-      });
+      },
+      skipped);
   result.options.lockGiven = lockGiven;
   if (result.ok && lockGiven && !notWithLock.empty()) {
     result.ok = false;
     result.error = "-lock does not go with " + notWithLock;
     return result;
   }
+  // A config file's lock-after is for the saver alone: every other mode
+  // reads the same file and leaves it be.
   if (result.ok && result.options.lockAfter >= 0 && result.options.target != KivoTarget::kFullScreen) {
-    result.ok = false;
-    result.error = "--lock-after goes with -fullscreen";
-    return result;
+    result.options.lockAfter = -1;
+    if (result.options.lockAfterGiven) {
+      result.ok = false;
+      result.error = "--lock-after goes with -fullscreen";
+      return result;
+    }
   }
   if (result.ok && result.options.daemonize && result.options.target != KivoTarget::kLock) {
     result.ok = false;

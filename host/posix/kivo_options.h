@@ -36,15 +36,22 @@ struct KivoOptions : ReplayOptions {
   bool fps = false;
   bool daemonize = false;  // -lock: go on in the background once the session is locked
   bool lockGiven = false;  // -lock was asked for: a refusal is one line, as for any lock that cannot start
+  std::string configFile;  // --config FILE: read this rather than the usual config file
+  bool noConfig = false;   // --no-config: read none
   std::int64_t lockAfter = -1;  // -fullscreen: seconds until the saver locks the session; -1: never
+  bool lockAfterGiven = false;  // on the command line, not only in a config file
 };
 
 using KivoParseResult = OptionsResult<KivoOptions>;
 
 // args excludes the program name. `environmentWindow` is the value of
 // XSCREENSAVER_WINDOW (null when unset); it wins over the command line, as
-// the XScreenSaver daemon expects.
-KivoParseResult ParseKivoOptions(const std::vector<std::string>& args, const char* environmentWindow);
+// the XScreenSaver daemon expects. `fromConfig` are a config file's lines,
+// taken before the command line; with `skipped` given, a line refused goes
+// there ("FILE:LINE: why") rather than refusing the whole.
+KivoParseResult ParseKivoOptions(const std::vector<std::string>& args, const char* environmentWindow,
+                                 const std::vector<OptionHit>& fromConfig = {},
+                                 std::vector<std::string>* skipped = nullptr);
 
 // Which window system to speak: Wayland when the session has a Wayland
 // display (`waylandDisplay`, WAYLAND_DISPLAY, null or empty when there is
@@ -54,7 +61,5 @@ KivoBackend ChooseBackend(const KivoOptions& options, const char* waylandDisplay
 
 // A window id in decimal or 0x-prefixed hexadecimal; false for anything else.
 bool ParseWindowId(const std::string& text, std::uint64_t* id);
-
-extern const char kKivoUsage[];
 
 }  // namespace kivo

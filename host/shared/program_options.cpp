@@ -2,61 +2,20 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <limits>
-
 #include <cstdio>
 
 #include "host/shared/decimal_number.h"
+#include "host/shared/option_table.h"
 #include "host/shared/saver_driver.h"
 #include "kivo_version.h"
 
 namespace kivo {
 namespace {
 
-enum class ValueKind { kNone, kNumber, kText };
-
-struct OptionRow {
-  OptionId id;
-  const char* name;  // without dashes
-  ValueKind value;
-  std::int64_t minimum;
-  std::int64_t maximum;
-  const char* wants;  // what a valid number is, for the refusal
-};
-
-constexpr std::int64_t kInt32Min = std::numeric_limits<std::int32_t>::min();
-constexpr std::int64_t kInt32Max = std::numeric_limits<std::int32_t>::max();
-constexpr std::int64_t kUint32Max = std::numeric_limits<std::uint32_t>::max();
-
-const OptionRow kOptionTable[] = {
-    {OptionId::kHelp, "help", ValueKind::kNone, 0, 0, ""},
-    {OptionId::kVersion, "version", ValueKind::kNone, 0, 0, ""},
-    {OptionId::kWidth, "width", ValueKind::kNumber, 1, kLargestSide, "a whole number from 1 to 32767"},
-    {OptionId::kHeight, "height", ValueKind::kNumber, 1, kLargestSide, "a whole number from 1 to 32767"},
-    {OptionId::kGeometry, "geometry", ValueKind::kText, 0, 0, ""},
-    // Any 32-bit count is taken; each program clamps it to its own range.
-    {OptionId::kCount, "count", ValueKind::kNumber, kInt32Min, kInt32Max, "a whole number (32-bit)"},
-    {OptionId::kSeed, "seed", ValueKind::kNumber, 0, kUint32Max, "a whole number from 0 to 4294967295"},
-    {OptionId::kFrames, "frames", ValueKind::kNumber, 0, kInt32Max, "a whole number from 0 to 2147483647"},
-    {OptionId::kOut, "out", ValueKind::kText, 0, 0, ""},
-    {OptionId::kStats, "stats", ValueKind::kNone, 0, 0, ""},
-    {OptionId::kPaced, "paced", ValueKind::kNone, 0, 0, ""},
-    {OptionId::kGifFrames, "gif-frames", ValueKind::kNumber, 1, 10000, "a whole number from 1 to 10000"},
-    {OptionId::kWindow, "window", ValueKind::kNone, 0, 0, ""},
-    {OptionId::kFullScreen, "fullscreen", ValueKind::kNone, 0, 0, ""},
-    {OptionId::kRoot, "root", ValueKind::kNone, 0, 0, ""},
-    {OptionId::kWindowId, "window-id", ValueKind::kText, 0, 0, ""},
-    {OptionId::kFps, "fps", ValueKind::kNone, 0, 0, ""},
-    {OptionId::kBackground, "background", ValueKind::kNone, 0, 0, ""},
-    {OptionId::kX11, "x11", ValueKind::kNone, 0, 0, ""},
-    {OptionId::kWayland, "wayland", ValueKind::kNone, 0, 0, ""},
-    {OptionId::kLock, "lock", ValueKind::kNone, 0, 0, ""},
-    {OptionId::kDaemonize, "daemonize", ValueKind::kNone, 0, 0, ""},
-    {OptionId::kLockAfter, "lock-after", ValueKind::kNumber, 0, 3600, "a whole number of seconds from 0 to 3600"},
-};
-
-// The row an argument names, or null. `arg` is as typed.
-const OptionRow* FindRow(const std::string& arg, std::initializer_list<OptionId> accepted, DashStyle dashes) {
+// The row an argument names among those `takes` accepts, or null. `arg` is
+// as typed.
+template <typename Takes>
+const OptionRow* FindRow(const std::string& arg, DashStyle dashes, Takes takes) {
   std::string name;
   bool singleDash = false;
   if (arg.size() > 2 && arg.compare(0, 2, "--") == 0) {
@@ -69,10 +28,52 @@ const OptionRow* FindRow(const std::string& arg, std::initializer_list<OptionId>
   }
   if (name == "h" && (singleDash || dashes == DashStyle::kSingleOrDouble)) name = "help";
   else if (singleDash && dashes == DashStyle::kDoubleOnly) return nullptr;
-  for (const OptionRow& row : kOptionTable) {
-    if (name == row.name && std::find(accepted.begin(), accepted.end(), row.id) != accepted.end()) return &row;
+  std::size_t size = 0;
+  const OptionRow* table = OptionTable(&size);
+  for (std::size_t i = 0; i < size; ++i) {
+    if (name == table[i].name && takes(table[i])) return &table[i];
   }
   return nullptr;
+}
+
+std::string CheckValue(const OptionRow& row, const std::string& value, OptionHit* hit) {
+  if (row.value.kind != ValueKind::kNumber) {
+    hit->text = value;
+    return "";
+  }
+  if (ParseInteger(value, row.value.minimum, row.value.maximum, &hit->number)) return "";
+  return std::string(row.name) + " must be " + row.value.wants + ", not '" + value + "'";
+}
+
+template <typename Takes>
+ParsedOptions Parse(const std::vector<std::string>& args, DashStyle dashes, Takes takes) {
+  ParsedOptions result;
+  auto fail = [&result](const std::string& message) {
+    result.ok = false;
+    result.error = message;
+    result.hits.clear();
+    return result;
+  };
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const OptionRow* row = FindRow(args[i], dashes, takes);
+    if (row == nullptr) return fail("unknown option '" + args[i] + "'");
+    OptionHit hit{row->id, 0, std::string(), std::string()};
+    if (row->value.kind != ValueKind::kNone) {
+      if (i + 1 >= args.size()) return fail("option " + args[i] + " needs a value");
+      const std::string error = CheckValue(*row, args[++i], &hit);
+      if (!error.empty()) return fail("--" + error);
+    }
+    result.hits.push_back(hit);
+    if (row->id == OptionId::kHelp || row->id == OptionId::kVersion) break;
+  }
+  result.ok = true;
+  return result;
+}
+
+std::string Written(const OptionRow& row) { return std::string(row.doubleDash ? "--" : "-") + row.name; }
+
+std::string Synopsis(const OptionRow& row) {
+  return *row.placeholder == '\0' ? Written(row) : Written(row) + " " + row.placeholder;
 }
 
 }  // namespace
@@ -89,7 +90,6 @@ int AnswerCommandLine(bool ok, bool help, bool version, const std::string& error
   }
   if (ok) return -1;
   std::fprintf(stderr, "%s: %s\n", program, error.c_str());
-  std::fputs(usage, stderr);
   return 2;
 }
 
@@ -108,36 +108,72 @@ bool TakeReplayOption(const OptionHit& hit, ReplayOptions* options) {
 
 ParsedOptions ParseOptions(const std::vector<std::string>& args, std::initializer_list<OptionId> accepted,
                            DashStyle dashes) {
-  ParsedOptions result;
-  auto fail = [&result](const std::string& message) {
-    result.ok = false;
-    result.error = message;
-    result.hits.clear();
-    return result;
-  };
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const OptionRow* row = FindRow(args[i], accepted, dashes);
-    if (row == nullptr) return fail("unknown option '" + args[i] + "'");
-    OptionHit hit{row->id, 0, std::string()};
-    if (row->value != ValueKind::kNone) {
-      if (i + 1 >= args.size()) return fail("option " + args[i] + " needs a value");
-      const std::string& value = args[++i];
-      if (row->value == ValueKind::kText) {
-        hit.text = value;
-      } else if (!ParseInteger(value, row->minimum, row->maximum, &hit.number)) {
-        return fail(std::string("--") + row->name + " must be " + row->wants + ", not '" + value + "'");
-      }
-    }
-    result.hits.push_back(hit);
-    if (row->id == OptionId::kHelp || row->id == OptionId::kVersion) break;
+  return Parse(args, dashes, [accepted](const OptionRow& row) {
+    return std::find(accepted.begin(), accepted.end(), row.id) != accepted.end();
+  });
+}
+
+ParsedOptions ParseOptions(const std::vector<std::string>& args, Program program) {
+  return Parse(args, ProgramDashes(program),
+               [program](const OptionRow& row) { return (row.programs & ProgramBit(program)) != 0; });
+}
+
+std::string CheckOptionValue(Program program, OptionId id, const std::string& value, OptionHit* hit) {
+  const OptionRow* row = FindOptionRow(program, id);
+  hit->id = id;
+  return row == nullptr ? "not an option of " + std::string(ProgramName(program)) : CheckValue(*row, value, hit);
+}
+
+const char* ProgramName(Program program) { return program == Program::kKivo ? "kivo" : "kivo-render"; }
+
+DashStyle ProgramDashes(Program program) {
+  return program == Program::kKivo ? DashStyle::kSingleOrDouble : DashStyle::kDoubleOnly;
+}
+
+std::string ProgramUsage(Program program) {
+  std::size_t size = 0;
+  const OptionRow* table = OptionTable(&size);
+  std::vector<const OptionRow*> rows;
+  for (std::size_t i = 0; i < size; ++i) {
+    if ((table[i].programs & ProgramBit(program)) != 0) rows.push_back(&table[i]);
   }
-  result.ok = true;
-  return result;
+  std::string line = std::string("usage: ") + ProgramName(program);
+  const std::string indent(line.size(), ' ');
+  std::string synopsis;
+  std::string options;
+  std::string settings;
+  std::string word;  // one bracket: an option, or a group's alternatives
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    const OptionRow& row = *rows[i];
+    const bool first = row.group == 0 || i == 0 || rows[i - 1]->group != row.group;
+    const bool last = row.group == 0 || i + 1 == rows.size() || rows[i + 1]->group != row.group;
+    word += (first ? "[" : " | ") + Synopsis(row);
+    if (last) {
+      if (line.size() + 2 + word.size() > 100) {
+        synopsis += line + "\n";
+        line = indent;
+      }
+      line += " " + word + "]";
+      word.clear();
+    }
+    std::string left = "  " + Synopsis(row);
+    left.resize(std::max<std::size_t>(left.size() + 2, 20), ' ');
+    options += left + row.summary + "\n";
+    if (row.value.kind != ValueKind::kNone && !row.commandLineOnly) settings += std::string(" ") + row.name;
+  }
+  std::string usage = synopsis + line + "\n" + options + ProgramNotes(program);
+  if (FindOptionRow(program, OptionId::kConfig) != nullptr) {
+    usage += "Also read from $XDG_CONFIG_HOME/kivo/config (~/.config/kivo/config), one name=value a line:\n " +
+             settings + ". The command line wins over the file.\n";
+  }
+  return usage;
 }
 
 const char* OptionName(OptionId id) {
-  for (const OptionRow& row : kOptionTable) {
-    if (row.id == id) return row.name;
+  std::size_t size = 0;
+  const OptionRow* table = OptionTable(&size);
+  for (std::size_t i = 0; i < size; ++i) {
+    if (table[i].id == id) return table[i].name;
   }
   return "";
 }

@@ -1,6 +1,7 @@
-// The command-line options of every KIVO program, as one table read by one
-// parser. A program names the rows it accepts and gets back what was given,
-// in order, each value already checked against its row.
+// The command-line options of every KIVO program, as one table
+// (option_table.h) read by one parser. A program names itself (or the rows it
+// accepts) and gets back what was given, in order, each value already checked
+// against its row; a config file's lines come in as hits too.
 #pragma once
 
 #include <cstdint>
@@ -33,8 +34,12 @@ enum class OptionId {
   kWayland,
   kLock,
   kDaemonize,
+  kConfig,
+  kNoConfig,
   kLockAfter,
 };
+
+enum class Program { kKivo, kRender };
 
 // The largest window or picture side any program takes.
 constexpr int kLargestSide = 32767;
@@ -46,6 +51,7 @@ struct OptionHit {
   OptionId id;
   std::int64_t number = 0;  // for options with a numeric value
   std::string text;         // for options with a text value
+  std::string origin;       // "FILE:LINE" for a config file's line, "" for the command line
 };
 
 struct ParsedOptions {
@@ -78,6 +84,19 @@ bool TakeReplayOption(const OptionHit& hit, ReplayOptions* options);
 // `args` excludes the program name. "-h" always asks for help.
 ParsedOptions ParseOptions(const std::vector<std::string>& args, std::initializer_list<OptionId> accepted,
                            DashStyle dashes);
+// The same for every option the table gives `program`, in its dash style.
+ParsedOptions ParseOptions(const std::vector<std::string>& args, Program program);
+
+// Checks one value against the row of `id` for `program` into `hit`; a
+// refusal ("NAME must be ..., not 'VALUE'") or an empty string.
+std::string CheckOptionValue(Program program, OptionId id, const std::string& value, OptionHit* hit);
+
+const char* ProgramName(Program program);
+DashStyle ProgramDashes(Program program);
+
+// What --help prints: the synopsis, a line per option, the notes; all from
+// the option table.
+std::string ProgramUsage(Program program);
 
 // A program's options once read: its own typed struct, or help, or a refusal.
 template <typename Options>
@@ -91,32 +110,42 @@ struct OptionsResult {
 
 // What every program does with its command line before its real work:
 // help (the usage) or version ("PROGRAM VERSION") on standard output and 0,
-// or the refusal ("PROGRAM: why") and the usage on standard error and 2.
+// or the refusal ("PROGRAM: why", one line) on standard error and 2.
 // -1 when the program should go on.
 int AnswerCommandLine(bool ok, bool help, bool version, const std::string& error, const char* program,
                       const char* usage);
 
-// Reads `args` into a program's Options (derived from ReplayOptions): the
-// seed and frames directly, every other option by take(hit, options), which
-// returns a refusal or an empty string. Options are taken in command-line
-// order, and help or version ends the reading.
+// Reads a config file's hits (`before`, taken first, so the command line
+// wins) and then `args` into a program's Options (derived from
+// ReplayOptions): the seed and frames directly, every other option by
+// take(hit, options), which returns a refusal or an empty string. Options
+// are taken in order, and help or version ends the reading. A config hit
+// refused by take is "FILE:LINE: why"; with `skipped` given it goes there and
+// the reading goes on without it.
 template <typename Options, typename Take>
-OptionsResult<Options> ReadOptions(const std::vector<std::string>& args, std::initializer_list<OptionId> accepted,
-                                   DashStyle dashes, Take take) {
+OptionsResult<Options> ReadOptions(const std::vector<OptionHit>& before, const std::vector<std::string>& args,
+                                   Program program, Take take, std::vector<std::string>* skipped = nullptr) {
   OptionsResult<Options> result;
-  const ParsedOptions parsed = ParseOptions(args, accepted, dashes);
+  ParsedOptions parsed = ParseOptions(args, program);
   if (!parsed.ok) {
     result.error = parsed.error;
     return result;
   }
+  parsed.hits.insert(parsed.hits.begin(), before.begin(), before.end());
   for (const OptionHit& hit : parsed.hits) {
     if (hit.id == OptionId::kHelp || hit.id == OptionId::kVersion) {
       (hit.id == OptionId::kHelp ? result.help : result.version) = true;
       break;
     }
     if (TakeReplayOption(hit, &result.options)) continue;
-    result.error = take(hit, result.options);
-    if (!result.error.empty()) return result;
+    std::string error = take(hit, result.options);
+    if (error.empty()) continue;
+    if (!hit.origin.empty()) error = hit.origin + ": " + error;
+    if (hit.origin.empty() || skipped == nullptr) {
+      result.error = error;
+      return result;
+    }
+    skipped->push_back(error);
   }
   result.ok = true;
   return result;

@@ -2,10 +2,13 @@
 # What a new user meets on today's Debian: a fresh minimal Debian 13 root
 # (debootstrap minbase), the repository cloned into it (its committed state),
 # and scripts/run.sh, which must install what it needs, build kivo and
-# kivo-render and show the snow: as a picture where there is no display (the
-# very picture this tree's kivo-render draws from the same seed), in a window
-# on an X display, and as the picture again where the display it is given
-# cannot be reached. The root is removed at the end; its log stays.
+# kivo-render and show the snow: run by an ordinary user with sudo (who gets
+# the packages through sudo and the build as their own), then as root: as a
+# picture where there is no display (the very picture this tree's
+# kivo-render draws from the same seed), in a window on an X display, and as
+# the picture again where the display it is given cannot be reached; and
+# the lean build installed whole into a prefix. The root is removed at the
+# end; its log stays.
 #
 #   fresh_debian_test.sh KIVO_RENDER     as root, from anywhere
 #
@@ -52,16 +55,30 @@ echo "-- a fresh Debian $release root"
 mirror=$("$top/scripts/wine-root.sh" mirror)
 mkdir -p "$top/build"
 start_time=$SECONDS
-unshare --mount --propagation private -- debootstrap --variant=minbase "$release" "$root" "$mirror" >"$log" 2>&1
+unshare --mount --propagation private -- debootstrap --variant=minbase "$release" "$root" ${mirror:+"$mirror"} >"$log" 2>&1
 made=$?
-check "debootstrap --variant=minbase $release from $mirror ($((SECONDS - start_time)) s)" [ "$made" = 0 ]
+check "debootstrap --variant=minbase $release from ${mirror:-the default mirror of debootstrap} ($((SECONDS - start_time)) s)" [ "$made" = 0 ]
 [ "$made" = 0 ] || { tail -n 20 "$log"; finish; exit; }
 # The archive may be a fixed snapshot whose release files have expired.
 echo 'Acquire::Check-Valid-Until "false";' >"$root/etc/apt/apt.conf.d/99kivo"
 cp /etc/resolv.conf "$root/etc/resolv.conf" 2>/dev/null
 check "the repository cloned into it" git clone -q "$top" "$root$repo"
 
-echo "-- scripts/run.sh with no display"
+echo "-- scripts/run.sh by an ordinary user with sudo, with no display"
+desk=/home/desk/kivo
+in_root apt-get install -y -qq --no-install-recommends sudo >>"$log" 2>&1
+in_root useradd -m desk && echo 'desk ALL=(ALL) NOPASSWD: ALL' >"$root/etc/sudoers.d/desk"
+git clone -q "$top" "$root$desk" && in_root chown -R desk: "$desk"
+before=$(installed)
+in_root su desk -c "cd $desk && exec scripts/run.sh" >"$work/user.out" 2>&1
+code=$?
+{ echo "== scripts/run.sh as desk"; cat "$work/user.out"; } >>"$log"
+check "it ends with 0, having installed $(($(installed) - before)) packages" [ "$code" = 0 ]
+check "through sudo" said user "^installing .* packages through sudo:"
+check "it names the picture in the user's tree" said user "picture: $desk/build/kivo-snow.png\$"
+check "the build is the user's own" [ "$(in_root stat -c %U "$desk/build/lean/kivo" 2>/dev/null)" = desk ]
+
+echo "-- scripts/run.sh as root, with no display"
 before=$(installed)
 start_time=$SECONDS
 run_sh >"$work/plain.out" 2>&1
@@ -83,6 +100,16 @@ check "only what the snow needs: no compiler for the tests, no test library, no 
 check "kivo knows its version" grep -qxE "kivo [0-9]+\.[0-9]+\.[0-9]+" <(in_root "$repo/build/lean/kivo" --version 2>&1)
 expect_refusal "kivo -wayland with no compositor" in_root "$repo/build/lean/kivo" -wayland
 check "and it speaks Wayland (not 'X11 only')" not grep -q "X11 only" <(in_root "$repo/build/lean/kivo" -wayland 2>&1)
+
+echo "-- the lean build installed into a prefix"
+in_root cmake --install "$repo/build/lean" --prefix /opt/kivo >"$work/install.out" 2>&1
+check "cmake --install build/lean --prefix /opt/kivo ends with 0" [ $? = 0 ]
+for f in bin/kivo bin/kivo-render libexec/xscreensaver/kivo share/man/man6/kivo.6x.gz share/man/man1/kivo-render.1.gz \
+  share/bash-completion/completions/kivo share/zsh/vendor-completions/_kivo share/fish/vendor_completions.d/kivo.fish \
+  lib/systemd/user/kivo-background.service; do
+  check "it installs /opt/kivo/$f" [ -e "$root/opt/kivo/$f" ]
+done
+check "and the PAM service where PAM looks for it" [ -f "$root/etc/pam.d/kivo" ]
 
 echo "-- scripts/run.sh on an X display"
 start_xvfb || { finish; exit; }

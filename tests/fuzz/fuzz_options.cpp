@@ -1,9 +1,11 @@
 // The command lines of kivo-render and of kivo: NUL-separated
-// arguments, and an XSCREENSAVER_WINDOW value.
+// arguments, and an XSCREENSAVER_WINDOW value; and the same bytes as kivo's
+// config file.
 #include <string>
 #include <vector>
 
 #include "host/posix/kivo_options.h"
+#include "host/shared/config_file.h"
 #include "tests/fuzz/fuzz_input.h"
 #include "tools/kivo-render/render_options.h"
 
@@ -31,5 +33,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (o.target == kivo::KivoTarget::kWindowId && o.windowId == 0) __builtin_trap();
   }
   if (!kivo.ok && kivo.error.empty()) __builtin_trap();
+  // Every bad line is named by file and number; every good one is a setting.
+  const kivo::ConfigLines config = kivo::ParseConfigText(bytes, "f", kivo::Program::kKivo);
+  for (const std::string& error : config.errors) {
+    if (error.compare(0, 2, "f:") != 0) __builtin_trap();
+  }
+  for (const kivo::OptionHit& hit : config.hits) {
+    if (hit.origin.compare(0, 2, "f:") != 0 || hit.id == kivo::OptionId::kWindowId) __builtin_trap();
+  }
   return 0;
 }

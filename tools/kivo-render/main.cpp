@@ -38,7 +38,8 @@ void PrintStats(std::vector<double> millis) {
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
   const kivo::ParseResult parsed = kivo::ParseRenderOptions(args);
-  const int answered = kivo::AnswerCommandLine(parsed, "kivo-render", kivo::kRenderUsage);
+  const int answered =
+      kivo::AnswerCommandLine(parsed, "kivo-render", kivo::ProgramUsage(kivo::Program::kRender).c_str());
   if (answered >= 0) return answered;
   const kivo::RenderOptions& o = parsed.options;
   std::string error;

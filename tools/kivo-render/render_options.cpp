@@ -6,10 +6,6 @@
 
 namespace kivo {
 
-const char kRenderUsage[] =
-    "usage: kivo-render [--width W] [--height H] [--count N] [--seed S] [--frames F] "
-    "[--out FILE] [--gif-frames N] [--stats] [--paced] [--version]\n";
-
 bool FormatFromFileName(const std::string& name, ImageFormat* format) {
   const std::size_t dot = name.find_last_of('.');
   const std::size_t slash = name.find_last_of("/\\");
@@ -33,10 +29,7 @@ bool FormatFromFileName(const std::string& name, ImageFormat* format) {
 
 ParseResult ParseRenderOptions(const std::vector<std::string>& args) {
   ParseResult result = ReadOptions<RenderOptions>(
-      args,
-      {OptionId::kHelp, OptionId::kVersion, OptionId::kWidth, OptionId::kHeight, OptionId::kCount, OptionId::kSeed,
-       OptionId::kFrames, OptionId::kOut, OptionId::kStats, OptionId::kPaced, OptionId::kGifFrames},
-      DashStyle::kDoubleOnly, [](const OptionHit& hit, RenderOptions& o) -> std::string {
+      {}, args, Program::kRender, [](const OptionHit& hit, RenderOptions& o) -> std::string {
         switch (hit.id) {
           case OptionId::kWidth:
             o.width = static_cast<int>(hit.number);

@@ -34,6 +34,4 @@ ParseResult ParseRenderOptions(const std::vector<std::string>& args);
 // The format a file name asks for by its extension (case-insensitive).
 bool FormatFromFileName(const std::string& name, ImageFormat* format);
 
-extern const char kRenderUsage[];
-
 }  // namespace kivo
