@@ -24,4 +24,8 @@ bool WriteByte(int fd, char byte);
 // waited for (SIGCHLD ignored: the kernel reaped it already).
 bool WaitForChild(pid_t child, int* status);
 
+// Reaps `child` if it has ended, never waiting: true once it is gone (reaped
+// now, or by the kernel where SIGCHLD is ignored), false while it lives on.
+bool ReapIfEnded(pid_t child);
+
 }  // namespace kivo

@@ -68,6 +68,9 @@ std::string WaylandLock::Begin(WaylandClient& client) {
   ext_session_lock_v1_add_listener(lock_, &listener, this);
   if (wl_display_roundtrip(client.Display()) < 0) return client.Failure();
   if (finished_) return "the compositor refused to lock the session (is it locked already?)";
+  // The checker starts now, before any password exists; if it cannot, the
+  // first Enter tries again.
+  pam_.Begin("kivo", user_.c_str());
   return "";
 }
 
@@ -144,8 +147,8 @@ void WaylandLock::Act(const XkbKeyboard::Key& k, Clock::time_point now) {
     case XkbKeyboard::Kind::kEnter:
       if (prompt_.Enter(now)) {
         SecretBuffer& secret = prompt_.Secret();
-        // The child process has its own copy; this one goes at once.
-        if (!pam_.Start("kivo", user_.c_str(), secret.Data(), secret.Length())) prompt_.Answer(false, now);
+        // The helper has its own copy; this one goes at once.
+        if (!pam_.Start(secret.Data(), secret.Length())) prompt_.Unavailable(now);
         secret.Wipe();
       }
       break;
@@ -158,6 +161,7 @@ bool WaylandLock::ReadCheckAnswer(WaylandClient& client) {
   if (unlocked_) return true;
   const PamCheck::State answer = pam_.Poll();
   if (answer == PamCheck::State::kRefused) prompt_.Answer(false, Clock::now());
+  if (answer == PamCheck::State::kFailed) prompt_.Unavailable(Clock::now());
   if (answer != PamCheck::State::kAccepted || lock_ == nullptr || finished_) return false;
   prompt_.Answer(true, Clock::now());
   ext_session_lock_v1_unlock_and_destroy(lock_);
