@@ -1,7 +1,8 @@
 // What the lock screen shows of a password being typed, with no text at
 // all: one mark per character on a faint track, a clear look when Escape has
-// emptied it, another while the system checks it, another after a
-// refusal, and another when KIVO itself could not have it checked. Drawn with KIVO's own rasterisers, so no font is needed.
+// emptied it, another while the system checks it, another after a refusal
+// and another when KIVO itself could not have it checked. Drawn with KIVO's
+// own rasterisers, so no font is needed.
 #pragma once
 
 #include "raster/raster_image.h"

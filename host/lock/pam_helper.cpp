@@ -38,10 +38,10 @@ void FreshSignals() {
 // among them: a helper that outlives a check must not keep the session's
 // lock alive). close_range where the kernel has it, else /proc/self/fd.
 void CloseAllBut(int keep, int also) {
-  const int low = keep < also ? keep : also, high = keep < also ? also : keep;
-  const bool ranged = (low == 0 || close_range(0, static_cast<unsigned>(low) - 1, 0) == 0) &&
-                      (high == low + 1 || close_range(static_cast<unsigned>(low) + 1, static_cast<unsigned>(high) - 1, 0) == 0) &&
-                      close_range(static_cast<unsigned>(high) + 1, ~0U, 0) == 0;
+  const auto low = static_cast<unsigned>(keep < also ? keep : also);
+  const auto high = static_cast<unsigned>(keep < also ? also : keep);
+  const bool ranged = (low == 0 || close_range(0, low - 1, 0) == 0) &&
+                      (high == low + 1 || close_range(low + 1, high - 1, 0) == 0) && close_range(high + 1, ~0U, 0) == 0;
   if (ranged) return;
   DIR* dir = opendir("/proc/self/fd");
   if (dir == nullptr) return;

@@ -14,7 +14,6 @@
 #include <unistd.h>
 
 #include <chrono>
-
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -49,32 +48,20 @@ long StatusKb(const char* field) {
   return kb;
 }
 
-// Descriptors open here, and how many of them are pipes and how many are
-// neither pipes nor /dev/null.
-int OpenDescriptors(int* pipes = nullptr, int* others = nullptr) {
+// What the password checker's process must be: all its memory locked (so
+// PAM's copies of the password too; the vDSO, a few kB, never is), and no
+// descriptor open but its two pipes and /dev/null.
+bool Sealed() {
   DIR* dir = opendir("/proc/self/fd");
-  int open = 0, p = 0, o = 0;
+  int pipes = 0, others = 0;
   while (const dirent* entry = dir != nullptr ? readdir(dir) : nullptr) {
-    char target[64] = {};
+    char to[64] = {};
     if (entry->d_name[0] == '.' || std::atoi(entry->d_name) == dirfd(dir)) continue;
-    ++open;
-    if (readlinkat(dirfd(dir), entry->d_name, target, sizeof target - 1) < 0) ++o;
-    p += std::strncmp(target, "pipe:", 5) == 0;
-    o += std::strncmp(target, "pipe:", 5) != 0 && std::strcmp(target, "/dev/null") != 0;
+    if (readlinkat(dirfd(dir), entry->d_name, to, sizeof to - 1) < 0) ++others;
+    pipes += std::strncmp(to, "pipe:", 5) == 0;
+    others += std::strncmp(to, "pipe:", 5) != 0 && std::strcmp(to, "/dev/null") != 0;
   }
   if (dir != nullptr) closedir(dir);
-  if (pipes != nullptr) *pipes = p;
-  if (others != nullptr) *others = o;
-  return open;
-}
-
-// What the password checker's process must be: all its memory locked (so
-// PAM's copies of the password too), and no descriptor open but its two
-// pipes (and /dev/null).
-bool Sealed() {
-  int pipes = 0, others = 0;
-  OpenDescriptors(&pipes, &others);
-  // The vDSO is resident but never locked: a few kB.
   return pipes == 2 && others == 0 && (!kMlockLocks || StatusKb("VmLck") + 64 >= StatusKb("VmRSS"));
 }
 
@@ -152,14 +139,12 @@ PamCheck::State Await(PamCheck& check, int milliseconds) {
   for (PamCheck::State state = check.Poll();; state = check.Poll()) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
     pollfd answer{check.Fd(), POLLIN, 0};
-    if (state != PamCheck::State::kChecking || left.count() <= 0 || poll(&answer, 1, static_cast<int>(left.count())) == 0) {
-      return state;
-    }
+    if (state != PamCheck::State::kChecking || left.count() <= 0 || poll(&answer, 1, int(left.count())) == 0) return state;
   }
 }
 
-bool Ended(pid_t pid, std::chrono::seconds within) {  // gone, or a zombie nobody reaps
-  for (auto end = std::chrono::steady_clock::now() + within; std::chrono::steady_clock::now() < end; usleep(20000)) {
+bool Ended(pid_t pid) {  // within 10 s: gone, or a zombie nobody reaps
+  for (int i = 0; i < 500; ++i, usleep(20000)) {
     char state = 0;
     FILE* stat = std::fopen(("/proc/" + std::to_string(pid) + "/stat").c_str(), "r");
     const bool read = stat != nullptr && std::fscanf(stat, "%*d (%*[^)]) %c", &state) == 1;
@@ -169,107 +154,91 @@ bool Ended(pid_t pid, std::chrono::seconds within) {  // gone, or a zombie nobod
   return false;
 }
 
-// One helper answers every check, on its descriptor, once each; it holds
-// nothing of kivo's (a socket open here stands for the compositor's). A
-// helper that dies under a check is kivo's failure, not a refusal: no wait
-// grows, and the next check works. Nor does a process that has used up its
-// descriptors refuse the right password.
-TEST(PamCheck, OneSealedHelperAnswersEachCheckAndItsDeathIsNoRefusal) {
-  int socket[2];
-  ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, socket), 0);
+// A process that traces `helper`: killed, the helper cannot be reaped until
+// the tracer lets go (after 30 s at most), as with a module in
+// uninterruptible sleep (a hung network home).
+pid_t HoldOnceKilled(pid_t helper) {
+  int ready[2];
+  if (helper <= 0 || pipe(ready) != 0) return -1;
+  const pid_t tracer = fork();
+  if (tracer == 0) {
+    alarm(30);
+    for (int i = 0; i < 500 && ptrace(PTRACE_SEIZE, helper, nullptr, nullptr) != 0; ++i) usleep(10000);
+    if (write(ready[1], "T", 1) == 1) pause();
+    _exit(1);
+  }
+  char byte = 0;
+  const bool held = read(ready[0], &byte, 1) == 1 && ptrace(PTRACE_SEIZE, helper, nullptr, nullptr) != 0;
+  close(ready[0]);
+  close(ready[1]);
+  return held ? tracer : -1;
+}
+
+// One helper answers every check, on its descriptor, once each, and holds
+// nothing of kivo's (a socket open here stands for the compositor's). None
+// of these is a refusal, and each leaves the next check working: the helper
+// dead under a check or before it (a broken pipe), Escape during a check
+// that never answers (which never waits, even for a helper that cannot be
+// reaped yet), and no descriptor left to kivo.
+TEST(PamCheck, OneSealedHelperAndNoFailureOfKivosIsARefusal) {
+  enum Trouble { kNone, kNoDescriptors, kHelperGone, kEscape };
+  // The answer is kFailed also for a Start that fails.
+  struct Step { const char* password; Trouble trouble; PamCheck::State answer; int refusals; IndicatorLook look; };
+  using S = PamCheck::State;
+  const int socket = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   PamCheck check(kFake);
   ASSERT_TRUE(check.Begin("kivo", "kivo-test"));
-  struct Step {
-    const char* password;
-    PamCheck::State answer;
-    int refusals;
-    IndicatorLook look;
-    bool noDescriptorsLeft;
-  };
-  using S = PamCheck::State;
   LockPrompt prompt;
   const auto now = LockPrompt::Clock::now();
-  for (const Step& step : {Step{"Snow-fall 42", S::kAccepted, 0, IndicatorLook::kIdle, false},
-                           Step{"snow-fall 42", S::kRefused, 1, IndicatorLook::kRefused, false},
-                           Step{"die", S::kFailed, 1, IndicatorLook::kUnavailable, false},
-                           Step{"Snow-fall 42", S::kAccepted, 0, IndicatorLook::kIdle, true}}) {
+  pid_t held = -1, tracer = -1;
+  for (const Step& step : {Step{"Snow-fall 42", kNone, S::kAccepted, 0, IndicatorLook::kIdle},
+                           Step{"snow-fall 42", kNone, S::kRefused, 1, IndicatorLook::kRefused},
+                           Step{"die", kNone, S::kFailed, 1, IndicatorLook::kUnavailable},
+                           Step{"Snow-fall 42", kNoDescriptors, S::kAccepted, 0, IndicatorLook::kIdle},
+                           Step{"hang", kEscape, S::kChecking, 0, IndicatorLook::kCleared},
+                           Step{"Snow-fall 42", kHelperGone, S::kFailed, 0, IndicatorLook::kUnavailable},
+                           Step{"Snow-fall 42", kNone, S::kAccepted, 0, IndicatorLook::kIdle}}) {
     rlimit old{};
     getrlimit(RLIMIT_NOFILE, &old);
-    std::vector<int> filled;  // fills every descriptor left under the limit
-    if (step.noDescriptorsLeft) {
-      const rlimit none{static_cast<rlim_t>(OpenDescriptors()), old.rlim_max};
-      ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &none), 0);
-      for (int fd = dup(0); fd >= 0; fd = dup(0)) filled.push_back(fd);
-    }
+    const int lowestFree = dup(0);
+    const rlimit none{static_cast<rlim_t>(lowestFree), old.rlim_max};  // no descriptor left under it
+    close(lowestFree);
+    EXPECT_EQ(setrlimit(RLIMIT_NOFILE, step.trouble == kNoDescriptors ? &none : &old), 0);
+    const pid_t gone = check.Helper();  // never -1 below: kill(-1, ...) would reach every process
+    EXPECT_TRUE(step.trouble != kHelperGone || (gone > 0 && kill(gone, SIGKILL) == 0 && Ended(gone)));
     prompt.Type(step.password, std::strlen(step.password), now);
     ASSERT_TRUE(prompt.Enter(now));
-    EXPECT_TRUE(check.Start(prompt.Secret().Data(), prompt.Secret().Length())) << step.password;
-    EXPECT_FALSE(check.Start(prompt.Secret().Data(), prompt.Secret().Length())) << "one check at a time";
+    const bool started = check.Start(prompt.Secret().Data(), prompt.Secret().Length());
+    EXPECT_EQ(started, step.trouble != kHelperGone) << step.password;
+    EXPECT_FALSE(started && check.Start(prompt.Secret().Data(), prompt.Secret().Length())) << "one check at a time";
     prompt.Secret().Wipe();
-    const PamCheck::State answer = Await(check, 10000);
-    for (const int fd : filled) close(fd);
+    const S answer = started ? Await(check, step.answer == S::kChecking ? 200 : 10000) : S::kFailed;
     setrlimit(RLIMIT_NOFILE, &old);
     EXPECT_EQ(answer, step.answer) << step.password;
-    EXPECT_EQ(check.Poll(), S::kIdle) << "each answer is given once";
-    EXPECT_EQ(check.Fd(), -1);
-    if (answer == S::kFailed) {
+    if (step.trouble == kEscape) {
+      ASSERT_GT(tracer = HoldOnceKilled(held = check.Helper()), 0);
+      const auto before = std::chrono::steady_clock::now();
+      check.Abandon();
+      EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(10)) << "Escape waited";
+      EXPECT_NE(check.Helper(), held);
+      prompt.Abandon(now);
+    } else if (answer == S::kFailed) {
       prompt.Unavailable(now);
     } else {
       prompt.Answer(answer == S::kAccepted, now);
     }
+    EXPECT_EQ(check.Poll(), S::kIdle) << "each answer is given once, an abandoned check none";
+    EXPECT_EQ(check.Fd(), -1);
+    EXPECT_EQ(prompt.Marks(), 0);
     EXPECT_EQ(prompt.Refusals(), step.refusals) << step.password;
     EXPECT_EQ(prompt.Look(now), step.look) << step.password;
   }
-  close(socket[0]);
-  close(socket[1]);
-}
-
-// A module that never answers: Escape gives the check up at once, even
-// when the killed helper cannot be reaped yet (a tracer holds it here, as
-// uninterruptible sleep would); the next check works, the old helper is
-// reaped once it can be, and the prompt counts no refusal.
-TEST(PamCheck, EscapeNeverWaitsForAHelperThatCannotEnd) {
-  PamCheck check(kFake);
-  ASSERT_TRUE(check.Begin("kivo", "kivo-test"));
-  ASSERT_TRUE(check.Start("hang", 4));
-  EXPECT_EQ(Await(check, 200), PamCheck::State::kChecking);
-  const pid_t helper = check.Helper();
-  int ready[2];
-  ASSERT_EQ(pipe(ready), 0);
-  const pid_t tracer = fork();
-  if (tracer == 0) {
-    alarm(30);  // lets go in the end, so that a blocking wait shows as slow, not hung
-    for (int i = 0; i < 500 && ptrace(PTRACE_SEIZE, helper, nullptr, nullptr) != 0; ++i) usleep(10000);
-    if (write(ready[1], "T", 1) != 1) _exit(1);
-    for (;;) pause();
-  }
-  char byte = 0;
-  ASSERT_EQ(read(ready[0], &byte, 1), 1);
-  ASSERT_EQ(ptrace(PTRACE_SEIZE, helper, nullptr, nullptr), -1) << "the tracer holds the helper";
-  const auto before = std::chrono::steady_clock::now();
-  check.Abandon();
-  EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(10)) << "Escape waited";
-  EXPECT_FALSE(check.Checking());
-  EXPECT_EQ(check.Poll(), PamCheck::State::kIdle) << "abandoned: no answer at all";
-  EXPECT_NE(check.Helper(), helper);
-  ASSERT_TRUE(check.Start("Snow-fall 42", 12));
-  EXPECT_EQ(Await(check, 10000), PamCheck::State::kAccepted) << "and the next check works";
+  ASSERT_GT(tracer, 0);
   kill(tracer, SIGKILL);
   waitpid(tracer, nullptr, 0);
-  for (int i = 0; i < 1000 && kill(helper, 0) == 0; ++i, usleep(10000)) check.Poll();
-  EXPECT_NE(kill(helper, 0), 0) << "reaped once it could be";
-  close(ready[0]);
-  close(ready[1]);
-
-  LockPrompt prompt;
-  const auto now = LockPrompt::Clock::now();
-  prompt.Type("a", 1, now);
-  ASSERT_TRUE(prompt.Enter(now));
-  prompt.Abandon(now);
-  EXPECT_EQ(prompt.Refusals(), 0) << "giving up is no refusal: no longer wait";
-  EXPECT_EQ(prompt.Marks(), 0);
-  prompt.Type("b", 1, now);
-  EXPECT_TRUE(prompt.Enter(now)) << "typing works again";
+  for (int i = 0; i < 1000 && kill(held, 0) == 0; ++i, usleep(10000)) check.Poll();
+  EXPECT_NE(kill(held, 0), 0) << "the helper given up is reaped once it can be";
+  close(socket);
 }
 
 // kivo killed during a check that hangs: its helper ends too, so that no
@@ -280,19 +249,19 @@ TEST(PamCheck, TheHelperEndsWithKivo) {
   const pid_t kivo = fork();
   if (kivo == 0) {
     PamCheck check(kFake);
-    if (!check.Begin("kivo", "kivo-test") || !check.Start("hang", 4)) _exit(1);
-    const pid_t helper = check.Helper();
-    if (write(report[1], &helper, sizeof helper) != sizeof helper) _exit(1);
-    for (;;) pause();
+    const pid_t helper = check.Begin("kivo", "kivo-test") && check.Start("hang", 4) ? check.Helper() : -1;
+    if (write(report[1], &helper, sizeof helper) == sizeof helper) pause();
+    _exit(1);
   }
-  close(report[1]);
   pid_t helper = -1;
   ASSERT_EQ(read(report[0], &helper, sizeof helper), static_cast<ssize_t>(sizeof helper));
-  close(report[0]);
+  ASSERT_GT(helper, 0);
   kill(kivo, SIGKILL);
   waitpid(kivo, nullptr, 0);
-  EXPECT_TRUE(Ended(helper, std::chrono::seconds(10)));
+  EXPECT_TRUE(Ended(helper));
   kill(helper, SIGKILL);
+  close(report[0]);
+  close(report[1]);
 }
 
 // A held key repeats after the delay at the rate; only the key pressed last,
@@ -426,6 +395,7 @@ TEST(LockIndicator, OneMarkPerCharacterInTheLooksColour) {
   };
   for (const Case& c : {Case{IndicatorLook::kTyping, 5, 235, 235, 235, 55}, Case{IndicatorLook::kTyping, 30, 235, 235, 235, 264},
                         Case{IndicatorLook::kChecking, 2, 110, 160, 255, 22}, Case{IndicatorLook::kRefused, 0, 255, 70, 70, 33},
+                        Case{IndicatorLook::kUnavailable, 0, 190, 110, 255, 33},
                         Case{IndicatorLook::kIdle, 0, 235, 235, 235, 0}}) {
     DrawIndicator(image, c.look, c.marks, 1);
     EXPECT_EQ(MarkPixels(image, c.red, c.green, c.blue), c.pixels) << c.marks << " marks";
