@@ -4,12 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <dirent.h>
+#include <linux/capability.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/ptrace.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -68,8 +70,9 @@ bool Sealed() {
 // A stand-in PAM: asks one hidden question (and, first, one shown one and a
 // message), and accepts exactly kRight; or fails as a broken module would.
 // In the checker's process it accepts only where that is sealed, and plays
-// a module that crashes ("die") or never answers ("hang": and lets itself
-// be traced, as a test's stand-in for a process that cannot be reaped).
+// a module that crashes ("die") or never answers ("hang": named so, and
+// letting itself be traced, as a stand-in for a process that cannot be
+// reaped).
 struct FakePam {
   static inline std::string right = "Snow-fall 42";
   static inline int startResult = PAM_SUCCESS;
@@ -97,6 +100,7 @@ struct FakePam {
     std::free(responses);
     if (answers[2] == "die") raise(SIGKILL);
     if (answers[2] == "hang") {
+      prctl(PR_SET_NAME, "hanging", 0, 0, 0);
       prctl(PR_SET_DUMPABLE, 1, 0, 0, 0);
       prctl(PR_SET_PTRACER, PR_SET_PTRACER_ANY, 0, 0, 0);
       for (;;) pause();
@@ -143,16 +147,19 @@ PamCheck::State Await(PamCheck& check, int milliseconds) {
   }
 }
 
-bool Ended(pid_t pid) {  // within 10 s: gone, or a zombie nobody reaps
+// Within 10 s, /proc/<pid>/<file> holds `text` (or, with `orGone`, the
+// process is gone).
+bool Shows(pid_t pid, const char* file, const char* text, bool orGone) {
   for (int i = 0; i < 500; ++i, usleep(20000)) {
-    char state = 0;
-    FILE* stat = std::fopen(("/proc/" + std::to_string(pid) + "/stat").c_str(), "r");
-    const bool read = stat != nullptr && std::fscanf(stat, "%*d (%*[^)]) %c", &state) == 1;
-    if (stat != nullptr) std::fclose(stat);
-    if (!read || state == 'Z') return true;
+    char content[256] = {};
+    FILE* f = std::fopen(("/proc/" + std::to_string(pid) + "/" + file).c_str(), "r");
+    const bool read = f != nullptr && std::fread(content, 1, sizeof content - 1, f) > 0;
+    if (f != nullptr) std::fclose(f);
+    if (read ? std::strstr(content, text) != nullptr : orGone) return true;
   }
   return false;
 }
+bool Ended(pid_t pid) { return Shows(pid, "stat", ") Z", true); }  // a zombie nobody reaps, or gone
 
 // A process that traces `helper`: killed, the helper cannot be reaped until
 // the tracer lets go (after 30 s at most), as with a module in
@@ -255,7 +262,7 @@ TEST(PamCheck, TheHelperEndsWithKivo) {
   }
   pid_t helper = -1;
   ASSERT_EQ(read(report[0], &helper, sizeof helper), static_cast<ssize_t>(sizeof helper));
-  ASSERT_GT(helper, 0);
+  ASSERT_TRUE(helper > 0 && Shows(helper, "comm", "hanging", false)) << "the helper hangs in PAM";
   kill(kivo, SIGKILL);
   waitpid(kivo, nullptr, 0);
   EXPECT_TRUE(Ended(helper));
@@ -354,6 +361,25 @@ TEST(LockPrompt, TypingEscapeEnterAndTheWaitAfterRefusals) {
   prompt.Answer(true, now);
   EXPECT_EQ(prompt.Refusals(), 0);
   EXPECT_EQ(prompt.Secret().Length(), 0u);
+}
+
+// Memory that cannot be locked (no CAP_IPC_LOCK, a zero limit) is said
+// once: by the checker's hello first here, then never again.
+[[noreturn]] void CheckAndKeepSecretsUnlocked() {
+  __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+  __user_cap_data_struct caps[2] = {};
+  syscall(SYS_capget, &header, caps);
+  caps[CAP_IPC_LOCK / 32].effective &= ~(1u << (CAP_IPC_LOCK % 32));
+  const rlimit none{0, 0};
+  if (syscall(SYS_capset, &header, caps) != 0 || setrlimit(RLIMIT_MEMLOCK, &none) != 0) _exit(9);
+  PamCheck check(kFake);
+  if (!check.Begin("kivo", "kivo-test") || !check.Start("x", 1) || Await(check, 10000) != PamCheck::State::kRefused) _exit(8);
+  std::fputs("|", stderr);
+  SecretBuffer one(8), two(8);
+  _exit(one.Locked() || two.Locked() ? 7 : 0);
+}
+TEST(SecretBufferDeathTest, AMemoryLockRefusedIsSaidOnce) {
+  EXPECT_EXIT(CheckAndKeepSecretsUnlocked(), testing::ExitedWithCode(0), kMlockLocks ? "^kivo: [^\n]+\n[|]$" : "");
 }
 
 TEST(SecretBuffer, AFixedBlockLockedInMemoryAndWiped) {
