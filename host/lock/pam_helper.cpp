@@ -83,6 +83,7 @@ void RunPamHelper(const PamFunctions& pam, const char* service, const char* user
   prctl(PR_SET_PDEATHSIG, SIGKILL, 0, 0, 0);
   if (getppid() != parent) _exit(1);
   FreshSignals();
+  prctl(PR_SET_NAME, "kivo-pam", 0, 0, 0);  // told apart from kivo in ps and top
   CloseAllBut(passwordFd, answerFd);
   NullStandardStreams(passwordFd, answerFd);
   ForbidCoreDumps();
