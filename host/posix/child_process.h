@@ -1,6 +1,6 @@
 // A child process that answers its parent through a pipe: the readiness of
-// a daemon, the verdict of a password check. The pipe is close-on-exec, so
-// a program the child runs never holds it open.
+// a daemon. The pipe is close-on-exec, so a program the child runs never
+// holds it open. And reaping children without waiting for them.
 #pragma once
 
 #include <sys/types.h>
