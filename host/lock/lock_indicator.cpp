@@ -18,6 +18,8 @@ Colour MarkColour(IndicatorLook look) {
       return {110, 160, 255};  // blue: the system is asked
     case IndicatorLook::kRefused:
       return {255, 70, 70};  // red: refused
+    case IndicatorLook::kUnavailable:
+      return {190, 110, 255};  // violet: not checked at all, try again
     default:
       return {235, 235, 235};
   }
@@ -29,6 +31,8 @@ Colour TrackColour(IndicatorLook look) {
       return {220, 150, 40};  // amber: emptied, start again
     case IndicatorLook::kRefused:
       return {150, 40, 40};
+    case IndicatorLook::kUnavailable:
+      return {95, 55, 130};
     default:
       return {60, 60, 60};
   }
@@ -62,8 +66,16 @@ void DrawIndicator(RasterImage& image, IndicatorLook look, int marks, int scale,
   }
   const int middle = height / 2;
   const Colour track = TrackColour(look);
-  for (int t = 0; t < scale; ++t) image.FillSpan(0, width - 1, middle + t, track.red, track.green, track.blue);
-  const int shown = std::min(std::max(marks, look == IndicatorLook::kRefused ? 3 : 0), kShownMarks);
+  // Unavailable breaks the track into dashes, so that it reads apart from
+  // a refusal without telling the colours apart.
+  const int dash = look == IndicatorLook::kUnavailable ? kSpacing * scale / 2 : width;
+  for (int t = 0; t < scale; ++t) {
+    for (int x = 0; x < width; x += 2 * dash) {
+      image.FillSpan(x, std::min(x + dash, width) - 1, middle + t, track.red, track.green, track.blue);
+    }
+  }
+  const bool alarming = look == IndicatorLook::kRefused || look == IndicatorLook::kUnavailable;
+  const int shown = std::min(std::max(marks, alarming ? 3 : 0), kShownMarks);
   const Colour mark = MarkColour(look);
   // The marks are centred on the track, one step apart.
   const int first = width / 2 - (shown - 1) * kSpacing * scale / 2;

@@ -1,14 +1,15 @@
 // What the lock screen shows of a password being typed, with no text at
 // all: one mark per character on a faint track, a clear look when Escape has
-// emptied it, another while the system checks it and another after a
-// refusal. Drawn with KIVO's own rasterisers, so no font is needed.
+// emptied it, another while the system checks it, another after a refusal
+// and another when KIVO itself could not have it checked. Drawn with KIVO's
+// own rasterisers, so no font is needed.
 #pragma once
 
 #include "raster/raster_image.h"
 
 namespace kivo {
 
-enum class IndicatorLook { kIdle, kTyping, kCleared, kChecking, kRefused };
+enum class IndicatorLook { kIdle, kTyping, kCleared, kChecking, kRefused, kUnavailable };
 
 // The indicator's size for a screen `screenHeight` pixels high: larger on
 // large screens, so that it reads the same on a 2x output.

@@ -7,7 +7,7 @@ namespace kivo {
 void LockPrompt::Type(const char* utf8, std::size_t length, Clock::time_point now) {
   if (checking_) return;
   secret_.Append(utf8, length);  // full: the character is dropped
-  refusedUntil_ = clearedUntil_ = now;
+  refusedUntil_ = clearedUntil_ = unavailableUntil_ = now;
 }
 
 void LockPrompt::Backspace() {
@@ -17,7 +17,7 @@ void LockPrompt::Backspace() {
 void LockPrompt::Escape(Clock::time_point now) {
   if (checking_) return;
   secret_.Wipe();
-  refusedUntil_ = now;
+  refusedUntil_ = unavailableUntil_ = now;
   clearedUntil_ = now + std::chrono::milliseconds(1500);
 }
 
@@ -43,8 +43,15 @@ void LockPrompt::Answer(bool accepted, Clock::time_point now) {
 void LockPrompt::Abandon(Clock::time_point now) {
   secret_.Wipe();
   checking_ = false;
-  refusedUntil_ = now;
+  refusedUntil_ = unavailableUntil_ = now;
   clearedUntil_ = now + std::chrono::milliseconds(1500);
+}
+
+void LockPrompt::Unavailable(Clock::time_point now) {
+  secret_.Wipe();
+  checking_ = false;
+  refusedUntil_ = clearedUntil_ = now;
+  unavailableUntil_ = now + std::chrono::milliseconds(3000);
 }
 
 LockPrompt::Clock::duration LockPrompt::WaitAfter(int refusals) {
@@ -56,6 +63,7 @@ LockPrompt::Clock::duration LockPrompt::WaitAfter(int refusals) {
 IndicatorLook LockPrompt::Look(Clock::time_point now) const {
   if (checking_) return IndicatorLook::kChecking;
   if (now < refusedUntil_) return IndicatorLook::kRefused;
+  if (now < unavailableUntil_) return IndicatorLook::kUnavailable;
   if (now < clearedUntil_) return IndicatorLook::kCleared;
   return secret_.Length() > 0 ? IndicatorLook::kTyping : IndicatorLook::kIdle;
 }

@@ -31,6 +31,10 @@ class LockPrompt {
   // The check was given up before it answered (Escape while checking): no
   // refusal counted, the prompt empty and ready for typing again.
   void Abandon(Clock::time_point now);
+  // The check could not be made (KIVO's own failure: no helper, a broken
+  // pipe): no refusal counted and no longer wait, the secret wiped, and the
+  // prompt shows the failure until typing starts again.
+  void Unavailable(Clock::time_point now);
   bool Checking() const { return checking_; }
 
   IndicatorLook Look(Clock::time_point now) const;
@@ -48,6 +52,7 @@ class LockPrompt {
   Clock::time_point retryAt_{};       // Enter waits until then
   Clock::time_point refusedUntil_{};  // the refused look lasts until then
   Clock::time_point clearedUntil_{};  // the cleared look lasts until then
+  Clock::time_point unavailableUntil_{};  // the unavailable look lasts until then
 };
 
 }  // namespace kivo

@@ -4,6 +4,7 @@
 #include <sys/prctl.h>
 #include <sys/resource.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -16,6 +17,7 @@ SecretBuffer::SecretBuffer(std::size_t capacity)
     return;
   }
   locked_ = mlock(data_, capacity_) == 0;
+  if (!locked_) SayMemoryUnlocked();
 }
 
 SecretBuffer::~SecretBuffer() {
@@ -51,6 +53,14 @@ std::size_t SecretBuffer::Characters() const {
   std::size_t count = 0;
   for (std::size_t i = 0; i < length_; ++i) count += (static_cast<unsigned char>(data_[i]) & 0xC0) != 0x80;
   return count;
+}
+
+void SayMemoryUnlocked() {
+  static bool said = false;
+  if (said) return;
+  said = true;
+  std::fputs("kivo: locked memory is limited here (RLIMIT_MEMLOCK): the password or PAM's copies of it may reach swap\n",
+             stderr);
 }
 
 void ForbidCoreDumps() {

@@ -35,6 +35,10 @@ class SecretBuffer {
   bool locked_ = false;
 };
 
+// Says once on stderr, in one line, that a password's memory could not be
+// locked (a memory-lock limit of zero, say), however often it happens.
+void SayMemoryUnlocked();
+
 // No core file of this process will hold a secret: dumps are switched off
 // and the process is marked as not dumpable.
 void ForbidCoreDumps();

@@ -45,4 +45,13 @@ bool WaitForChild(pid_t child, int* status) {
   return done == child;
 }
 
+bool ReapIfEnded(pid_t child) {
+  pid_t done;
+  int status = 0;
+  do {
+    done = waitpid(child, &status, WNOHANG);
+  } while (done < 0 && errno == EINTR);
+  return done == child || (done < 0 && errno == ECHILD);
+}
+
 }  // namespace kivo

@@ -1,6 +1,6 @@
 // A child process that answers its parent through a pipe: the readiness of
-// a daemon, the verdict of a password check. The pipe is close-on-exec, so
-// a program the child runs never holds it open.
+// a daemon. The pipe is close-on-exec, so a program the child runs never
+// holds it open. And reaping children without waiting for them.
 #pragma once
 
 #include <sys/types.h>
@@ -23,5 +23,9 @@ bool WriteByte(int fd, char byte);
 // Waits for `child` to end, through interruptions; false when it cannot be
 // waited for (SIGCHLD ignored: the kernel reaped it already).
 bool WaitForChild(pid_t child, int* status);
+
+// Reaps `child` if it has ended, never waiting: true once it is gone (reaped
+// now, or by the kernel where SIGCHLD is ignored), false while it lives on.
+bool ReapIfEnded(pid_t child);
 
 }  // namespace kivo

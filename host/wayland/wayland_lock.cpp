@@ -65,7 +65,11 @@ std::string WaylandLock::Refusal() {
 
 bool WaylandLock::Take() {
   ForbidCoreDumps();
-  return session_.Take(Refusal());
+  if (!session_.Take(Refusal())) return false;
+  // The checker starts now, before any password exists; if it cannot, the
+  // first Enter tries again.
+  pam_.Begin("kivo", user_.c_str());
+  return true;
 }
 
 void WaylandLock::Lock() {
@@ -182,8 +186,8 @@ void WaylandLock::Act(const XkbKeyboard::Key& k, Clock::time_point now) {
     case XkbKeyboard::Kind::kEnter:
       if (prompt_.Enter(now)) {
         SecretBuffer& secret = prompt_.Secret();
-        // The child process has its own copy; this one goes at once.
-        if (!pam_.Start("kivo", user_.c_str(), secret.Data(), secret.Length())) prompt_.Answer(false, now);
+        // The helper has its own copy; this one goes at once.
+        if (!pam_.Start(secret.Data(), secret.Length())) prompt_.Unavailable(now);
         secret.Wipe();
       }
       break;
@@ -195,6 +199,7 @@ void WaylandLock::Act(const XkbKeyboard::Key& k, Clock::time_point now) {
 void WaylandLock::ReadCheckAnswer() {
   const PamCheck::State answer = pam_.Poll();
   if (answer == PamCheck::State::kRefused) prompt_.Answer(false, Clock::now());
+  if (answer == PamCheck::State::kFailed) prompt_.Unavailable(Clock::now());
   if (answer != PamCheck::State::kAccepted) return;
   prompt_.Answer(true, Clock::now());
   session_.OnAccepted();

@@ -1,6 +1,6 @@
 // kivo -lock on Wayland: the session locked through ext-session-lock-v1,
 // the prompt drawn over each output's snow, keys through xkbcommon with the
-// compositor's repeat, and the password checked by PAM in a child process.
+// compositor's repeat, and the password checked by PAM in a helper process.
 // Only PAM's yes unlocks; every other way out leaves the session locked.
 // The order the protocol demands is LockSession's; this is its compositor.
 #pragma once

@@ -22,10 +22,11 @@ kivo_pid() { pgrep -P "$(cat "$work/$1.pid")" -x kivo; }
 # A virtual keyboard made for the keys loses the first ones unless it exists
 # for a while first (-s 300): nothing tells when kivo has seen it.
 key() { as_user wtype -s 300 "$@"; }
-# The kivo that -daemonize left running (a zombie counts as ended: its parent
-# is gone, and who reaps it then is no business of kivo's). Other groups may
-# run kivo as the same user meanwhile, never with -daemonize.
-daemonized_kivo() { ps -u "$user" -o pid=,stat=,args= | awk '$2 !~ /^Z/ && /kivo -lock -daemonize/ {print $1}'; }
+# The kivo that -daemonize left running, not its password checker (kivo-pam)
+# (a zombie counts as ended: its parent is gone, and who reaps it then is no
+# business of kivo's). Other groups may run kivo as the same user meanwhile,
+# never with -daemonize.
+daemonized_kivo() { ps -u "$user" -o pid=,stat=,comm=,args= | awk '$2 !~ /^Z/ && $3 == "kivo" && /kivo -lock -daemonize/ {print $1}'; }
 daemonized_kivo_ended() {
   wait_until 10 none_left daemonized_kivo && return 0
   ps -u "$user" -o pid,stat,etime,args

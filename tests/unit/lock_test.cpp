@@ -3,10 +3,19 @@
 // the secret's memory, and the indicator.
 #include <gtest/gtest.h>
 
+#include <dirent.h>
+#include <linux/capability.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
+#include <sys/ptrace.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -22,14 +31,54 @@
 namespace kivo {
 namespace {
 
+#ifdef __SANITIZE_ADDRESS__
+constexpr bool kMlockLocks = false;  // AddressSanitizer turns mlock into a no-op
+#else
+constexpr bool kMlockLocks = true;
+#endif
+
+// A "Vm...:" line of /proc/self/status, in kB.
+long StatusKb(const char* field) {
+  FILE* status = std::fopen("/proc/self/status", "r");
+  long kb = 0;
+  char line[256];
+  const std::string format = std::string(field) + ": %ld";
+  while (status != nullptr && std::fgets(line, sizeof line, status) != nullptr) {
+    if (std::sscanf(line, format.c_str(), &kb) == 1) break;
+  }
+  if (status != nullptr) std::fclose(status);
+  return kb;
+}
+
+// What the password checker's process must be: all its memory locked (so
+// PAM's copies of the password too; the vDSO, a few kB, never is), and no
+// descriptor open but its two pipes and /dev/null.
+bool Sealed() {
+  DIR* dir = opendir("/proc/self/fd");
+  int pipes = 0, others = 0;
+  while (const dirent* entry = dir != nullptr ? readdir(dir) : nullptr) {
+    char to[64] = {};
+    if (entry->d_name[0] == '.' || std::atoi(entry->d_name) == dirfd(dir)) continue;
+    pipes += readlinkat(dirfd(dir), entry->d_name, to, sizeof to - 1) > 0 && std::strncmp(to, "pipe:", 5) == 0;
+    others += std::strncmp(to, "pipe:", 5) != 0 && std::strcmp(to, "/dev/null") != 0;
+  }
+  if (dir != nullptr) closedir(dir);
+  return pipes == 2 && others == 0 && (!kMlockLocks || StatusKb("VmLck") + 64 >= StatusKb("VmRSS"));
+}
+
 // A stand-in PAM: asks one hidden question (and, first, one shown one and a
 // message), and accepts exactly kRight; or fails as a broken module would.
+// In the checker's process it accepts only where that is sealed, and plays
+// a module that crashes ("die") or never answers ("hang": named so, and
+// letting itself be traced, as a stand-in for a process that cannot be
+// reaped).
 struct FakePam {
   static inline std::string right = "Snow-fall 42";
   static inline int startResult = PAM_SUCCESS;
   static inline int moduleResult = PAM_SUCCESS;  // what authentication returns before judging
   static inline const pam_conv* conversation = nullptr;
   static inline std::vector<std::string> answers;
+  static inline const pid_t tests = getpid();  // any other process is the checker's
 
   static int Start(const char*, const char*, const pam_conv* conv, pam_handle_t** handle) {
     conversation = conv;
@@ -48,7 +97,14 @@ struct FakePam {
       std::free(responses[i].resp);
     }
     std::free(responses);
-    return answers[2] == right ? PAM_SUCCESS : PAM_AUTH_ERR;
+    if (answers[2] == "die") raise(SIGKILL);
+    if (answers[2] == "hang") {
+      prctl(PR_SET_NAME, "hanging", 0, 0, 0);
+      prctl(PR_SET_DUMPABLE, 1, 0, 0, 0);
+      prctl(PR_SET_PTRACER, PR_SET_PTRACER_ANY, 0, 0, 0);
+      for (;;) pause();
+    }
+    return answers[2] == right && (getpid() == tests || Sealed()) ? PAM_SUCCESS : PAM_AUTH_ERR;
   }
   static int End(pam_handle_t*, int) { return PAM_SUCCESS; }
 };
@@ -80,89 +136,132 @@ TEST(Pam, OnlyTheRightPasswordIsAcceptedAndOnlyTheHiddenPromptGetsIt) {
   EXPECT_EQ(responses, nullptr);
 }
 
-// The check runs in a child process: only a child that ends by itself with
-// PAM's yes unlocks; one that is refused, or dies on the way, does not.
-TEST(PamCheck, OnlyAChildThatEndsWithPamsYesAccepts) {
-  struct Case {
-    int (*authenticate)(pam_handle_t*, int);
-    PamCheck::State answer;
-  };
-  for (const Case& c : {Case{[](pam_handle_t*, int) { return PAM_SUCCESS; }, PamCheck::State::kAccepted},
-                        Case{[](pam_handle_t*, int) { return PAM_AUTH_ERR; }, PamCheck::State::kRefused},
-                        Case{[](pam_handle_t*, int) { return raise(SIGKILL); }, PamCheck::State::kRefused}}) {
-    const PamFunctions pam = {[](const char*, const char*, const pam_conv*, pam_handle_t**) { return PAM_SUCCESS; },
-                              c.authenticate, [](pam_handle_t*, int) { return PAM_SUCCESS; }};
-    PamCheck check(pam);
-    char password[] = "Snow-fall 42";
-    ASSERT_TRUE(check.Start("kivo", "kivo-test", password, sizeof password - 1));
-    EXPECT_FALSE(check.Start("kivo", "kivo-test", password, sizeof password - 1)) << "one check at a time";
-    PamCheck::State state = PamCheck::State::kChecking;
-    for (int i = 0; i < 500 && state == PamCheck::State::kChecking; ++i, usleep(10000)) state = check.Poll();
-    EXPECT_EQ(state, c.answer);
-    EXPECT_EQ(check.Poll(), PamCheck::State::kIdle) << "each answer is given once";
+// Waits, on the check's descriptor, at most `milliseconds` for its answer.
+PamCheck::State Await(PamCheck& check, int milliseconds) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+  for (PamCheck::State state = check.Poll();; state = check.Poll()) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+    pollfd answer{check.Fd(), POLLIN, 0};
+    if (state != PamCheck::State::kChecking || left.count() <= 0 || poll(&answer, 1, int(left.count())) == 0) return state;
   }
 }
 
-PamCheck::State AnswerWithin(PamCheck& check, int milliseconds) {
-  PamCheck::State state = PamCheck::State::kChecking;
-  for (int i = 0; i < milliseconds / 10 && state == PamCheck::State::kChecking; ++i, usleep(10000)) {
-    state = check.Poll();
+// Within 10 s, /proc/<pid>/<file> holds `text` (or, with `orGone`, the
+// process is gone).
+bool Shows(pid_t pid, const char* file, const char* text, bool orGone) {
+  for (int i = 0; i < 500; ++i, usleep(20000)) {
+    char content[256] = {};
+    FILE* f = std::fopen(("/proc/" + std::to_string(pid) + "/" + file).c_str(), "r");
+    const bool read = f != nullptr && std::fread(content, 1, sizeof content - 1, f) > 0;
+    if (f != nullptr) std::fclose(f);
+    if (read ? std::strstr(content, text) != nullptr : orGone) return true;
   }
-  return state;
+  return false;
+}
+bool Ended(pid_t pid) { return Shows(pid, "stat", ") Z", true); }  // a zombie nobody reaps, or gone
+
+// A process that traces `helper`: killed, the helper cannot be reaped until
+// the tracer lets go (after 30 s at most), as with a module in
+// uninterruptible sleep (a hung network home).
+pid_t HoldOnceKilled(pid_t helper) {
+  const pid_t tracer = helper > 0 ? fork() : -1;
+  if (tracer == 0) {
+    alarm(30);
+    while (ptrace(PTRACE_SEIZE, helper, nullptr, nullptr) != 0) usleep(10000);
+    for (;;) pause();
+  }
+  const std::string traced = "TracerPid:\t" + std::to_string(tracer) + "\n";
+  return tracer > 0 && Shows(helper, "status", traced.c_str(), false) ? tracer : -1;
 }
 
-// A launcher may leave SIGCHLD ignored (the kernel then reaps children and
-// no wait succeeds): the yes still unlocks and a no still refuses; and the
-// answer makes the check's descriptor readable, so nobody polls for it.
-TEST(PamCheck, TheAnswerComesOnItsDescriptorEvenWithSigchldIgnored) {
-  for (const bool yes : {true, false}) {
-    const PamFunctions pam = {[](const char*, const char*, const pam_conv*, pam_handle_t**) { return PAM_SUCCESS; },
-                              yes ? +[](pam_handle_t*, int) { return PAM_SUCCESS; }
-                                  : +[](pam_handle_t*, int) { return PAM_AUTH_ERR; },
-                              [](pam_handle_t*, int) { return PAM_SUCCESS; }};
-    struct sigaction old {};
-    struct sigaction ignore {};
-    ignore.sa_handler = SIG_IGN;
-    sigaction(SIGCHLD, &ignore, &old);
-    PamCheck check(pam);
-    char password[] = "Snow-fall 42";
-    ASSERT_TRUE(check.Start("kivo", "kivo-test", password, sizeof password - 1));
-    ASSERT_GE(check.Fd(), 0);
-    pollfd answered{check.Fd(), POLLIN, 0};
-    EXPECT_EQ(poll(&answered, 1, 5000), 1) << "the descriptor wakes whoever waits for the answer";
-    EXPECT_EQ(check.Poll(), yes ? PamCheck::State::kAccepted : PamCheck::State::kRefused) << yes;
-    EXPECT_EQ(check.Fd(), -1);
-    sigaction(SIGCHLD, &old, nullptr);
-  }
-}
-
-// A module that never answers: the check is abandoned (its child killed and
-// gone), nothing is accepted, and a new check can start.
-TEST(PamCheck, ACheckThatNeverAnswersCanBeAbandoned) {
-  const PamFunctions pam = {[](const char*, const char*, const pam_conv*, pam_handle_t**) { return PAM_SUCCESS; },
-                            [](pam_handle_t*, int) { return pause(); },
-                            [](pam_handle_t*, int) { return PAM_SUCCESS; }};
-  PamCheck check(pam);
-  char password[] = "Snow-fall 42";
-  ASSERT_TRUE(check.Start("kivo", "kivo-test", password, sizeof password - 1));
-  EXPECT_EQ(AnswerWithin(check, 200), PamCheck::State::kChecking);
-  check.Abandon();
-  EXPECT_FALSE(check.Checking());
-  EXPECT_EQ(check.Poll(), PamCheck::State::kIdle) << "abandoned: no answer at all";
-  EXPECT_TRUE(check.Start("kivo", "kivo-test", password, sizeof password - 1)) << "and the next check may start";
-  check.Abandon();
-
+// One helper answers every check, on its descriptor, once each, and holds
+// nothing of kivo's (a socket open here stands for the compositor's). None
+// of these is a refusal, and each leaves the next check working: the helper
+// dead under a check or before it (a broken pipe), Escape during a check
+// that never answers (which never waits, even for a helper that cannot be
+// reaped yet), and no descriptor left to kivo.
+TEST(PamCheck, OneSealedHelperAndNoFailureOfKivosIsARefusal) {
+  enum Trouble { kNone, kNoDescriptors, kHelperGone, kEscape };
+  // The answer is kFailed also for a Start that fails.
+  struct Step { const char* password; Trouble trouble; PamCheck::State answer; int refusals; IndicatorLook look; };
+  using S = PamCheck::State;
+  const int socket = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  PamCheck check(kFake);
+  ASSERT_TRUE(check.Begin("kivo", "kivo-test"));
   LockPrompt prompt;
   const auto now = LockPrompt::Clock::now();
-  prompt.Type("a", 1, now);
-  ASSERT_TRUE(prompt.Enter(now));
-  prompt.Abandon(now);
-  EXPECT_FALSE(prompt.Checking());
-  EXPECT_EQ(prompt.Refusals(), 0) << "giving up is no refusal: no longer wait";
-  EXPECT_EQ(prompt.Marks(), 0);
-  prompt.Type("b", 1, now);
-  EXPECT_EQ(prompt.Marks(), 1) << "typing works again";
-  EXPECT_TRUE(prompt.Enter(now));
+  pid_t held = -1, tracer = -1;
+  for (const Step& step : {Step{"Snow-fall 42", kNone, S::kAccepted, 0, IndicatorLook::kIdle},
+                           Step{"snow-fall 42", kNone, S::kRefused, 1, IndicatorLook::kRefused},
+                           Step{"die", kNone, S::kFailed, 1, IndicatorLook::kUnavailable},
+                           Step{"Snow-fall 42", kNoDescriptors, S::kAccepted, 0, IndicatorLook::kIdle},
+                           Step{"hang", kEscape, S::kChecking, 0, IndicatorLook::kCleared},
+                           Step{"Snow-fall 42", kHelperGone, S::kFailed, 0, IndicatorLook::kUnavailable},
+                           Step{"Snow-fall 42", kNone, S::kAccepted, 0, IndicatorLook::kIdle}}) {
+    rlimit old{};
+    getrlimit(RLIMIT_NOFILE, &old);
+    const int lowestFree = dup(0);
+    const rlimit none{static_cast<rlim_t>(lowestFree), old.rlim_max};  // no descriptor left under it
+    close(lowestFree);
+    EXPECT_EQ(setrlimit(RLIMIT_NOFILE, step.trouble == kNoDescriptors ? &none : &old), 0);
+    const pid_t gone = check.Helper();  // never -1 below: kill(-1, ...) would reach every process
+    EXPECT_TRUE(step.trouble != kHelperGone || (gone > 0 && kill(gone, SIGKILL) == 0 && Ended(gone)));
+    prompt.Type(step.password, std::strlen(step.password), now);
+    ASSERT_TRUE(prompt.Enter(now));
+    const bool started = check.Start(prompt.Secret().Data(), prompt.Secret().Length());
+    EXPECT_EQ(started, step.trouble != kHelperGone) << step.password;
+    EXPECT_FALSE(started && check.Start(prompt.Secret().Data(), prompt.Secret().Length())) << "one check at a time";
+    prompt.Secret().Wipe();
+    const S answer = started ? Await(check, step.answer == S::kChecking ? 200 : 10000) : S::kFailed;
+    setrlimit(RLIMIT_NOFILE, &old);
+    EXPECT_EQ(answer, step.answer) << step.password;
+    if (step.trouble == kEscape) {
+      ASSERT_GT(tracer = HoldOnceKilled(held = check.Helper()), 0);
+      const auto before = std::chrono::steady_clock::now();
+      check.Abandon();
+      EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(10)) << "Escape waited";
+      EXPECT_NE(check.Helper(), held);
+      prompt.Abandon(now);
+    } else if (answer == S::kFailed) {
+      prompt.Unavailable(now);
+    } else {
+      prompt.Answer(answer == S::kAccepted, now);
+    }
+    EXPECT_EQ(check.Poll(), S::kIdle) << "each answer is given once, an abandoned check none";
+    EXPECT_EQ(check.Fd(), -1);
+    EXPECT_EQ(prompt.Marks(), 0);
+    EXPECT_EQ(prompt.Refusals(), step.refusals) << step.password;
+    EXPECT_EQ(prompt.Look(now), step.look) << step.password;
+  }
+  ASSERT_GT(tracer, 0);
+  kill(tracer, SIGKILL);
+  waitpid(tracer, nullptr, 0);
+  for (int i = 0; i < 1000 && kill(held, 0) == 0; ++i, usleep(10000)) check.Poll();
+  EXPECT_NE(kill(held, 0), 0) << "the helper given up is reaped once it can be";
+  close(socket);
+}
+
+// kivo killed during a check that hangs: its helper ends too, so that no
+// descriptor of kivo's outlives it.
+TEST(PamCheck, TheHelperEndsWithKivo) {
+  int report[2];
+  ASSERT_EQ(pipe(report), 0);
+  const pid_t kivo = fork();
+  if (kivo == 0) {
+    PamCheck check(kFake);
+    const pid_t helper = check.Begin("kivo", "kivo-test") && check.Start("hang", 4) ? check.Helper() : -1;
+    if (write(report[1], &helper, sizeof helper) == sizeof helper) pause();
+    _exit(1);
+  }
+  pid_t helper = -1;
+  ASSERT_EQ(read(report[0], &helper, sizeof helper), static_cast<ssize_t>(sizeof helper));
+  ASSERT_TRUE(helper > 0 && Shows(helper, "comm", "hanging", false)) << "the helper hangs in PAM";
+  kill(kivo, SIGKILL);
+  waitpid(kivo, nullptr, 0);
+  EXPECT_TRUE(Ended(helper));
+  kill(helper, SIGKILL);
+  close(report[0]);
+  close(report[1]);
 }
 
 // A held key repeats after the delay at the rate; only the key pressed last,
@@ -190,12 +289,6 @@ TEST(KeyRepeat, AfterTheDelayAtTheRateUntilReleased) {
   EXPECT_EQ(repeat.Due(t0 + 5s), 0) << "rate 0: keys never repeat";
 }
 
-#ifdef __SANITIZE_ADDRESS__
-constexpr bool kMlockLocks = false;  // AddressSanitizer turns mlock into a no-op
-#else
-constexpr bool kMlockLocks = true;
-#endif
-
 // -daemonize: the parent answers once the child is ready, or with the
 // child's own code when it ends first; the password's block is locked in
 // memory in the child that keeps it (memory locks do not survive a fork).
@@ -212,14 +305,7 @@ TEST(DaemonDeathTest, TheParentAnswersForTheChildThatKeepsTheLockedBlock) {
         Daemon daemon;
         if (!daemon.Detach()) _exit(9);
         SecretBuffer secret(LockPrompt::kCapacity);
-        FILE* status = std::fopen("/proc/self/status", "r");
-        long lockedKb = 0;
-        char line[256];
-        while (status != nullptr && std::fgets(line, sizeof line, status) != nullptr) {
-          if (std::sscanf(line, "VmLck: %ld", &lockedKb) == 1) break;
-        }
-        if (status != nullptr) std::fclose(status);
-        if (kMlockLocks && secret.Locked() && lockedKb <= 0) _exit(8);
+        if (kMlockLocks && secret.Locked() && StatusKb("VmLck") <= 0) _exit(8);
         daemon.Ready();
         _exit(5);  // too late to matter: the parent has answered
       },
@@ -270,6 +356,25 @@ TEST(LockPrompt, TypingEscapeEnterAndTheWaitAfterRefusals) {
   EXPECT_EQ(prompt.Secret().Length(), 0u);
 }
 
+// Memory that cannot be locked (no CAP_IPC_LOCK, a zero limit) is said
+// once: by the checker's hello first here, then never again.
+[[noreturn]] void CheckAndKeepSecretsUnlocked() {
+  __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+  __user_cap_data_struct caps[2] = {};
+  syscall(SYS_capget, &header, caps);
+  caps[CAP_IPC_LOCK / 32].effective &= ~(1u << (CAP_IPC_LOCK % 32));
+  const rlimit none{0, 0};
+  if (syscall(SYS_capset, &header, caps) != 0 || setrlimit(RLIMIT_MEMLOCK, &none) != 0) _exit(9);
+  PamCheck check(kFake);
+  if (!check.Begin("kivo", "kivo-test") || !check.Start("x", 1) || Await(check, 10000) != PamCheck::State::kRefused) _exit(8);
+  std::fputs("|", stderr);
+  SecretBuffer one(8), two(8);
+  _exit(kMlockLocks && (one.Locked() || two.Locked()) ? 7 : 0);  // AddressSanitizer: mlock "succeeds"
+}
+TEST(SecretBufferDeathTest, AMemoryLockRefusedIsSaidOnce) {
+  EXPECT_EXIT(CheckAndKeepSecretsUnlocked(), testing::ExitedWithCode(0), kMlockLocks ? "^kivo: [^\n]+\n[|]$" : "");
+}
+
 TEST(SecretBuffer, AFixedBlockLockedInMemoryAndWiped) {
   SecretBuffer secret(8);
   EXPECT_TRUE(secret.Locked()) << "mlock refused: is RLIMIT_MEMLOCK zero here?";
@@ -309,6 +414,7 @@ TEST(LockIndicator, OneMarkPerCharacterInTheLooksColour) {
   };
   for (const Case& c : {Case{IndicatorLook::kTyping, 5, 235, 235, 235, 55}, Case{IndicatorLook::kTyping, 30, 235, 235, 235, 264},
                         Case{IndicatorLook::kChecking, 2, 110, 160, 255, 22}, Case{IndicatorLook::kRefused, 0, 255, 70, 70, 33},
+                        Case{IndicatorLook::kUnavailable, 0, 190, 110, 255, 33},
                         Case{IndicatorLook::kIdle, 0, 235, 235, 235, 0}}) {
     DrawIndicator(image, c.look, c.marks, 1);
     EXPECT_EQ(MarkPixels(image, c.red, c.green, c.blue), c.pixels) << c.marks << " marks";
