@@ -4,8 +4,10 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/mman.h>
+#include <linux/capability.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -64,6 +66,15 @@ void NullStandardStreams(int keep, int also) {
   if (null > 2) close(null);
 }
 
+// No limit on locked memory: none set, or CAP_IPC_LOCK, which lifts it.
+bool LockedMemoryUnlimited() {
+  rlimit limit{};
+  if (getrlimit(RLIMIT_MEMLOCK, &limit) == 0 && limit.rlim_cur == RLIM_INFINITY) return true;
+  __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+  __user_cap_data_struct caps[2] = {};
+  return syscall(SYS_capget, &header, caps) == 0 && (caps[CAP_IPC_LOCK / 32].effective & (1u << (CAP_IPC_LOCK % 32))) != 0;
+}
+
 bool ReadAll(int fd, void* into, std::size_t length) {
   auto* at = static_cast<char*>(into);
   while (length > 0) {
@@ -94,9 +105,7 @@ void RunPamHelper(const PamFunctions& pam, const char* service, const char* user
   // (yescrypt's) would fail under a limit that let the rest be locked: the
   // right password refused. So all of it only where nothing limits locked
   // memory; elsewhere the password's own block, and kivo says so once.
-  rlimit limit{};
-  const bool unlimited = geteuid() == 0 || (getrlimit(RLIMIT_MEMLOCK, &limit) == 0 && limit.rlim_cur == RLIM_INFINITY);
-  const bool locked = unlimited && mlockall(MCL_CURRENT | MCL_FUTURE) == 0;
+  const bool locked = LockedMemoryUnlimited() && mlockall(MCL_CURRENT | MCL_FUTURE) == 0;
   if (!locked) mlock(g_password, sizeof g_password);
   if (!WriteByte(answerFd, locked ? pam_pipe::kLocked : pam_pipe::kUnlocked)) _exit(1);
   for (;;) {
