@@ -19,7 +19,8 @@
 # kivo: `kivo -fullscreen` on Xvfb at 1920x1080 and 3840x2160, and on a
 # two-monitor Xorg (1024x768 + 800x600) beside the same Xorg with one monitor.
 # wayland: `kivo -fullscreen` on a headless Sway (the Wine root's) with one
-# 1920x1080 output, on and powered off, then `kivo -lock` on it.
+# 1920x1080 output, on and powered off; `kivo -fullscreen --lock-after` in
+# its grace and once locked; then `kivo -lock` on it.
 # wine: kivo.scr /s, 32-bit and 64-bit, under the Wine root's WoW64 Wine on
 # Xvfb at 1920x1080, on the two-monitor Xorg and on it with one monitor.
 set -u
@@ -138,6 +139,16 @@ bench_wayland_inside() {
   row "kivo -fullscreen, headless Sway, output off" "$(cpu_share "$pid" "$step" "$work/fps")"
   kill "$pid"
   as swaymsg -s "$(ls "$runtime"/sway-ipc.*)" output '*' power on >/dev/null
+  # The saver that becomes the lock, one process: measured in its grace,
+  # then once locked.
+  as env WAYLAND_DISPLAY="$sock" "$kivo" -fullscreen --lock-after $((settle + span + 2)) --count 30000 -fps \
+    >/dev/null 2>"$work/fps" &
+  sleep 1
+  pid=$(pgrep -n -x kivo)
+  row "kivo -fullscreen --lock-after, in its grace" "$(cpu_share "$pid" "$step" "$work/fps")"
+  sleep 3
+  row "kivo -fullscreen --lock-after, once locked" "$(cpu_share "$pid" "$step" "$work/fps")"
+  kill -9 "$pid"
   as env WAYLAND_DISPLAY="$sock" "$kivo" -lock --count 30000 >/dev/null 2>&1 &
   sleep 1
   pid=$(pgrep -n -x kivo)
