@@ -14,12 +14,14 @@ finish() {
   echo "$passes passed, $failures failed"
   [ "$failures" = 0 ]
 }
-# Exit code 2 and a message on standard error: how every program refuses.
-expect_refusal() {  # DESCRIPTION COMMAND...
-  local what=$1 out rc; shift
-  out=$("$@" 2>&1 >/dev/null); rc=$?
-  check "$what: exit 2 with one message ($(head -n 1 <<<"$out"))" [ "$rc" = 2 -a -n "$out" ]
+# Exit code 2 and exactly one line on standard error (kept in $work/refusal):
+# how every program refuses.
+refuses() {  # COMMAND...
+  local rc; "$@" 2>"$work/refusal" >/dev/null; rc=$?
+  echo "   exit $rc: $(head -n 1 "$work/refusal")"
+  [ "$rc" = 2 ] && [ "$(grep -c '' "$work/refusal")" = 1 ]
 }
+expect_refusal() { local what=$1; shift; check "$what: exit 2 with one line" refuses "$@"; }  # DESCRIPTION COMMAND...
 
 # --- work folder and clean-up -----------------------------------------------
 work=$(mktemp -d)
