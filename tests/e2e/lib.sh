@@ -58,6 +58,17 @@ exit_code() {  # NAME SECONDS: the exit code within SECONDS, or "running"
 }
 ends_with() { [ "$(exit_code "$1" "${3:-20}")" = "$2" ]; }  # NAME CODE [SECONDS]
 running() { [ "$(exit_code "$1" 1)" = running ]; }          # NAME
+# One row of the drivers: start COMMAND... as NAME, wait up to 10 s for
+# READY (a command: snow on the screen, a window shown), then ACT (a
+# command line), and expect NAME to end with CODE, or with "running" to run on.
+expect_after() {  # WHAT NAME READY ACT CODE COMMAND...
+  local what=$1 name=$2 ready=$3 act=$4 code=$5; shift 5
+  start "$name" "$@"
+  wait_until 10 $ready
+  eval "$act"
+  if [ "$code" = running ]; then check "$what: it runs on" running "$name"
+  else check "$what: it ends with $code" ends_with "$name" "$code" 15; fi
+}
 all_started_ended() {  # whether every program start ran has ended
   local p; for p in "$work"/*.pid; do [ ! -f "$p" ] || [ -s "${p%.pid}.exit" ] || return 1; done
 }

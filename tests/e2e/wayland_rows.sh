@@ -78,10 +78,8 @@ powered_off_case() {  # MODE
 # that must end it with 0. Nothing shows that kivo has taken the first
 # steps, so "still running" is looked at after a pause.
 pointer_case() {  # WHAT STEPS WHAT STEPS
-  start_quiet input -fullscreen
-  wait_until 10 surfaces_up
-  pointer move 500 400 wait 100 $2 wait 300
-  check "-fullscreen: still running after $1" running input
+  expect_after "-fullscreen: $1" input surfaces_up "pointer move 500 400 wait 100 $2 wait 300" running \
+    as_user "$kivo" -fullscreen
   pointer $4 wait 300
   check "-fullscreen: $3 ends it with 0" ends_with input 0 10
 }
