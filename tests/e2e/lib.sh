@@ -152,25 +152,12 @@ picture_moves() {  # SHOT1 SHOT2 W H X Y
   diff=$(compare -metric AE "$work/crop1.png" "$work/crop2.png" null: 2>&1)
   [ -n "$diff" ] && [ "${diff%% *}" != 0 ]
 }
-# Snow (more than MIN bright pixels) in each named rectangle, and a moving
-# picture there half a second later: "X Y W H NAME" per argument. SHOOT
-# names the command that takes the screenshots (shot by default).
-snowing() {  # WHAT MIN RECT...
-  local what=$1 min=$2 r name x y w h lit; shift 2
-  "${SHOOT:-shot}" "$work/a.png"
-  sleep 0.5
-  "${SHOOT:-shot}" "$work/b.png"
-  for r in "$@"; do
-    read -r x y w h name <<<"$r"
-    lit=$(bright_pixels "$x" "$y" "$w" "$h" "$work/a.png")
-    check "$what: snow on $name ($lit bright pixels)" [ "${lit:-0}" -gt "$min" ]
-    check "$what: the picture moves on $name" picture_moves "$work/a.png" "$work/b.png" "$w" "$h" "$x" "$y"
-  done
-}
-# As snowing, but waiting rather than sleeping: up to SECONDS for a
-# screenshot with snow in every rectangle (kept as $work/a.png; READY, when
-# set, names one more command it must pass, given the file), then up to
-# 5 s for a later one in which the picture moved in every rectangle.
+# Snow (more than MIN bright pixels) in each rectangle "X Y W H NAME" and a
+# moving picture there: up to SECONDS for a screenshot with snow in every
+# rectangle (kept as $work/a.png; READY, when set, names one more command it
+# must pass, given the file), then up to 5 s for a later one in which the
+# picture moved in every rectangle. SHOOT names the command that takes the
+# screenshots (shot by default).
 snowing_within() {  # SECONDS WHAT MIN RECT...
   local seconds=$1 what=$2 min=$3 r name x y w h; shift 3
   wait_until "$seconds" snow_in_shot "$work/a.png" "$min" "$@"
