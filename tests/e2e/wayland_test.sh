@@ -2,20 +2,15 @@
 # kivo on every Wayland desktop the README names, in the Debian 13 root, as an
 # ordinary user, one table of compositors and modes:
 #   wayland_test.sh KIVO TEST_CLIENT PAM_FILE COMPOSITOR[:ROWS]...
-# COMPOSITOR is one of sway labwc kwin mutter cage weston; ROWS, a comma list
-# of table (the default), outputs and lock: the rows only Sway can run
-# (wayland_rows.sh), in the same compositor after the table's.
-#
+# COMPOSITOR: sway labwc kwin mutter cage weston; ROWS, a comma list of table
+# (the default), outputs and lock: the rows only Sway can run (wayland_rows.sh).
 # Sway, labwc and cage run headless with two outputs: screenshots with grim,
-# keys through one virtual keyboard (kivo-test-wayland keyboard) made before
-# any kivo starts and kept to the end, as a real keyboard is. KWin, Mutter and
-# Weston run nested in an Xvfb display (their X11 backends, two outputs each,
-# laid side by side): screenshots of the X display, keys with xdotool. Each
-# compositor first says which of the protocols kivo can use it offers; that
-# must be what is known of its version (the table below), and decides what
-# kivo must do there: run, or refuse with 2 and one line. Every run of kivo
-# in the table logs its Wayland requests (WAYLAND_DEBUG), which shows the
-# surfaces it gave each output committing.
+# keys through one virtual keyboard made before any kivo and kept, as a real
+# one is. KWin, Mutter and Weston run nested in Xvfb (two outputs side by
+# side): screenshots of the X display, keys with xdotool. What a compositor
+# offers must be what its version is known to, and decides what kivo must do
+# there: run, or refuse. kivo's Wayland log (WAYLAND_DEBUG) shows its surfaces
+# committing on each output.
 set -u
 # In a PID namespace of its own, every process this starts ends with it.
 if [ "${KIVO_DESKTOPS_NS:-}" != 1 ]; then
@@ -117,7 +112,7 @@ keeps_committing() {  # NAME [a]
 # cage lays every toplevel over the whole layout, one above the other: kivo
 # keeps one window there with a subsurface per output. Either way each
 # output has a surface of its own that keeps committing.
-covered() { if [ "$name" = cage ]; then echo "a subsurface on each of the $outputs outputs"; else echo "a surface on each of the $outputs outputs"; fi; }
+covered() { echo "a $([ "$name" = cage ] && echo sub)surface on each of the $outputs outputs"; }
 
 # --- screenshots and keys ------------------------------------------------------
 grim_shot() { as_user grim "$shots/grab.png" && cp "$shots/grab.png" "$1"; }
@@ -137,9 +132,7 @@ snow_everywhere() {  # FILE: a new screenshot with snow on every output
     [ "$(new_bright "$x" "$y" "$w" "$h" "$1")" -gt 100 ] || return 1
   done
 }
-snow_somewhere() {  # FILE: a new screenshot with snow in it
-  "$shoot" "$1" && [ "$(new_bright 0 0 2560 768 "$1")" -gt 100 ]
-}
+snow_somewhere() { "$shoot" "$1" && [ "$(new_bright 0 0 2560 768 "$1")" -gt 100 ]; }  # FILE: a new screenshot with snow
 lit_per_output() {  # FILE: new bright pixels on each output
   local r x y w h
   for r in "${rects[@]}"; do read -r x y w h <<<"$r"; printf '%s ' "$(new_bright "$x" "$y" "$w" "$h" "$1")"; done
@@ -171,13 +164,7 @@ wlr_env=(WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 WLR
 start_bus() { launched bus as_user dbus-daemon --session --nofork --address="unix:path=$runtime/bus"; wait_socket bus; socket=none; }
 # An Xvfb display 2048x768 for a nested compositor, whose two outputs become
 # two X windows (KWin, Weston), laid side by side; Mutter makes one window.
-start_x() {
-  : >"$work/display"
-  launched xvfb Xvfb -displayfd 3 -screen 0 2048x768x24 -nolisten tcp -noreset 3>"$work/display"
-  wait_until 10 test -s "$work/display"
-  export DISPLAY=":$(head -n 1 "$work/display")"
-  wait_until 10 xdpyinfo >/dev/null 2>&1
-}
+start_x() { start_xvfb 2048x768; }
 x_windows() { xwininfo -root -children | awk -v t="\"$1" 'index($0, t) { print $1 }'; }  # TITLE (its start)
 side_by_side() {  # TITLE: the second of two X windows with that title moves right of the first
   local ids
@@ -244,7 +231,7 @@ stop_all() {
   done
   for n in "${started[@]}"; do ends_with "$n" x 5 >/dev/null; done
   started=()
-  unset DISPLAY
+  [ -z "${DISPLAY:-}" ] || { kill "$XSERVER_PID"; XSERVER_PID=; unset DISPLAY; }
   [ -z "${kbd:-}" ] || exec {kbd}>&-
   kbd=
 }
@@ -329,7 +316,8 @@ table_modes() {
     launched idle as_user swayidle -w timeout 2 "WAYLAND_DEBUG=client exec $kivo -fullscreen 2>>$work/idle-kivo.out"
     mark idle "swayidle starts kivo -fullscreen after 2 idle seconds: $(covered) keeps committing" \
       eval 'wait_until 15 grep -q commit "$work/idle-kivo.out" && keeps_committing idle-kivo'
-    local daemon; daemon=$(pgrep -P "$(cat "$work/idle.pid")") && pkill -TERM -P "$daemon"
+    # The daemon goes too: another kivo it started later would cover the rows after.
+    local daemon; daemon=$(pgrep -P "$(cat "$work/idle.pid")") && pkill -TERM -P "$daemon" && kill "$daemon"
   else
     set_cell idle "n/a"
     echo "   no idle notification: no idle daemon"
