@@ -23,7 +23,7 @@ stamp=$root/etc/kivo-wine-root
 wine_packages=(wine wine64 libwine)
 tool_packages=(xvfb xdotool imagemagick x11-utils x11-xserver-utils xserver-xorg-core xserver-xorg-video-dummy
   fonts-noto-cjk locales procps sway grim wtype weston libwayland-client0 libx11-6 libxext6 libxrandr2)
-# The other Wayland desktops kivo is tried on (tests/e2e/desktops_test.sh),
+# The other Wayland desktops kivo is tried on (tests/e2e/wayland_test.sh),
 # installed after Wine: Wine brings unstable's libxkbcommon0, which the Qt
 # of KWin then needs its libxkbcommon-x11-0 to match.
 desktop_packages=(labwc cage kwin-wayland mutter swayidle dbus-daemon wayland-utils libxkbcommon-x11-0/sid)

@@ -122,7 +122,7 @@ for _ in $(seq 60); do
 done
 check "kivo's window on $DISPLAY" [ -n "$window" ]
 sleep 1
-snowing "run.sh on $DISPLAY" 100 "0 0 800 600 the window"
+snowing_within 10 "run.sh on $DISPLAY" 100 "0 0 800 600 the window"
 check "it says where it snows" said x11 "window on the X display $DISPLAY:"
 [ -n "$window" ] && xdotool mousemove 400 300 key space
 check "a key ends kivo, and run.sh ends with 0" ends_with x11 0 20

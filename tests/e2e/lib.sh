@@ -14,12 +14,14 @@ finish() {
   echo "$passes passed, $failures failed"
   [ "$failures" = 0 ]
 }
-# Exit code 2 and a message on standard error: how every program refuses.
-expect_refusal() {  # DESCRIPTION COMMAND...
-  local what=$1 out rc; shift
-  out=$("$@" 2>&1 >/dev/null); rc=$?
-  check "$what: exit 2 with one message ($(head -n 1 <<<"$out"))" [ "$rc" = 2 -a -n "$out" ]
+# Exit code 2 and exactly one line on standard error (kept in $work/refusal):
+# how every program refuses.
+refuses() {  # COMMAND...
+  local rc; "$@" 2>"$work/refusal" >/dev/null; rc=$?
+  echo "   exit $rc: $(head -n 1 "$work/refusal")"
+  [ "$rc" = 2 ] && [ "$(grep -c '' "$work/refusal")" = 1 ]
 }
+expect_refusal() { local what=$1; shift; check "$what: exit 2 with one line" refuses "$@"; }  # DESCRIPTION COMMAND...
 
 # --- work folder and clean-up -----------------------------------------------
 work=$(mktemp -d)
@@ -56,6 +58,17 @@ exit_code() {  # NAME SECONDS: the exit code within SECONDS, or "running"
 }
 ends_with() { [ "$(exit_code "$1" "${3:-20}")" = "$2" ]; }  # NAME CODE [SECONDS]
 running() { [ "$(exit_code "$1" 1)" = running ]; }          # NAME
+# One row of the drivers: start COMMAND... as NAME, wait up to 10 s for
+# READY (a command: snow on the screen, a window shown), then ACT (a
+# command line), and expect NAME to end with CODE, or with "running" to run on.
+expect_after() {  # WHAT NAME READY ACT CODE COMMAND...
+  local what=$1 name=$2 ready=$3 act=$4 code=$5; shift 5
+  start "$name" "$@"
+  wait_until 10 $ready
+  eval "$act"
+  if [ "$code" = running ]; then check "$what: it runs on" running "$name"
+  else check "$what: it ends with $code" ends_with "$name" "$code" 15; fi
+}
 all_started_ended() {  # whether every program start ran has ended
   local p; for p in "$work"/*.pid; do [ ! -f "$p" ] || [ -s "${p%.pid}.exit" ] || return 1; done
 }
@@ -139,25 +152,12 @@ picture_moves() {  # SHOT1 SHOT2 W H X Y
   diff=$(compare -metric AE "$work/crop1.png" "$work/crop2.png" null: 2>&1)
   [ -n "$diff" ] && [ "${diff%% *}" != 0 ]
 }
-# Snow (more than MIN bright pixels) in each named rectangle, and a moving
-# picture there half a second later: "X Y W H NAME" per argument. SHOOT
-# names the command that takes the screenshots (shot by default).
-snowing() {  # WHAT MIN RECT...
-  local what=$1 min=$2 r name x y w h lit; shift 2
-  "${SHOOT:-shot}" "$work/a.png"
-  sleep 0.5
-  "${SHOOT:-shot}" "$work/b.png"
-  for r in "$@"; do
-    read -r x y w h name <<<"$r"
-    lit=$(bright_pixels "$x" "$y" "$w" "$h" "$work/a.png")
-    check "$what: snow on $name ($lit bright pixels)" [ "${lit:-0}" -gt "$min" ]
-    check "$what: the picture moves on $name" picture_moves "$work/a.png" "$work/b.png" "$w" "$h" "$x" "$y"
-  done
-}
-# As snowing, but waiting rather than sleeping: up to SECONDS for a
-# screenshot with snow in every rectangle (kept as $work/a.png; READY, when
-# set, names one more command it must pass, given the file), then up to
-# 5 s for a later one in which the picture moved in every rectangle.
+# Snow (more than MIN bright pixels) in each rectangle "X Y W H NAME" and a
+# moving picture there: up to SECONDS for a screenshot with snow in every
+# rectangle (kept as $work/a.png; READY, when set, names one more command it
+# must pass, given the file), then up to 5 s for a later one in which the
+# picture moved in every rectangle. SHOOT names the command that takes the
+# screenshots (shot by default).
 snowing_within() {  # SECONDS WHAT MIN RECT...
   local seconds=$1 what=$2 min=$3 r name x y w h; shift 3
   wait_until "$seconds" snow_in_shot "$work/a.png" "$min" "$@"

@@ -1,386 +1,362 @@
 #!/usr/bin/env bash
-# kivo on Wayland, end to end, inside the Debian 13 root (a current Sway,
-# which stops asking for frames while an output is off), as an ordinary user
-# (compositors refuse to run as root):
-#   wayland_test.sh KIVO TEST_CLIENT PAM_FILE sway    headless Sway, two outputs side by side
-#   wayland_test.sh KIVO TEST_CLIENT PAM_FILE lock    the same Sway, locked by kivo -lock
-#   wayland_test.sh KIVO TEST_CLIENT PAM_FILE weston  headless Weston: no layer shell
+# kivo on every Wayland desktop the README names, in the Debian 13 root, as an
+# ordinary user, one table of compositors and modes:
+#   wayland_test.sh KIVO TEST_CLIENT PAM_FILE COMPOSITOR[:ROWS]...
+# COMPOSITOR: sway labwc kwin mutter cage weston; ROWS, a comma list of table
+# (the default), outputs and lock: the rows only Sway can run (wayland_rows.sh).
+# Sway, labwc and cage run headless with two outputs: screenshots with grim,
+# keys through one virtual keyboard made before any kivo and kept, as a real
+# one is. KWin, Mutter and Weston run nested in Xvfb (two outputs side by
+# side): screenshots of the X display, keys with xdotool. What a compositor
+# offers must be what its version is known to, and decides what kivo must do
+# there: run, or refuse. kivo's Wayland log (WAYLAND_DEBUG) shows its surfaces
+# committing on each output.
 set -u
-kivo=$1 client=$2 pam=$3 group=$4
+# In a PID namespace of its own, every process this starts ends with it.
+if [ "${KIVO_DESKTOPS_NS:-}" != 1 ]; then
+  KIVO_DESKTOPS_NS=1 exec unshare --pid --fork --propagation unchanged --mount-proc "$0" "$@"
+fi
+kivo=$1 client=$2 pam=$3; shift 3
+runs=("$@")
 . "$(dirname "$0")/lib.sh"
+. "$(dirname "$0")/wayland_rows.sh"
 [ "$(id -u)" = 0 ] || { echo "FAIL: the Wayland test makes a test user: it needs root"; exit 1; }
+
+# The protocols each compositor's Debian 13 version offers, of those kivo
+# uses: layer shell, session lock, fractional scale, idle notification.
+declare -A known=(
+  [sway]="layer lock frac idle"
+  [labwc]="layer lock frac idle"
+  [kwin]="layer - frac idle"
+  [mutter]="- - frac -"
+  [cage]="- - - idle"
+  [weston]="- - - -"
+)
+checks=(offers fullscreen snow key background window idle lock outputs)
+
 user=kivo-test
 id "$user" >/dev/null 2>&1 || useradd -m "$user"
+password='Snow-fall 42'
+echo "$user:$password" | chpasswd
+cp "$pam" /etc/pam.d/kivo
 chmod 755 "$work"
-runtime=$work/runtime
-shots=$work/shots
-mkdir -p -m 700 "$runtime" && mkdir -p "$shots" && chown "$user" "$runtime" "$shots"
-as_user() { setpriv --reuid "$user" --regid "$user" --init-groups env HOME="$(getent passwd "$user" | cut -d: -f6)" \
-  XDG_RUNTIME_DIR="$runtime" WAYLAND_DISPLAY="${WAYLAND_DISPLAY_FOR_KIVO:-$socket}" "$@"; }
-start_kivo() { local name=$1; shift; start "$name" as_user "$kivo" "$@"; }
-kivo_pid() { pgrep -P "$(cat "$work/$1.pid")" -x kivo; }
-# A virtual keyboard made for the keys loses the first ones unless it exists
-# for a while first (-s 300): nothing tells when kivo has seen it.
-key() { as_user wtype -s 300 "$@"; }
-# The kivo that -daemonize left running, not its password checker (kivo-pam)
-# (a zombie counts as ended: its parent is gone, and who reaps it then is no
-# business of kivo's). Other groups may run kivo as the same user meanwhile,
-# never with -daemonize.
-daemonized_kivo() { ps -u "$user" -o pid=,stat=,comm=,args= | awk '$2 !~ /^Z/ && $3 == "kivo" && /kivo -lock -daemonize/ {print $1}'; }
-daemonized_kivo_ended() {
-  wait_until 10 none_left daemonized_kivo && return 0
-  ps -u "$user" -o pid,stat,etime,args
-  return 1
-}
-ended() { [ -s "$work/$1.exit" ]; }  # NAME: the program started as NAME has ended
-none_left() { [ -z "$("$@")" ]; }  # COMMAND...: it prints nothing
-lines_at_least() { [ "$(grep -c -e "$2" "$3")" -ge "$1" ]; }  # COUNT TEXT FILE
-# Whether the kivo started as NAME sleeps until an event, with no timeout: in
-# a ppoll whose timeout is NULL (or a poll of -1), as when nothing can be seen.
-sleeps_until_event() {  # NAME
-  local pid call
-  pid=$(kivo_pid "$1") || return 1
-  read -r -a call <"/proc/$pid/syscall" || return 1
-  [ "${call[0]}" = 271 -a "${call[3]:-}" = 0x0 ] || [ "${call[0]}" = 7 -a "$((${call[3]:-0}))" = -1 ] ||
-    [ "${call[0]}" = 7 -a "${call[3]:-}" = 0xffffffff ]
-}
-socket_in_runtime() {  # PATTERN: sets socket to the compositor's socket in the runtime folder
-  local found
-  found=$(cd "$runtime" && ls $1 2>/dev/null | grep -v lock | head -n 1)
-  [ -n "$found" ] && [ -S "$runtime/$found" ] && socket=$found
-}
-wait_socket() { wait_until 10 socket_in_runtime "$1"; }  # PATTERN
-socket=none
 
-# A headless Sway: 1024x768 at 0,0 and 800x600 at 1024,0, and a blue desktop:
-# whatever of it shows was not covered.
+declare -A cell version
+set_cell() { cell[$name,$1]=$2; }  # CHECK TEXT
+# A check that counts and fills the table's cell.
+mark() {  # CHECK DESCRIPTION COMMAND...
+  local column=$1 what=$2; shift 2
+  if "$@"; then
+    passes=$((passes + 1)); echo "ok: $name: $what"
+    [ -n "${cell[$name,$column]:-}" ] || set_cell "$column" ok
+  else
+    failures=$((failures + 1)); echo "FAIL: $name: $what"
+    set_cell "$column" FAIL
+  fi
+}
+refused() {  # CHECK DESCRIPTION ARG...
+  local column=$1 what=$2; shift 2
+  mark "$column" "$what" refuses as_user "$kivo" "$@"
+  [ "${cell[$name,$column]}" = ok ] && set_cell "$column" refused
+}
+
+as_user() {
+  setpriv --reuid "$user" --regid "$user" --init-groups env HOME="$(getent passwd "$user" | cut -d: -f6)" \
+    XDG_RUNTIME_DIR="$runtime" WAYLAND_DISPLAY="${WAYLAND_DISPLAY_FOR_KIVO:-$socket}" \
+    DBUS_SESSION_BUS_ADDRESS="unix:path=$runtime/bus" ${DISPLAY:+DISPLAY=$DISPLAY} "$@"
+}
+# kivo as NAME, logging its Wayland requests and events to $work/NAME.out
+# (quietly, with only what kivo itself says there: start_quiet).
+start_kivo() { local n=$1; shift; started+=("$n"); start "$n" as_user env WAYLAND_DEBUG=client "$kivo" "$@"; }
+start_quiet() { local n=$1; shift; started+=("$n"); start "$n" as_user "$kivo" "$@"; }
+launched() { started+=("$1"); start "$@"; }
+wait_socket() { wait_until 15 test -S "$runtime/$1" && socket=$1; }  # NAME: sets socket once it is there
+
+# --- what kivo's log shows --------------------------------------------------
+# The wl_output objects of the client's log whose surfaces committed at
+# least 5 times after line FROM: a layer surface, a lock surface or a
+# fullscreen toplevel made for that output, or a subsurface the compositor
+# says is on it.
+committing_outputs() {  # LOG FROM
+  awk -v from="$2" '
+    /-> .*get_layer_surface\(|-> .*get_lock_surface\(/ {
+      if (match($0, /wl_surface#[0-9]+/)) { s = substr($0, RSTART, RLENGTH)
+        if (match($0, /wl_output#[0-9]+/)) out[s] = substr($0, RSTART, RLENGTH) } }
+    /-> .*get_xdg_surface\(/ { match($0, /xdg_surface#[0-9]+/); x = substr($0, RSTART, RLENGTH)
+      match($0, /wl_surface#[0-9]+/); surf_of[x] = substr($0, RSTART, RLENGTH) }
+    /-> xdg_surface#[0-9]+\.get_toplevel\(/ { match($0, /xdg_surface#[0-9]+/); x = substr($0, RSTART, RLENGTH)
+      match($0, /xdg_toplevel#[0-9]+/); top[substr($0, RSTART, RLENGTH)] = surf_of[x] }
+    /-> xdg_toplevel#[0-9]+\.set_fullscreen\(wl_output#/ { match($0, /xdg_toplevel#[0-9]+/); t = substr($0, RSTART, RLENGTH)
+      match($0, /wl_output#[0-9]+/); out[top[t]] = substr($0, RSTART, RLENGTH) }
+    /-> wl_subcompositor#[0-9]+\.get_subsurface\(/ { match($0, /wl_surface#[0-9]+/); subs[substr($0, RSTART, RLENGTH)] = 1 }
+    !/->/ && /wl_surface#[0-9]+\.enter\(wl_output#/ { match($0, /wl_surface#[0-9]+/); s = substr($0, RSTART, RLENGTH)
+      if (s in subs) { match($0, /wl_output#[0-9]+/); out[s] = substr($0, RSTART, RLENGTH) } }
+    NR > from && /-> wl_surface#[0-9]+\.commit\(\)/ { match($0, /wl_surface#[0-9]+/); n[substr($0, RSTART, RLENGTH)]++ }
+    END { for (s in n) if (n[s] >= 5 && (s in out)) print out[s] }' "$1" | sort -u | wc -l
+}
+# Surfaces of any kind that committed at least 5 times after line FROM.
+committing_surfaces() {  # LOG FROM
+  awk -v from="$2" 'NR > from && /-> wl_surface#[0-9]+\.commit\(\)/ { match($0, /wl_surface#[0-9]+/); n[substr($0, RSTART, RLENGTH)]++ }
+    END { for (s in n) if (n[s] >= 5) k++; print k + 0 }' "$1"
+}
+# Every output (or with "a", one surface) has a surface of kivo's that keeps
+# committing: one that committed 5 times after the moment this was called.
+keeps_committing() {  # NAME [a]
+  local log=$work/$1.out from count=committing_outputs least=$outputs
+  [ -z "${2:-}" ] || count=committing_surfaces least=1
+  wait_until 10 test -e "$log"
+  from=$(wc -l <"$log")
+  wait_until 10 eval '[ "$($count "$log" "$from")" -ge "$least" ]'
+}
+
+# cage lays every toplevel over the whole layout, one above the other: kivo
+# keeps one window there with a subsurface per output. Either way each
+# output has a surface of its own that keeps committing.
+covered() { echo "a $([ "$name" = cage ] && echo sub)surface on each of the $outputs outputs"; }
+
+# --- screenshots and keys ------------------------------------------------------
+grim_shot() { as_user grim "$shots/grab.png" && cp "$shots/grab.png" "$1"; }
+x_shot() { import -window root "$1" 2>/dev/null; }
+# Pixels brighter than 25 % grey in the rectangle X Y W H of FILE that are
+# not so in the screenshot of the bare desktop taken before kivo ran.
+new_bright() {  # X Y W H FILE
+  convert "$5" "$desktop" -compose ChangeMask -composite -background black -alpha remove \
+    -crop "${3}x${4}+${1}+${2}" +repage -alpha off -colorspace Gray -threshold 25% \
+    -format '%[fx:round(mean*w*h)]' info: 2>/dev/null
+}
+snow_everywhere() {  # FILE: a new screenshot with snow on every output
+  local r x y w h
+  "$shoot" "$1" || return 1
+  for r in "${rects[@]}"; do
+    read -r x y w h <<<"$r"
+    [ "$(new_bright "$x" "$y" "$w" "$h" "$1")" -gt 100 ] || return 1
+  done
+}
+snow_somewhere() { "$shoot" "$1" && [ "$(new_bright 0 0 2560 768 "$1")" -gt 100 ]; }  # FILE: a new screenshot with snow
+lit_per_output() {  # FILE: new bright pixels on each output
+  local r x y w h
+  for r in "${rects[@]}"; do read -r x y w h <<<"$r"; printf '%s ' "$(new_bright "$x" "$y" "$w" "$h" "$1")"; done
+}
+snow_shown() {  # CHECK WHAT
+  local shot=$shots/$name-$1.png
+  wait_until 10 snow_everywhere "$shot"
+  mark "$1" "$2: snow in a screenshot of every output (bright pixels: $(lit_per_output "$shot"))" snow_everywhere "$shot"
+}
+type_text() {  # TEXT [RETURN]
+  case $input in
+    keyboard) keys "type $1" ${2:+"key Return"} ;;
+    xdotool) xdotool type --delay 40 "$1"; [ -z "${2:-}" ] || xdotool key Return ;;
+  esac
+}
+# The one virtual keyboard, made once the compositor is up: it types what
+# keys writes, a line per command, for as long as the compositor runs.
+start_keyboard() {
+  rm -f "$work/keys"; mkfifo "$work/keys"; exec {kbd}<>"$work/keys"
+  started+=(keyboard)
+  ( as_user "$client" keyboard <"$work/keys" >"$work/keyboard.out" 2>&1; echo $? >"$work/keyboard.exit" ) &
+  echo $! >"$work/keyboard.pid"
+  wait_until 10 grep -q ready "$work/keyboard.out" || { echo "FAIL: no virtual keyboard"; cat "$work/keyboard.out"; }
+}
+keys() { printf '%s\n' "$@" >&"$kbd"; }  # COMMAND...
+
+# --- the compositors -------------------------------------------------------------
+wlr_env=(WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 WLR_HEADLESS_OUTPUTS=2)
+start_bus() { launched bus as_user dbus-daemon --session --nofork --address="unix:path=$runtime/bus"; wait_socket bus; socket=none; }
+# An Xvfb display 2048x768 for a nested compositor, whose two outputs become
+# two X windows (KWin, Weston), laid side by side; Mutter makes one window.
+start_x() { start_xvfb 2048x768; }
+x_windows() { xwininfo -root -children | awk -v t="\"$1" 'index($0, t) { print $1 }'; }  # TITLE (its start)
+side_by_side() {  # TITLE: the second of two X windows with that title moves right of the first
+  local ids
+  wait_until 20 eval '[ "$(x_windows "$1" | wc -l)" -ge 2 ]'
+  ids=($(x_windows "$1") none none)
+  xdotool windowmove "${ids[1]}" 1024 0
+  xdotool mousemove 10 10
+  sleep 0.5
+}
 start_sway() {
   printf '%s\n' 'output HEADLESS-1 mode --custom 1024x768 position 0 0' \
     'output HEADLESS-2 mode --custom 800x600 position 1024 0' 'output * bg #2040c0 solid_color' \
     'xwayland disable' 'default_border none' >"$work/sway.cfg"
   chmod 644 "$work/sway.cfg"
-  start sway as_user env WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 WLR_HEADLESS_OUTPUTS=2 \
-    sway -c "$work/sway.cfg"
-  wait_socket 'wayland-*' && wait_until 10 desktop_everywhere ||
-    { echo "FAIL: sway did not start"; cat "$work/sway.out"; exit 1; }
+  launched sway as_user env "${wlr_env[@]}" sway -c "$work/sway.cfg"
+  wait_socket wayland-1
+  rects=("0 0 1024 768" "1024 0 800 600") shoot=grim_shot input=keyboard
 }
-swaymsg() { swaymsg_out -- "$@" >/dev/null; }
-swaymsg_out() { as_user swaymsg -s "$(ls "$runtime"/sway-ipc.*.sock)" "$@"; }
-grab() { as_user grim "$@"; }  # [-o OUTPUT] FILE
-grab_copy() { grab "$shots/grab.png" && cp "$shots/grab.png" "$1"; }  # FILE: a screenshot where only root may write
-pointer() { as_user "$client" pointer 1824 768 "$@"; }
-colour_pixels() {  # COLOUR X Y W H FILE: pixels of that colour
-  convert "$6" -crop "${4}x${5}+${2}+${3}" +repage -fuzz 4% -fill black +opaque "$1" -fill white \
-    -opaque "$1" -alpha off -colorspace Gray -format '%[fx:round(mean*w*h)]' info:
+start_labwc() {
+  launched labwc as_user env "${wlr_env[@]}" labwc
+  wait_socket wayland-0
+  rects=("0 0 1280 720" "1280 0 1280 720") shoot=grim_shot input=keyboard
 }
-desktop_pixels() { colour_pixels '#2040c0' "$@"; }  # X Y W H FILE
-# Sway's blue desktop on both outputs (1024x768 + 800x600 pixels): it is up.
-desktop_everywhere() {
-  grab_copy "$work/up.png" && [ "$(desktop_pixels 0 0 1024 768 "$work/up.png")" = 786432 ] &&
-    [ "$(desktop_pixels 1024 0 800 600 "$work/up.png")" = 480000 ]
+start_cage() {
+  launched cage as_user env "${wlr_env[@]}" cage -- sleep 1000
+  wait_socket wayland-0
+  rects=("0 0 1280 720" "1280 0 1280 720") shoot=grim_shot input=keyboard
 }
-no_desktop() { [ "$(desktop_pixels 0 0 1824 768 "$1")" = 0 ]; }  # FILE
-# Snow on both outputs, moving, and nothing of the desktop (within SECONDS,
-# 10 by default).
-snow_on() {  # WHAT [SECONDS]
-  READY=no_desktop SHOOT=grab_copy snowing_within "${2:-10}" "$1" 200 "0 0 1024 768 HEADLESS-1" "1024 0 800 600 HEADLESS-2"
-  check "$1: nothing but snow" no_desktop "$work/a.png"
+start_kwin() {
+  start_x
+  start_bus
+  launched kwin as_user env KWIN_COMPOSE=Q KWIN_WAYLAND_NO_PERMISSION_CHECKS=1 kwin_wayland --x11-display "$DISPLAY" \
+    --output-count 2 --width 1024 --height 768 --socket wayland-1 --no-global-shortcuts
+  wait_socket wayland-1 && side_by_side 'KDE Wayland Compositor'
+  rects=("0 0 1024 768" "1024 0 1024 768") shoot=x_shot input=xdotool
 }
-# Snow on both outputs: what start_kivo started has its surfaces up.
-snow_shown() { SHOOT=grab_copy snow_in_shot "$work/up.png" 200 "0 0 1024 768 HEADLESS-1" "1024 0 800 600 HEADLESS-2"; }
-
-# -fps of -fullscreen with HEADLESS-1 at MODE: after the first second, one
-# tick every 30 ms (33.3 a second, plus or minus 1) whatever the refresh
-# rate; HEADLESS-2's frames arrive meanwhile at its own 60 Hz.
-fps_case() {  # WHAT MODE
-  local lines
-  swaymsg output HEADLESS-1 mode --custom "$2"
-  check "-fps at $1: HEADLESS-1 runs at $1" wait_until 5 refresh_is "$1"
-  start_kivo fps -fullscreen -fps --count 5000
-  wait_until 10 lines_at_least 5 ' fps, ' "$work/fps.out"
-  lines=$(grep ' fps, ' "$work/fps.out" | sed -n 2,5p)
-  # A loaded machine may drop a tick now and then (kivo keeps the period
-  # rather than catching up), never add one: no line above 34.3, and 33.3
-  # plus or minus 1 on average.
-  check "-fps at $1: 4 lines after the first second, none above 34.3, 33.3 +- 1 on average ($(awk '{printf "%s ", $2}' <<<"$lines"))" \
-    awk 'NF { n++; sum += $2; if ($2 > 34.3) bad = 1 } END { exit bad || n != 4 || sum / n < 32.3 || sum / n > 34.3 }' <<<"$lines"
-  # Frames are drawn straight into a free buffer, so there is mostly
-  # nothing to convert; handing the buffer over is always timed.
-  check "-fps at $1: the time handing buffers over is measured ($(sed -n 's/.*copy \([0-9.]*\) ms.*/\1/p' <<<"$lines" | tr '\n' ' ')ms)" \
-    awk -F'copy ' 'NF > 1 { n++; if ($2 + 0 <= 0) bad = 1 } END { exit bad || n != 4 }' <<<"$lines"
-  signal fps TERM
-  check "-fps at $1: SIGTERM ends it with 0" ends_with fps 0 10
+start_mutter() {
+  start_x
+  start_bus
+  launched mutter as_user env XDG_SESSION_TYPE=wayland MUTTER_DEBUG_NUM_DUMMY_MONITORS=2 \
+    MUTTER_DEBUG_DUMMY_MODE_SPECS=1024x768 mutter --nested --wayland --no-x11 --wayland-display wayland-1
+  wait_socket wayland-1 && xdotool mousemove 10 10
+  rects=("0 0 1024 768" "1024 0 1024 768") shoot=x_shot input=xdotool
 }
-
-# SIGTERM while every output is powered off, once kivo sleeps until an event:
-# it ends with 0 within a second.
-powered_off_case() {  # MODE
-  local t0
-  start_kivo off "$1" --count 5000
-  wait_until 10 snow_shown
-  swaymsg output '*' power off
-  check "$1, every output powered off: kivo sleeps until an event" wait_until 5 sleeps_until_event off
-  t0=$(now_us)
-  signal off TERM
-  wait_until 1 ended off
-  check "$1, every output powered off: SIGTERM ends it with 0 within a second ($((($(now_us) - t0) / 1000)) ms)" \
-    [ "$(cat "$work/off.exit" 2>/dev/null)" = 0 ]
-  swaymsg output '*' power on
-  ends_with off 0 10 >/dev/null  # in any case gone before the next case
+start_weston() {
+  start_x
+  printf '[core]\nxwayland=false\n' >"$work/weston.ini"
+  chmod 644 "$work/weston.ini"
+  launched weston as_user weston --config="$work/weston.ini" --backend=x11 --renderer=pixman --output-count=2 \
+    --width=1024 --height=768 --socket=wayland-1
+  wait_socket wayland-1 && side_by_side 'Weston Compositor'
+  rects=("0 0 1024 768" "1024 0 1024 768") shoot=x_shot input=xdotool
 }
-
-sway_group() {
-  start_sway
-  echo "-- -fullscreen: every output, input ends it"
-  start_kivo full -fullscreen --count 20000
-  snow_on -fullscreen
-  check "-fullscreen: still running" running full
-  key a
-  check "-fullscreen: a key ends it with 0" ends_with full 0 10
-  # Pointer steps from 500,400 that must leave -fullscreen running, then
-  # steps that must end it with 0. Nothing shows that kivo has taken the
-  # first steps, so "still running" is looked at for up to a second.
-  pointer_case() {  # WHAT STEPS WHAT STEPS
-    start_kivo input -fullscreen
-    wait_until 10 snow_shown
-    pointer move 500 400 wait 100 $2 wait 300
-    check "-fullscreen: still running after $1" running input
-    pointer $4 wait 300
-    check "-fullscreen: $3 ends it with 0" ends_with input 0 10
-  }
-  local six="move 510 400 wait 100 move 520 400 wait 100 move 530 400 wait 100 move 540 400 wait 100 \
-    move 550 400 wait 100 move 560 400 wait 100"
-  pointer_case "the middle button" "press middle" "the left button" "press left"
-  pointer_case "the middle button" "press middle" "the right button" "press right"
-  pointer_case "six moves" "$six" "then 4 px right and 4 px down" "move 504 404"
-  pointer_case "horizontal and small moves" "$six move 620 400 wait 100 move 620 402 wait 100 move 500 402" \
-    "a move across onto the other output" "move 1400 300"
-
-  echo "-- the beat: 30 ms whatever the refresh rate"
-  fps_case "60 Hz" 1024x768@60Hz
-  fps_case "144 Hz" 1024x768@144Hz
-  swaymsg output HEADLESS-1 mode --custom 1024x768@60Hz
-
-  echo "-- outputs that go, come back, sleep and scale"
-  start_kivo outputs -fullscreen --count 20000
-  wait_until 10 snow_shown
-  swaymsg output HEADLESS-2 disable
-  wait_until 5 layout_width 1024
-  check "an output disabled leaves it running" running outputs
-  swaymsg output HEADLESS-2 enable
-  snow_on "after the output came back"
-  swaymsg output '*' power off
-  wait_until 5 sleeps_until_event outputs
-  check "outputs powered off: no measurable CPU over 5 s" quiet_for_5s outputs
-  swaymsg output '*' power on
-  snow_on "powered on again"
-  swaymsg output HEADLESS-1 scale 2
-  wait_until 10 scaled_crisp
-  check "a 2x output: $(identify -format %wx%h "$shots/scaled.png") physical pixels, crisp, not 2x2 blocks" \
-    [ "$(compare -metric AE "$shots/scaled.png" "$shots/blocky.png" null: 2>&1 | cut -d' ' -f1)" -gt 200 ]
-  check "and still snowing on it" [ "$(bright_pixels 0 0 1024 768 "$shots/scaled.png")" -gt 100 ]
-  swaymsg output HEADLESS-1 scale 1
-  key a
-  check "and a key still ends it with 0" ends_with outputs 0 10
-
-  echo "-- SIGTERM with every output powered off"
-  powered_off_case -fullscreen
-  powered_off_case -background
-
-  echo "-- -background and -window"
-  start_kivo background -background
-  snow_on -background
-  key a
-  pointer move 100 100 press left move 900 700 wait 300
-  check "-background: keys and buttons do not end it" running background
-  signal background TERM
-  check "-background: SIGTERM ends it with 0" ends_with background 0 10
-  start_kivo window -window --count 5000
-  # Sway matches the window only once it is mapped: asked until it does.
-  wait_until 10 window_drawn
-  wait_until 10 swaymsg '[app_id=kivo]' floating enable, resize set width 500 px height 400 px, move absolute position 100 100
-  wait_until 10 window_resized
-  check "-window: a window titled KIVO" kivo_window
-  check "-window: snow in it ($(bright_pixels 100 100 500 400 "$shots/window.png") bright pixels)" \
-    [ "$(bright_pixels 100 100 500 400 "$shots/window.png")" -gt 50 ]
-  check "-window: resized to 500x400, it covers that and no more" window_resized_in "$shots/window.png"
-  swaymsg '[app_id=kivo]' kill
-  check "-window: closing it ends it with 0" ends_with window 0 10
-
-  echo "-- failures"
-  WAYLAND_DISPLAY_FOR_KIVO=wayland-9 expect_refusal "no compositor" as_user "$kivo"
-  perl -MIO::Socket::UNIX -e 'IO::Socket::UNIX->new(Local => $ARGV[0], Listen => 1)' "$runtime/refusing"
-  chown "$user" "$runtime/refusing"
-  WAYLAND_DISPLAY_FOR_KIVO=refusing expect_refusal "a socket that refuses" as_user "$kivo"
-  start_kivo dies -fullscreen
-  wait_until 10 snow_shown
-  signal sway KILL
-  check "a compositor that dies ends it with 1" ends_with dies 1 10
-  check "saying so in one line ($(head -n 1 "$work/dies.out"))" [ "$(wc -l <"$work/dies.out")" = 1 ]
+compositor_version() {
+  case $1 in
+    sway) sway --version ;; labwc) labwc --version ;; cage) dpkg-query -W -f '${Version}' cage ;;
+    kwin) kwin_wayland --version ;; mutter) mutter --version | head -n 1 ;; weston) weston --version ;;
+  esac 2>/dev/null | head -n 1 | grep -o '[0-9][0-9.]*[0-9]' | head -n 1
 }
-refresh_is() {  # RATE (e.g. "144 Hz"): HEADLESS-1's refresh rate, in mHz in Sway's answer
-  swaymsg_out -r -t get_outputs | tr -d ' \n' | grep -o '"name":"HEADLESS-1".*' |
-    grep -o -m 1 '"current_mode":{[^}]*}' | grep -q "\"refresh\":${1%% *}[0-9][0-9][0-9]\b"
-}
-# Snow in the window's first place: it is mapped and drawn. (Resized at
-# once instead, it kept its first size in one run of four.)
-window_drawn() { grab "$shots/window.png" && [ "$(bright_pixels 0 0 1024 768 "$shots/window.png")" -gt 50 ]; }
-kivo_window() { swaymsg_out -t get_tree | grep -q '"name": "KIVO"'; }  # a window titled KIVO
-layout_width() { grab_copy "$work/up.png" && [ "$(identify -format %w "$work/up.png")" = "$1" ]; }  # WIDTH
-# HEADLESS-1 at scale 2 in physical pixels, crisp (not 2x2 blocks) and snowing.
-scaled_crisp() {
-  grab -o HEADLESS-1 "$shots/scaled.png" || return 1
-  convert "$shots/scaled.png" -sample 50% -sample 200% "$shots/blocky.png"
-  [ "$(compare -metric AE "$shots/scaled.png" "$shots/blocky.png" null: 2>&1 | cut -d' ' -f1)" -gt 200 ] &&
-    [ "$(bright_pixels 0 0 1024 768 "$shots/scaled.png")" -gt 100 ]
-}
-# The KIVO window at 100,100 500x400 with snow in it and the desktop all around.
-window_resized() {
-  grab "$shots/window.png" && window_resized_in "$shots/window.png" &&
-    [ "$(bright_pixels 100 100 500 400 "$shots/window.png")" -gt 50 ]
-}
-window_resized_in() {  # FILE
-  [ "$(desktop_pixels 100 100 500 400 "$1")" = 0 -a "$(desktop_pixels 0 0 1024 768 "$1")" = $((1024 * 768 - 500 * 400)) ]
-}
-
-# kivo -lock over a window of another client (magenta), with the test user's
-# password checked by PAM through the root's common-auth.
-lock_group() {
-  local password='Snow-fall 42'
-  echo "$user:$password" | chpasswd
-  cp "$pam" /etc/pam.d/kivo
-  start_sway
-  start desktop as_user "$client" window
-  wait_for_line "$work/desktop.out" shown 10
-  check "before the lock the other window is seen" window_is seen
-
-  echo "-- locked"
-  start_kivo lock -lock --count 20000
-  check "locked: nothing of the other window" window_is hidden
-  snow_on "locked"
-  key wrong -k Return
-  check "a wrong password is refused: red marks" wait_until 10 refused_shown
-  check "a wrong password keeps it locked" window_is hidden 0
-  check "and kivo running" running lock
-  check "a second kivo -lock while locked ends with 2" [ "$(as_user "$kivo" -lock >/dev/null 2>&1; echo $?)" = 2 ]
-  local pid; pid=$(kivo_pid lock)
-  check "the password is in neither its command line nor its environment" \
-    not grep -q -a -e "$password" -e wrong "/proc/$pid/cmdline" "/proc/$pid/environ"
-  key abc -k Escape "$password" -k Return
-  check "Escape, then the right password, unlocks: kivo ends with 0" ends_with lock 0 15
-  check "and the other window is seen again" window_is seen
-  check "kivo never wrote the password out" not grep -q -a -e "$password" -e wrong "$work/lock.out"
-
-  echo "-- however it is started"
-  # A launcher that ignores SIGCHLD (the disposition outlives exec), and an
-  # X11 screen saver's variable: -lock locks all the same.
-  lock_case "under a launcher that ignores SIGCHLD" refused_first typed perl -e '$SIG{CHLD} = "IGNORE"; exec @ARGV'
-  lock_case "with XSCREENSAVER_WINDOW=0x1234" - typed env XSCREENSAVER_WINDOW=0x1234
-  # Held, Backspace repeats at the compositor's rate (Sway: after 600 ms, 25
-  # a second): three junk characters go, then the password unlocks.
-  lock_case "Backspace held" - typed_after_junk env
-  local option out rc
-  for option in -root -x11; do
-    out=$(timeout 10 setpriv --reuid "$user" --regid "$user" --init-groups env XDG_RUNTIME_DIR="$runtime" \
-      WAYLAND_DISPLAY="$socket" "$kivo" -lock "$option" 2>&1 >/dev/null); rc=$?
-    check "kivo -lock $option: exit 2 with one line that names $option ($(head -n 1 <<<"$out"))" \
-      [ "$rc" = 2 -a "$(wc -l <<<"$out")" = 1 -a -n "$(grep -e " $option\b" <<<"$out")" ]
+stop_all() {
+  local n pid
+  for n in "${started[@]}"; do
+    pid=$(pgrep -P "$(cat "$work/$n.pid")") && kill "$pid" 2>/dev/null
   done
+  for n in "${started[@]}"; do ends_with "$n" x 5 >/dev/null; done
+  started=()
+  [ -z "${DISPLAY:-}" ] || { kill "$XSERVER_PID"; XSERVER_PID=; unset DISPLAY; }
+  [ -z "${kbd:-}" ] || exec {kbd}>&-
+  kbd=
+}
 
-  echo "-- failing closed"
-  start_kivo killed -lock
-  wait_until 10 snow_shown
-  signal killed KILL
-  wait_until 5 ended killed
-  # Nothing shows when Sway has taken in the locker's end: look for a second.
-  check "kivo killed while locked: the session stays locked" not wait_until 1 not window_shows hidden
-  check "and nothing of the desktop" no_desktop "$shots/lock.png"
-  start_kivo again -lock
-  wait_until 10 snow_shown
-  check "another kivo -lock takes the abandoned lock" running again
-  key "$password" -k Return
-  check "and its right password unlocks it" ends_with again 0 15
-  check "the window is seen again" window_is seen
+# --- the table ---------------------------------------------------------------------
+run_compositor() {  # NAME ROWS
+  name=$1
+  echo "== $name ($2)"
+  runtime=$work/run-$name shots=$work/shots socket=none started=()
+  mkdir -p -m 700 "$runtime" && mkdir -p "$shots" && chown "$user" "$runtime" "$shots"
+  version[$name]=$(compositor_version "$name")
+  "start_$name" || true
+  [ "$socket" != none ] || { mark offers "starts" false; tail -n 20 "$work/$name.out"; stop_all; return; }
+  [ "$input" != keyboard ] || start_keyboard
 
-  echo "-- -daemonize, as an idle daemon starts it before the machine sleeps"
-  check "kivo -lock -daemonize returns 0 once the session is locked" \
-    [ "$(timeout 20 setpriv --reuid "$user" --regid "$user" --init-groups env XDG_RUNTIME_DIR="$runtime" \
-      WAYLAND_DISPLAY="$socket" "$kivo" -lock -daemonize >/dev/null 2>&1; echo $?)" = 0 ]
-  check "the session is locked then" window_is hidden 0
-  pid=$(daemonized_kivo)
-  check "the kivo that keeps the lock has the password's memory locked ($(awk '/^VmLck/ {print $2, $3}' "/proc/$pid/status" 2>/dev/null))" \
-    [ "$(awk '/^VmLck/ {print $2}' "/proc/$pid/status" 2>/dev/null)" -gt 0 ]
-  key "$password" -k Return
-  check "the kivo left behind unlocks it and ends" daemonized_kivo_ended
-  check "the window is seen at last" window_is seen
+  # The bare desktop, for what kivo's snow adds to it.
+  desktop=$shots/$name-desktop.png
+  wait_until 10 "$shoot" "$desktop"
+
+  # What it offers.
+  as_user wayland-info >"$work/$name.info" 2>&1
+  has() { grep -q "interface: '$1'" "$work/$name.info"; }
+  local offered="" p
+  for p in zwlr_layer_shell_v1:layer ext_session_lock_manager_v1:lock wp_fractional_scale_manager_v1:frac \
+    ext_idle_notifier_v1:idle; do
+    if has "${p%%:*}"; then offered+="${p##*:} "; else offered+="- "; fi
+  done
+  offered=${offered% }
+  outputs=$(grep -c "interface: 'wl_output'" "$work/$name.info")
+  echo "   offers: $offered; $outputs outputs"
+  set_cell offers "$offered"
+  mark offers "offers what its version is known to ($offered)" [ "$offered" = "${known[$name]}" ]
+  mark offers "has two outputs" [ "$outputs" = 2 ]
+  [ "${cell[$name,offers]}" = FAIL ] || set_cell offers "$offered"
+
+  [[ ,$2, != *,table,* ]] || table_modes
+  [[ ,$2, != *,outputs,* ]] || sway_output_rows
+  [[ ,$2, != *,table,* ]] || table_lock
+  [[ ,$2, != *,lock,* ]] || sway_lock_rows
+  [[ ,$2, != *,outputs,* ]] || compositor_dies
+  stop_all
 }
-# The other client's window seen (more than 10000 of its pixels) or hidden
-# (none), within SECONDS (5 by default; 0: in a screenshot taken now).
-window_is() {  # seen|hidden [SECONDS]
-  wait_until "${2:-5}" window_shows "$1"
-  local answer=$?
-  echo "   $window_pixels pixels of the other window"
-  return $answer
-}
-window_shows() {  # seen|hidden
-  grab "$shots/lock.png" || return 1
-  window_pixels=$(colour_pixels '#ff00ff' 0 0 1824 768 "$shots/lock.png")
-  if [ "$1" = seen ]; then [ "${window_pixels:-0}" -gt 10000 ]; else [ "${window_pixels:-1}" = 0 ]; fi
-}
-window_pixels=
-# The marks turned red: the check was refused.
-refused_shown() { grab "$shots/refused.png" && [ "$(colour_pixels '#ff4646' 0 0 1824 768 "$shots/refused.png")" -gt 100 ]; }
-refused_gone() { grab "$shots/refused.png" && [ "$(colour_pixels '#ff4646' 0 0 1824 768 "$shots/refused.png")" = 0 ]; }
-# What the unlocking rows type: the password, or junk that a held Backspace
-# takes back first.
-typed() { key "$password" -k Return; }
-typed_after_junk() { key xyz -P BackSpace -s 2000 -p BackSpace "$password" -k Return; }
-# kivo -lock started through LAUNCHER...: it hides the other window,
-# refuses a wrong password first (with refused_first), and unlocks when
-# TYPE types.
-lock_case() {  # WHAT refused_first|- TYPE LAUNCHER...
-  local what=$1 wrong=$2 type=$3; shift 3
-  start lock as_user "$@" "$kivo" -lock --count 5000
-  check "$what: locked, its snow and nothing of the other window" wait_until 10 lock_shown
-  if [ "$wrong" = refused_first ]; then
-    key wrong -k Return
-    check "$what: a wrong password is refused first" wait_until 10 refused_shown
-    check "$what: and it stays locked" window_is hidden 0
-    # The prompt is painted over frames drawn in the buffers themselves:
-    # the red marks of the refusal must leave nothing behind in any of them.
-    check "$what: the refused look goes again without a trace" wait_until 10 refused_gone
+
+table_modes() {
+  # -fullscreen
+  start_kivo full -fullscreen --count 20000
+  mark fullscreen "-fullscreen: $(covered) keeps committing" keeps_committing full
+  [ "$name" != cage ] || [ "${cell[$name,fullscreen]}" != ok ] || set_cell fullscreen "ok, 1 window"
+  has zwlr_layer_shell_v1 || mark fullscreen "-fullscreen without layer shell says so once" \
+    [ "$(grep -c 'no wlr layer shell' "$work/full.out")" = 1 ]
+  snow_shown snow "-fullscreen"
+  mark key "-fullscreen: still running" running full
+  type_text a
+  mark key "-fullscreen: a key ends it with 0" ends_with full 0 10
+  [ "${cell[$name,key]}" = FAIL ] && signal full TERM
+
+  # -background
+  if has zwlr_layer_shell_v1; then
+    start_kivo background -background
+    mark background "-background: a surface on each output keeps committing" keeps_committing background
+    type_text a
+    mark background "-background: still running after a key" running background
+    signal background TERM
+    mark background "-background: SIGTERM ends it with 0" ends_with background 0 10
+  else
+    refused background "-background without layer shell" -background
   fi
-  "$type"
-  check "$what: the right password unlocks: kivo ends with 0" ends_with lock 0 15
-  check "$what: the other window is seen again" window_is seen
-  ended lock || { signal lock KILL; ends_with lock 137 5 >/dev/null; }  # the next row's own kivo takes the lock
-}
-lock_shown() { snow_shown && window_shows hidden; }
 
-weston_group() {
-  start weston as_user weston --backend=headless-backend.so --use-pixman --width=1024 --height=768 --socket=kivo-weston \
-    --idle-time=0 --debug
-  wait_socket kivo-weston || { echo "FAIL: weston did not start"; cat "$work/weston.out"; exit 1; }
-  start_kivo fallback -fullscreen
-  wait_until 10 weston_snow
-  check "-fullscreen without layer shell says so once" \
-    [ "$(grep -c 'no wlr layer shell' "$work/fallback.out")" = 1 ]
-  check "-fullscreen without layer shell: a full-screen window with snow ($lit bright pixels)" [ "${lit:-0}" -gt 200 ]
-  check "and it runs on" running fallback
-  signal fallback TERM
-  check "SIGTERM ends it with 0" ends_with fallback 0 10
-  expect_refusal "-background without layer shell" as_user "$kivo" -background
+  # -window
+  start_kivo window -window --count 20000
+  mark window "-window: its surface keeps committing" keeps_committing window a
+  wait_until 10 snow_somewhere "$shots/$name-window.png"
+  mark window "-window: snow in a screenshot ($(new_bright 0 0 2560 768 "$shots/$name-window.png") bright pixels)" \
+    snow_somewhere "$shots/$name-window.png"
+  signal window TERM
+  mark window "-window: SIGTERM ends it with 0" ends_with window 0 10
+
+  # An idle daemon starts it.
+  if has ext_idle_notifier_v1; then
+    : >"$work/idle-kivo.out"
+    chown "$user" "$work/idle-kivo.out"
+    launched idle as_user swayidle -w timeout 2 "WAYLAND_DEBUG=client exec $kivo -fullscreen 2>>$work/idle-kivo.out"
+    mark idle "swayidle starts kivo -fullscreen after 2 idle seconds: $(covered) keeps committing" \
+      eval 'wait_until 15 grep -q commit "$work/idle-kivo.out" && keeps_committing idle-kivo'
+    # The daemon goes too: another kivo it started later would cover the rows after.
+    local daemon; daemon=$(pgrep -P "$(cat "$work/idle.pid")") && pkill -TERM -P "$daemon" && kill "$daemon"
+  else
+    set_cell idle "n/a"
+    echo "   no idle notification: no idle daemon"
+  fi
 }
 
-# Weston's screenshot (the newest) with snow over the whole output.
-weston_snow() {
-  rm -f "$shots"/wayland-screenshot*.png
-  (cd "$shots" && as_user weston-screenshooter >/dev/null 2>&1)
-  lit=$(bright_pixels 0 0 1024 768 "$(ls "$shots"/wayland-screenshot*.png 2>/dev/null | head -n 1)")
-  [ "${lit:-0}" -gt 200 ]
+# Last of the table: a lock that keys never reach must not hide the other modes.
+table_lock() {
+  if ! has ext_session_lock_manager_v1; then refused lock "-lock without session lock" -lock; return; fi
+  start_kivo lock -lock --count 20000
+  mark lock "-lock: the compositor says locked" wait_until 10 grep -q 'ext_session_lock_v1#[0-9]*\.locked()' "$work/lock.out"
+  mark lock "-lock: a lock surface on each output keeps committing" keeps_committing lock
+  snow_shown lock "-lock"
+  type_text wrong return
+  sleep 4  # PAM's refusal takes about 2 s
+  mark lock "-lock: a wrong password leaves it locked (locked, kivo running, never unlocked)" \
+    eval 'grep -q "ext_session_lock_v1#[0-9]*\.locked()" "$work/lock.out" && running lock &&
+      ! grep -q unlock_and_destroy "$work/lock.out"'
+  type_text "$password" return
+  mark lock "-lock: the right password unlocks and ends it with 0" ends_with lock 0 15
+  mark lock "-lock: unlocked through the protocol" grep -q 'ext_session_lock_v1#[0-9]*\.unlock_and_destroy()' "$work/lock.out"
+  ended lock || { signal lock KILL; ends_with lock 137 5 >/dev/null; }  # what follows takes the lock over
 }
-lit=
 
-"${group}_group"
-[ -n "${KIVO_KEEP_SCREENSHOTS:-}" ] && cp "$shots"/*.png "$KIVO_KEEP_SCREENSHOTS/"
+for run in "${runs[@]}"; do
+  started=()
+  SECONDS_AT=$SECONDS
+  run_compositor "${run%%:*}" "$([[ $run == *:* ]] && echo "${run#*:}" || echo table)"
+  echo "   $run took $((SECONDS - SECONDS_AT)) s"
+done
+
+echo
+column() { if [ "$1" = offers ]; then printf ' %-20s' "$2"; else printf ' %-12s' "$2"; fi; }  # CHECK TEXT
+printf '%-15s' "compositor"; for k in "${checks[@]}"; do column "$k" "$k"; done; echo
+for run in "${runs[@]}"; do
+  c=${run%%:*}
+  printf '%-15s' "$c ${version[$c]:-?}"
+  for k in "${checks[@]}"; do column "$k" "${cell[$c,$k]:--}"; done
+  echo
+done
+[ -n "${KIVO_KEEP_SCREENSHOTS:-}" ] && cp "$work"/shots/*.png "$KIVO_KEEP_SCREENSHOTS/"
 finish

@@ -7,6 +7,12 @@
 //       the new pointer before it moves.
 //   kivo-test-wayland window                a window of another client: 400 x
 //       300, all magenta, until it is killed.
+//   kivo-test-wayland keyboard              one virtual keyboard with a US
+//       keymap, sent once, as a real keyboard that exists before the programs
+//       it types into and outlives them. It prints "ready", then types what
+//       each line of its standard input says until that ends: type TEXT,
+//       key NAME (press and release), press NAME, release NAME, wait MS;
+//       NAME is a keysym's name (Return, BackSpace, Escape, a).
 #include <linux/input-event-codes.h>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -16,14 +22,22 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <iostream>
+#include <map>
 #include <string>
+#include <utility>
 
+#include <xkbcommon/xkbcommon.h>
+
+#include "virtual-keyboard-unstable-v1-client-protocol.h"
 #include "wlr-virtual-pointer-unstable-v1-client-protocol.h"
 #include "xdg-shell-client-protocol.h"
 
 namespace {
 wl_seat* g_seat = nullptr;
 zwlr_virtual_pointer_manager_v1* g_manager = nullptr;
+zwp_virtual_keyboard_manager_v1* g_keyboards = nullptr;
 wl_compositor* g_compositor = nullptr;
 wl_shm* g_shm = nullptr;
 xdg_wm_base* g_wmBase = nullptr;
@@ -36,6 +50,8 @@ void Global(void*, wl_registry* registry, std::uint32_t name, const char* interf
     g_seat = static_cast<wl_seat*>(bind(&wl_seat_interface, 1));
   } else if (std::strcmp(interface, zwlr_virtual_pointer_manager_v1_interface.name) == 0) {
     g_manager = static_cast<zwlr_virtual_pointer_manager_v1*>(bind(&zwlr_virtual_pointer_manager_v1_interface, 1));
+  } else if (std::strcmp(interface, zwp_virtual_keyboard_manager_v1_interface.name) == 0) {
+    g_keyboards = static_cast<zwp_virtual_keyboard_manager_v1*>(bind(&zwp_virtual_keyboard_manager_v1_interface, 1));
   } else if (std::strcmp(interface, wl_compositor_interface.name) == 0) {
     g_compositor = static_cast<wl_compositor*>(bind(&wl_compositor_interface, 1));
   } else if (std::strcmp(interface, wl_shm_interface.name) == 0) {
@@ -77,6 +93,66 @@ int Window(wl_display* display) {
   }
   return 0;
 }
+std::uint32_t NowMs() {
+  timespec t{};
+  clock_gettime(CLOCK_MONOTONIC, &t);
+  return static_cast<std::uint32_t>(t.tv_sec * 1000 + t.tv_nsec / 1000000);
+}
+
+int Keyboard(wl_display* display) {
+  xkb_context* context = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
+  const xkb_rule_names us = {"evdev", "pc105", "us", "", ""};
+  xkb_keymap* keymap = context ? xkb_keymap_new_from_names(context, &us, XKB_KEYMAP_COMPILE_NO_FLAGS) : nullptr;
+  char* text = keymap ? xkb_keymap_get_as_string(keymap, XKB_KEYMAP_FORMAT_TEXT_V1) : nullptr;
+  if (text == nullptr) return 2;
+  const std::size_t size = std::strlen(text) + 1;
+  const int fd = memfd_create("kivo-test-keymap", MFD_CLOEXEC);
+  if (fd < 0 || write(fd, text, size) != static_cast<ssize_t>(size)) return 2;
+  // Each keysym on the first two levels of the first layout: its evdev code, and whether Shift makes it.
+  std::map<xkb_keysym_t, std::pair<std::uint32_t, bool>> keys;
+  for (xkb_keycode_t code = xkb_keymap_max_keycode(keymap); code >= xkb_keymap_min_keycode(keymap) && code > 8; --code) {
+    for (xkb_level_index_t level = 0; level < 2; ++level) {
+      const xkb_keysym_t* syms = nullptr;
+      if (xkb_keymap_key_get_syms_by_level(keymap, code, 0, level, &syms) == 1) keys[syms[0]] = {code - 8, level == 1};
+    }
+  }
+  const std::uint32_t shift = 1u << xkb_keymap_mod_get_index(keymap, XKB_MOD_NAME_SHIFT);
+  zwp_virtual_keyboard_v1* keyboard = zwp_virtual_keyboard_manager_v1_create_virtual_keyboard(g_keyboards, g_seat);
+  zwp_virtual_keyboard_v1_keymap(keyboard, WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1, fd, static_cast<std::uint32_t>(size));
+  if (wl_display_roundtrip(display) < 0) return 1;
+  std::printf("ready\n");
+  std::fflush(stdout);
+  auto send = [&](xkb_keysym_t sym, bool press, bool release) {
+    const auto found = keys.find(sym);
+    if (found == keys.end()) return false;
+    const auto [code, shifted] = found->second;
+    if (shifted) zwp_virtual_keyboard_v1_modifiers(keyboard, shift, 0, 0, 0);
+    if (press) zwp_virtual_keyboard_v1_key(keyboard, NowMs(), code, WL_KEYBOARD_KEY_STATE_PRESSED);
+    if (release) zwp_virtual_keyboard_v1_key(keyboard, NowMs(), code, WL_KEYBOARD_KEY_STATE_RELEASED);
+    if (shifted) zwp_virtual_keyboard_v1_modifiers(keyboard, 0, 0, 0, 0);
+    return wl_display_roundtrip(display) >= 0;
+  };
+  std::string line;
+  while (std::getline(std::cin, line)) {
+    const std::size_t space = line.find(' ');
+    const std::string verb = line.substr(0, space), what = space == std::string::npos ? "" : line.substr(space + 1);
+    const xkb_keysym_t named = xkb_keysym_from_name(what.c_str(), XKB_KEYSYM_NO_FLAGS);
+    bool done = true;
+    if (verb == "type") {
+      for (const char c : what) done = done && send(xkb_utf32_to_keysym(static_cast<unsigned char>(c)), true, true);
+    } else if (verb == "key" || verb == "press" || verb == "release") {
+      done = send(named, verb != "release", verb != "press");
+    } else if (verb == "wait") {
+      usleep(static_cast<useconds_t>(std::atoi(what.c_str())) * 1000);
+    } else {
+      done = false;
+    }
+    if (!done) std::fprintf(stderr, "kivo-test-wayland keyboard: cannot do '%s'\n", line.c_str());
+  }
+  zwp_virtual_keyboard_v1_destroy(keyboard);
+  wl_display_roundtrip(display);
+  return 0;
+}
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -86,9 +162,10 @@ int main(int argc, char** argv) {
   const wl_registry_listener listener = {Global, GlobalRemove};
   wl_registry_add_listener(wl_display_get_registry(display), &listener, nullptr);
   wl_display_roundtrip(display);
+  if (verb == "keyboard" && g_keyboards != nullptr && g_seat != nullptr) return Keyboard(display);
   if (verb == "window" && g_compositor != nullptr && g_shm != nullptr && g_wmBase != nullptr) return Window(display);
   if (verb != "pointer" || argc < 4 || g_manager == nullptr) {
-    std::fprintf(stderr, "usage: kivo-test-wayland pointer W H [move X Y | press left|right|middle | wait MS]... | window\n");
+    std::fprintf(stderr, "usage: kivo-test-wayland pointer W H [move X Y | press left|right|middle | wait MS]... | window | keyboard\n");
     return 2;
   }
   ++argv;

@@ -1,0 +1,258 @@
+# Sourced by wayland_test.sh: the rows of its table only Sway can run, in the
+# Sway the table's row ran in. Outputs that go, come back, sleep and scale
+# (through swaymsg), the beat at any refresh rate, the pointer (a virtual one:
+# kivo-test-wayland pointer), the window resized, kivo -lock over another
+# client's window (magenta) however it is started, and failures. Their checks
+# fill the table's outputs and lock cells.
+check() { mark "$row" "$@"; }
+kivo_pid() { pgrep -P "$(cat "$work/$1.pid")" -x kivo; }
+swaymsg() { swaymsg_out -- "$@" >/dev/null; }
+swaymsg_out() { as_user swaymsg -s "$(ls "$runtime"/sway-ipc.*.sock)" "$@"; }
+grab() { as_user grim "$@"; }  # [-o OUTPUT] FILE
+pointer() { as_user "$client" pointer 1824 768 "$@"; }
+ended() { [ -s "$work/$1.exit" ]; }  # NAME
+colour_pixels() {  # COLOUR X Y W H FILE: pixels of that colour
+  convert "$6" -crop "${4}x${5}+${2}+${3}" +repage -fuzz 4% -fill black +opaque "$1" -fill white \
+    -opaque "$1" -alpha off -colorspace Gray -format '%[fx:round(mean*w*h)]' info:
+}
+desktop_pixels() { colour_pixels '#2040c0' "$@"; }  # X Y W H FILE
+no_desktop() { [ "$(desktop_pixels 0 0 1824 768 "$1")" = 0 ]; }  # FILE
+# Snow on both outputs, moving, and nothing of the desktop, within 10 s.
+snow_on() {  # WHAT
+  READY=no_desktop SHOOT=grim_shot snowing_within 10 "$1" 200 "0 0 1024 768 HEADLESS-1" "1024 0 800 600 HEADLESS-2"
+  check "$1: nothing but snow" no_desktop "$work/a.png"
+}
+# Snow on both outputs: what was started has its surfaces up.
+surfaces_up() { SHOOT=grim_shot snow_in_shot "$work/up.png" 200 "0 0 1024 768 HEADLESS-1" "1024 0 800 600 HEADLESS-2"; }
+# The kivo started as NAME sleeps until an event, with no timeout: a ppoll
+# whose timeout is NULL (or a poll of -1), as when nothing can be seen.
+sleeps_until_event() {  # NAME
+  local pid call
+  pid=$(kivo_pid "$1") || return 1
+  read -r -a call <"/proc/$pid/syscall" || return 1
+  [ "${call[0]}" = 271 -a "${call[3]:-}" = 0x0 ] || [ "${call[0]}" = 7 -a "$((${call[3]:-0}))" = -1 ] ||
+    [ "${call[0]}" = 7 -a "${call[3]:-}" = 0xffffffff ]
+}
+refresh_is() {  # RATE (e.g. "144 Hz"): HEADLESS-1's refresh rate, in mHz in Sway's answer
+  swaymsg_out -r -t get_outputs | tr -d ' \n' | grep -o '"name":"HEADLESS-1".*' |
+    grep -o -m 1 '"current_mode":{[^}]*}' | grep -q "\"refresh\":${1%% *}[0-9][0-9][0-9]\b"
+}
+
+# -fps of -fullscreen with HEADLESS-1 at MODE: after the first second, one
+# tick every 30 ms (33.3 a second, plus or minus 1) whatever the refresh
+# rate; HEADLESS-2's frames arrive meanwhile at its own 60 Hz. A loaded
+# machine may drop a tick (kivo keeps the period rather than catching up),
+# never add one: no line above 34.3.
+fps_case() {  # WHAT MODE
+  local lines
+  swaymsg output HEADLESS-1 mode --custom "$2"
+  check "-fps at $1: HEADLESS-1 runs at $1" wait_until 5 refresh_is "$1"
+  start_quiet fps -fullscreen -fps --count 5000
+  wait_until 20 eval '[ "$(grep -c " fps, " "$work/fps.out")" -ge 5 ]'
+  lines=$(grep ' fps, ' "$work/fps.out" | sed -n 2,5p)
+  check "-fps at $1: 4 lines after the first second, none above 34.3, 33.3 +- 1 on average ($(awk '{printf "%s ", $2}' <<<"$lines"))" \
+    awk 'NF { n++; sum += $2; if ($2 > 34.3) bad = 1 } END { exit bad || n != 4 || sum / n < 32.3 || sum / n > 34.3 }' <<<"$lines"
+  # Frames are drawn straight into a free buffer: handing it over is always timed.
+  check "-fps at $1: the time handing buffers over is measured ($(sed -n 's/.*copy \([0-9.]*\) ms.*/\1/p' <<<"$lines" | tr '\n' ' ')ms)" \
+    awk -F'copy ' 'NF > 1 { n++; if ($2 + 0 <= 0) bad = 1 } END { exit bad || n != 4 }' <<<"$lines"
+  signal fps TERM
+  check "-fps at $1: SIGTERM ends it with 0" ends_with fps 0 10
+}
+# SIGTERM while every output is powered off, once kivo sleeps until an event:
+# it ends with 0 within a second.
+powered_off_case() {  # MODE
+  local t0
+  start_quiet off "$1" --count 5000
+  wait_until 10 surfaces_up
+  swaymsg output '*' power off
+  check "$1, every output powered off: kivo sleeps until an event" wait_until 5 sleeps_until_event off
+  t0=$(now_us)
+  signal off TERM
+  wait_until 1 ended off
+  check "$1, every output powered off: SIGTERM ends it with 0 within a second ($((($(now_us) - t0) / 1000)) ms)" \
+    [ "$(cat "$work/off.exit" 2>/dev/null)" = 0 ]
+  swaymsg output '*' power on
+  ends_with off 0 10 >/dev/null  # in any case gone before the next case
+}
+# Pointer steps from 500,400 that must leave -fullscreen running, then steps
+# that must end it with 0. Nothing shows that kivo has taken the first
+# steps, so "still running" is looked at after a pause.
+pointer_case() {  # WHAT STEPS WHAT STEPS
+  expect_after "-fullscreen: $1" input surfaces_up "pointer move 500 400 wait 100 $2 wait 300" running \
+    as_user "$kivo" -fullscreen
+  pointer $4 wait 300
+  check "-fullscreen: $3 ends it with 0" ends_with input 0 10
+}
+# HEADLESS-1 at scale 2 in physical pixels, crisp (not 2x2 blocks) and snowing.
+scaled_crisp() {
+  grab -o HEADLESS-1 "$shots/scaled.png" || return 1
+  convert "$shots/scaled.png" -sample 50% -sample 200% "$shots/blocky.png"
+  [ "$(compare -metric AE "$shots/scaled.png" "$shots/blocky.png" null: 2>&1 | cut -d' ' -f1)" -gt 200 ] &&
+    [ "$(bright_pixels 0 0 1024 768 "$shots/scaled.png")" -gt 100 ]
+}
+layout_width() { grim_shot "$work/up.png" && [ "$(identify -format %w "$work/up.png")" = "$1" ]; }  # WIDTH
+# The KIVO window at 100,100 500x400 with snow in it and the desktop all around.
+window_resized() {
+  grab "$shots/window.png" && [ "$(desktop_pixels 100 100 500 400 "$shots/window.png")" = 0 ] &&
+    [ "$(desktop_pixels 0 0 1024 768 "$shots/window.png")" = $((1024 * 768 - 500 * 400)) ] &&
+    [ "$(bright_pixels 100 100 500 400 "$shots/window.png")" -gt 50 ]
+}
+window_drawn() { grab "$shots/window.png" && [ "$(bright_pixels 0 0 1024 768 "$shots/window.png")" -gt 50 ]; }
+
+sway_output_rows() {
+  row=outputs
+  local six="move 510 400 wait 100 move 520 400 wait 100 move 530 400 wait 100 move 540 400 wait 100 \
+    move 550 400 wait 100 move 560 400 wait 100"
+  pointer_case "the middle button" "press middle" "the left button" "press left"
+  pointer_case "the middle button" "press middle" "the right button" "press right"
+  pointer_case "six moves" "$six" "then 4 px right and 4 px down" "move 504 404"
+  pointer_case "horizontal and small moves" "$six move 620 400 wait 100 move 620 402 wait 100 move 500 402" \
+    "a move across onto the other output" "move 1400 300"
+  fps_case "60 Hz" 1024x768@60Hz
+  fps_case "144 Hz" 1024x768@144Hz
+  swaymsg output HEADLESS-1 mode --custom 1024x768@60Hz
+
+  start_quiet outputs -fullscreen --count 20000
+  wait_until 10 surfaces_up
+  swaymsg output HEADLESS-2 disable
+  wait_until 5 layout_width 1024
+  check "an output disabled leaves it running" running outputs
+  swaymsg output HEADLESS-2 enable
+  snow_on "after the output came back"
+  swaymsg output '*' power off
+  wait_until 5 sleeps_until_event outputs
+  check "outputs powered off: no measurable CPU over 5 s" quiet_for_5s outputs
+  swaymsg output '*' power on
+  snow_on "powered on again"
+  swaymsg output HEADLESS-1 scale 2
+  check "a 2x output: physical pixels, crisp, not 2x2 blocks, snowing" wait_until 10 scaled_crisp
+  swaymsg output HEADLESS-1 scale 1
+  keys "type a"
+  check "and a key still ends it with 0" ends_with outputs 0 10
+  powered_off_case -fullscreen
+  powered_off_case -background
+
+  start_quiet background -background
+  wait_until 10 surfaces_up
+  pointer move 100 100 press left move 900 700 wait 300
+  check "-background: buttons and moves do not end it" running background
+  signal background TERM
+  ends_with background 0 10 >/dev/null
+  start_quiet window -window --count 5000
+  # Sway matches the window only once it is mapped: asked until it does.
+  wait_until 10 window_drawn
+  wait_until 10 swaymsg '[app_id=kivo]' floating enable, resize set width 500 px height 400 px, move absolute position 100 100
+  check "-window: a window titled KIVO" eval 'swaymsg_out -t get_tree | grep -q "\"name\": \"KIVO\""'
+  check "-window: resized to 500x400, it covers that and no more, with snow" wait_until 10 window_resized
+  swaymsg '[app_id=kivo]' kill
+  check "-window: closing it ends it with 0" ends_with window 0 10
+
+  WAYLAND_DISPLAY_FOR_KIVO=wayland-9 expect_refusal "no compositor" as_user "$kivo"
+  perl -MIO::Socket::UNIX -e 'IO::Socket::UNIX->new(Local => $ARGV[0], Listen => 1)' "$runtime/refusing"
+  chown "$user" "$runtime/refusing"
+  WAYLAND_DISPLAY_FOR_KIVO=refusing expect_refusal "a socket that refuses" as_user "$kivo"
+}
+# The last row: Sway killed under a running kivo.
+compositor_dies() {
+  row=outputs
+  start_quiet dies -fullscreen
+  wait_until 10 surfaces_up
+  signal sway KILL
+  check "a compositor that dies ends it with 1" ends_with dies 1 10
+  check "saying so in one line ($(head -n 1 "$work/dies.out"))" [ "$(wc -l <"$work/dies.out")" = 1 ]
+}
+
+# The other client's window seen (more than 10000 of its pixels) or hidden
+# (none), within SECONDS (5 by default; 0: in a screenshot taken now).
+window_is() {  # seen|hidden [SECONDS]
+  wait_until "${2:-5}" window_shows "$1"
+  local answer=$?
+  echo "   $window_pixels pixels of the other window"
+  return $answer
+}
+window_shows() {  # seen|hidden
+  grab "$shots/lock.png" || return 1
+  window_pixels=$(colour_pixels '#ff00ff' 0 0 1824 768 "$shots/lock.png")
+  if [ "$1" = seen ]; then [ "${window_pixels:-0}" -gt 10000 ]; else [ "${window_pixels:-1}" = 0 ]; fi
+}
+window_pixels=
+red_marks() { grab "$shots/refused.png" && colour_pixels '#ff4646' 0 0 1824 768 "$shots/refused.png"; }
+refused_shown() { [ "$(red_marks)" -gt 100 ]; }  # the marks turned red: the check was refused
+refused_gone() { [ "$(red_marks)" = 0 ]; }
+lock_shown() { surfaces_up && window_shows hidden; }
+daemonized_kivo() { ps -u "$user" -o pid=,stat=,comm=,args= | awk '$2 !~ /^Z/ && $3 == "kivo" && /kivo -lock -daemonize/ {print $1}'; }
+none_left() { [ -z "$("$@")" ]; }  # COMMAND...: it prints nothing
+# kivo -lock through LAUNCHER... hides the other window, refuses a wrong
+# password first (WRONG: yes), and unlocks when the keys of TYPED are typed.
+lock_case() {  # WHAT WRONG TYPED LAUNCHER...
+  local what=$1 wrong=$2 typed=$3; shift 3
+  started+=(lock)
+  start lock as_user "$@" "$kivo" -lock --count 5000
+  check "$what: locked, its snow and nothing of the other window" wait_until 10 lock_shown
+  if [ "$wrong" = yes ]; then
+    keys "type wrong" "key Return"
+    check "$what: a wrong password is refused: red marks" wait_until 10 refused_shown
+    check "$what: and it stays locked" window_is hidden 0
+    check "$what: and kivo running" running lock
+    # The prompt is painted over frames drawn in the buffers themselves: the
+    # red marks of the refusal must leave nothing behind in any of them.
+    check "$what: the refused look goes again without a trace" wait_until 10 refused_gone
+  fi
+  local -a typing; read -r -a typing <<<"$typed"
+  keys "${typing[@]//+/ }"
+  check "$what: the right password unlocks: kivo ends with 0" ends_with lock 0 15
+  check "$what: the other window is seen again" window_is seen
+  ended lock || { signal lock KILL; ends_with lock 137 5 >/dev/null; }  # the next row's own kivo takes the lock
+}
+
+sway_lock_rows() {
+  row=lock
+  launched desktop as_user "$client" window
+  wait_for_line "$work/desktop.out" shown 10
+  check "before the lock the other window is seen" window_is seen
+  # What each row types: + stands for a space within one command.
+  local right="type+${password// /+} key+Return" pid option
+  # Escape forgets what was typed; a launcher that ignores SIGCHLD (the
+  # disposition outlives exec) and an X11 screen saver's variable change
+  # nothing; held, Backspace repeats at Sway's rate (after 600 ms, 25 a
+  # second): three junk characters go before the password.
+  lock_case "kivo -lock" yes "type+abc key+Escape $right" env
+  lock_case "under a launcher that ignores SIGCHLD" yes "$right" perl -e '$SIG{CHLD} = "IGNORE"; exec @ARGV'
+  lock_case "with XSCREENSAVER_WINDOW=0x1234" no "$right" env XSCREENSAVER_WINDOW=0x1234
+  lock_case "Backspace held" no "type+xyz press+BackSpace wait+2000 release+BackSpace $right" env
+  check "kivo never wrote the password out" not grep -q -a -e "$password" -e wrong "$work/lock.out"
+  for option in -root -x11; do
+    expect_refusal "kivo -lock $option names $option" as_user "$kivo" -lock "$option"
+    check "kivo -lock $option: the line names $option" grep -q -e " $option\b" "$work/refusal"
+  done
+
+  start_quiet killed -lock
+  wait_until 10 surfaces_up
+  check "a second kivo -lock while locked ends with 2" [ "$(as_user "$kivo" -lock >/dev/null 2>&1; echo $?)" = 2 ]
+  pid=$(kivo_pid killed)
+  check "the password is in neither its command line nor its environment" \
+    not grep -q -a -e "$password" -e wrong "/proc/$pid/cmdline" "/proc/$pid/environ"
+  signal killed KILL
+  wait_until 5 ended killed
+  # Nothing shows when Sway has taken in the locker's end: look for a second.
+  check "kivo killed while locked: the session stays locked" not wait_until 1 not window_shows hidden
+  check "and nothing of the desktop" no_desktop "$shots/lock.png"
+  start_quiet again -lock
+  wait_until 10 surfaces_up
+  check "another kivo -lock takes the abandoned lock" running again
+  keys "type $password" "key Return"
+  check "and its right password unlocks it" ends_with again 0 15
+  check "the window is seen again" window_is seen
+  ended again || { signal again KILL; ends_with again 137 5 >/dev/null; }  # the lock left for the next to take
+
+  # -daemonize, as an idle daemon starts it before the machine sleeps.
+  check "kivo -lock -daemonize returns 0 once the session is locked" \
+    [ "$(as_user timeout 20 "$kivo" -lock -daemonize >/dev/null 2>&1; echo $?)" = 0 ]
+  check "the session is locked then" window_is hidden 0
+  pid=$(daemonized_kivo)
+  check "the kivo that keeps the lock has the password's memory locked ($(awk '/^VmLck/ {print $2, $3}' "/proc/$pid/status" 2>/dev/null))" \
+    [ "$(awk '/^VmLck/ {print $2}' "/proc/$pid/status" 2>/dev/null)" -gt 0 ]
+  keys "type $password" "key Return"
+  check "the kivo left behind unlocks it and ends" wait_until 10 none_left daemonized_kivo
+  check "the window is seen at last" window_is seen
+}
