@@ -16,13 +16,13 @@ set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
 root=$(realpath -m "${KIVO_WINE_ROOT:-$top/build/wine-root}")
 # Bump when the package list changes: an older root is then completed.
-stamp_text="kivo wine root 4"
+stamp_text="kivo wine root 5"
 stamp=$root/etc/kivo-wine-root
 
 # Wine from unstable; the X server and tools from Debian 13 itself.
 wine_packages=(wine wine64 libwine)
 tool_packages=(xvfb xdotool imagemagick x11-utils x11-xserver-utils xserver-xorg-core xserver-xorg-video-dummy
-  fonts-noto-cjk locales procps sway grim wtype weston libwayland-client0 libx11-6 libxext6 libxrandr2)
+  fonts-noto-cjk locales procps sway grim weston libwayland-client0 libx11-6 libxext6 libxrandr2 libgif7 libpng16-16t64)
 # The other Wayland desktops kivo is tried on (tests/e2e/wayland_test.sh),
 # installed after Wine: Wine brings unstable's libxkbcommon0, which the Qt
 # of KWin then needs its libxkbcommon-x11-0 to match.

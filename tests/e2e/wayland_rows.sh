@@ -256,3 +256,85 @@ sway_lock_rows() {
   check "the kivo left behind unlocks it and ends" wait_until 10 none_left daemonized_kivo
   check "the window is seen at last" window_is seen
 }
+
+# The saver that becomes the lock. The snow goes on through the lock: frame
+# 100 on HEADLESS-1 is, above the prompt, the frame kivo-render draws at tick
+# 100 from its screen's seed (the seed given, or the next screen's, as the
+# outputs' surfaces were laid out first). logind is a stand-in on a private
+# bus (kivo-test-login1; no test may put the machine to sleep): sleep coming
+# or a lock asked ends the grace, sleep waits until the compositor has said
+# locked, the session's hint follows the lock; with no bus the grace still
+# works and one line says sleep is not guarded.
+# The keyboard's focus went last to one of kivo's lock surfaces.
+focus_locked() {  # LOG
+  awk '/-> .*get_lock_surface\(/ { if (match($0, /wl_surface#[0-9]+/)) lock[substr($0, RSTART, RLENGTH)] = 1 }
+    !/->/ && /wl_keyboard#[0-9]+\.enter\(/ { match($0, /wl_surface#[0-9]+/); last = substr($0, RSTART, RLENGTH) }
+    END { exit !(last in lock) }' "$1"
+}
+stamp() { grep -m 1 -e "$2" "$1" | sed 's/^\[ *\([0-9.]*\)\].*/\1/'; }  # FILE TEXT: its WAYLAND_DEBUG-style stamp
+after() { [ -n "$1" ] && [ -n "$2" ] && awk -v a="$1" -v b="$2" 'BEGIN { d = (b - a + 4294967.296) % 4294967.296; exit !(d < 10000) }'; }  # A B
+sway_grace_rows() {
+  row=grace
+  local bus=unix:path=$runtime/system_bus event login1_bin
+  login1_bin=$(dirname "$client")/kivo-test-login1
+  start_quiet same -fullscreen --lock-after 1 --seed 7 --count 5000 --frames 100
+  check "--lock-after 1: locked, then stopped after 100 frames" wait_until 15 grep -q 'stopped after 100 frames' "$work/same.out"
+  sleep 0.5
+  grab -o HEADLESS-1 "$shots/same.png"
+  convert "$shots/same.png" -crop 1024x400+0+0 +repage "$shots/same-top.png"
+  local seed differences=
+  for seed in 7 $(((7 + 0x9E3779B9) & 0xFFFFFFFF)); do
+    as_user "$(dirname "$kivo")/kivo-render" --width 1024 --height 768 --count 5000 --seed "$seed" --frames 100 \
+      --out "$shots/same.bmp" 2>/dev/null
+    convert "$shots/same.bmp" -crop 1024x400+0+0 +repage "$shots/render-top.png"
+    differences+="$(compare -metric AE "$shots/same-top.png" "$shots/render-top.png" null: 2>&1) "
+  done
+  check "the snow did not restart at the lock: frame 100 above the prompt is kivo-render's (pixels apart: $differences)" \
+    grep -q -w 0 <<<"$differences"
+  keys "type $password" "key Return"
+  check "and its right password unlocks it" ends_with same 0 15
+  ended same || { signal same KILL; ends_with same 137 5 >/dev/null; }
+
+  launched system-bus as_user dbus-daemon --session --nofork --address="$bus"
+  wait_until 5 test -S "$runtime/system_bus" && sleep 0.5
+  rm -f "$work/login1-in"; mkfifo "$work/login1-in"; exec {login1}<>"$work/login1-in"
+  # Its commands through a FIFO kept open here (a job started with & would read /dev/null).
+  started+=(login1)
+  ( as_user env DBUS_SYSTEM_BUS_ADDRESS="$bus" "$login1_bin" <"$work/login1-in" >"$work/login1.out" 2>&1
+    echo $? >"$work/login1.exit" ) &
+  echo $! >"$work/login1.pid"
+  wait_for_line "$work/login1.out" ready 10 || cat "$work/system-bus.out" "$work/login1.out"
+  for event in sleep lock; do
+    tail -n +$(($(wc -l <"$work/login1.out") + 1)) -f "$work/login1.out" >"$work/heard" 2>/dev/null &
+    local tailing=$!
+    started+=(guarded)
+    start guarded as_user env WAYLAND_DEBUG=client DBUS_SYSTEM_BUS_ADDRESS="$bus" "$kivo" -fullscreen --lock-after 60 \
+      --count 5000
+    check "--lock-after 60 with logind: sleep waits while the grace lasts" wait_until 10 grep -q inhibited "$work/heard"
+    wait_until 10 surfaces_up
+    echo "$event" >&"$login1"
+    check "logind's $event: locked at once" wait_until 5 grep -q '_lock_v1#[0-9]*\.locked()' "$work/guarded.out"
+    check "logind's $event: the hint says locked, and sleep waits no more" \
+      eval 'wait_until 5 grep -q released "$work/heard" && grep -q "hint 1" "$work/heard"'
+    local sent locked released
+    sent=$(stamp "$work/heard" "sent $event") locked=$(stamp "$work/guarded.out" '_lock_v1#[0-9]*\.locked()')
+    released=$(stamp "$work/heard" released)
+    check "logind's $event: sleep waited until the compositor said locked ($sent, locked $locked, released $released)" \
+      eval 'after "$sent" "$locked" && after "$locked" "$released"'
+    check "logind's $event: the keyboard's focus on a lock surface" wait_until 10 focus_locked "$work/guarded.out"
+    keys "type $password" "key Return"
+    check "logind's $event: the right password unlocks, and the hint follows" \
+      eval 'ends_with guarded 0 15 && wait_until 5 grep -q "hint 0" "$work/heard"'
+    ended guarded || { signal guarded KILL; ends_with guarded 137 5 >/dev/null; }
+    kill "$tailing"
+  done
+  exec {login1}>&-
+
+  started+=(guarded)
+  start guarded as_user env DBUS_SYSTEM_BUS_ADDRESS=unix:path=$runtime/none "$kivo" -fullscreen --lock-after 60 --count 5000
+  wait_until 10 surfaces_up
+  keys "type a"
+  check "no system bus: the grace goes on, a key ends it with 0" ends_with guarded 0 10
+  check "and one line says sleep is not guarded ($(head -n 1 "$work/guarded.out"))" \
+    eval '[ "$(wc -l <"$work/guarded.out")" = 1 ] && grep -q "sleep is not guarded" "$work/guarded.out"'
+}

@@ -32,7 +32,7 @@ declare -A known=(
   [cage]="- - - idle"
   [weston]="- - - -"
 )
-checks=(offers fullscreen snow key background window idle lock outputs)
+checks=(offers fullscreen snow key background window idle lock grace outputs)
 
 user=kivo-test
 id "$user" >/dev/null 2>&1 || useradd -m "$user"
@@ -270,7 +270,9 @@ run_compositor() {  # NAME ROWS
   [[ ,$2, != *,table,* ]] || table_modes
   [[ ,$2, != *,outputs,* ]] || sway_output_rows
   [[ ,$2, != *,table,* ]] || table_lock
+  [[ ,$2, != *,table,* ]] || table_grace
   [[ ,$2, != *,lock,* ]] || sway_lock_rows
+  [[ ,$2, != *,lock,* ]] || sway_grace_rows
   [[ ,$2, != *,outputs,* ]] || compositor_dies
   stop_all
 }
@@ -340,6 +342,31 @@ table_lock() {
   mark lock "-lock: the right password unlocks and ends it with 0" ends_with lock 0 15
   mark lock "-lock: unlocked through the protocol" grep -q 'ext_session_lock_v1#[0-9]*\.unlock_and_destroy()' "$work/lock.out"
   ended lock || { signal lock KILL; ends_with lock 137 5 >/dev/null; }  # what follows takes the lock over
+}
+
+# -fullscreen --lock-after: input within the grace ends the saver, and the
+# session was never locked; after it, the saver is the lock, typed into by
+# the keyboard that was there all along.
+table_grace() {
+  if ! has ext_session_lock_manager_v1; then
+    refused grace "-fullscreen --lock-after without session lock" -fullscreen --lock-after 5
+    return
+  fi
+  start_kivo grace -fullscreen --lock-after 60 --count 5000
+  keeps_committing grace
+  type_text a
+  mark grace "--lock-after 60: a key within the grace ends it with 0" ends_with grace 0 10
+  mark grace "--lock-after 60: and the session was never locked" not grep -q '_lock_v1#[0-9]*\.locked()' "$work/grace.out"
+  start_kivo grace -fullscreen --lock-after 2 --count 5000
+  mark grace "--lock-after 2: the compositor says locked" wait_until 10 grep -q '_lock_v1#[0-9]*\.locked()' "$work/grace.out"
+  mark grace "--lock-after 2: a lock surface on each output keeps committing" keeps_committing grace
+  type_text wrong return
+  sleep 4  # PAM's refusal takes about 2 s
+  mark grace "--lock-after 2: a wrong password leaves it locked" \
+    eval 'running grace && ! grep -q unlock_and_destroy "$work/grace.out"'
+  type_text "$password" return
+  mark grace "--lock-after 2: the right password unlocks and ends it with 0" ends_with grace 0 15
+  ended grace || { signal grace KILL; ends_with grace 137 5 >/dev/null; }
 }
 
 for run in "${runs[@]}"; do
