@@ -9,15 +9,15 @@
 #include <string>
 #include <vector>
 
-#include "host/posix/daemon.h"
-#include "host/posix/saver_loop.h"
-#include "host/shared/screen_scenes.h"
-#include "host/wayland/saver_input.h"
 #include "host/lock/grace_period.h"
 #include "host/lock/logind.h"
 #include "host/lock/sleep_guard.h"
+#include "host/posix/daemon.h"
+#include "host/posix/saver_loop.h"
+#include "host/shared/screen_scenes.h"
 #include "host/wayland/lock_handover.h"
 #include "host/wayland/output_layout.h"
+#include "host/wayland/saver_input.h"
 #include "host/wayland/snow_window.h"
 #include "host/wayland/surface_output.h"
 #include "host/wayland/wayland_client.h"
@@ -368,6 +368,7 @@ void WaylandSaver::BecomeLock() {
   handover_ = std::make_unique<LockHandover>();
   handover_->Begin(std::move(windows_));
   windows_.clear();
+  canvas_ = nullptr;  // lock surfaces are one per output
   FollowOutputs();
 }
 
