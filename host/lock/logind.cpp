@@ -104,9 +104,15 @@ void Logind::AllowSleep() {
 
 void Logind::SetLockedHint(bool locked) {
   if (bus_ == nullptr) return;
-  sd_bus_call_method_async(bus_, nullptr, kService, session_.c_str(), kSession, "SetLockedHint", nullptr, nullptr, "b",
-                           locked ? 1 : 0);
-  Flush();
+  if (locked) {
+    sd_bus_call_method_async(bus_, nullptr, kService, session_.c_str(), kSession, "SetLockedHint", nullptr, nullptr,
+                             "b", 1);
+    Flush();
+    return;
+  }
+  // The session is the user's again and kivo is about to end: the answer
+  // is waited for (briefly), so the hint is not lost with the connection.
+  sd_bus_call_method(bus_, kService, session_.c_str(), kSession, "SetLockedHint", nullptr, nullptr, "b", 0);
 }
 
 #else

@@ -225,6 +225,22 @@ const WaylandOutput* WaylandClient::OutputByName(std::uint32_t name) const {
   return nullptr;
 }
 
+bool WaylandClient::PrepareRead() {
+  while (wl_display_prepare_read(display_) != 0) {
+    if (wl_display_dispatch_pending(display_) < 0) return false;
+  }
+  wl_display_flush(display_);
+  return true;
+}
+
+bool WaylandClient::FinishRead(bool readable) {
+  if (!readable) {
+    wl_display_cancel_read(display_);
+    return true;
+  }
+  return wl_display_read_events(display_) >= 0;
+}
+
 std::string WaylandClient::Failure() const {
   const int code = wl_display_get_error(display_);
   if (code == EPROTO) {

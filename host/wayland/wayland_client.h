@@ -93,6 +93,12 @@ class WaylandClient {
   // over at once.
   void Listen(SeatEvents events);
 
+  // Before the loop waits: what is queued is dispatched and the requests
+  // flushed, and the connection is ready to be read; after the wait, it is
+  // read if `readable`. False once the connection failed.
+  bool PrepareRead();
+  bool FinishRead(bool readable);
+
   // After dispatching failed: why, in one line, and whether the compositor
   // simply went away (rather than refusing a request).
   std::string Failure() const;

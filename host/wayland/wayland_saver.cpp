@@ -9,9 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "host/lock/grace_period.h"
-#include "host/lock/logind.h"
-#include "host/lock/sleep_guard.h"
+#include "host/lock/grace_keeper.h"
 #include "host/posix/daemon.h"
 #include "host/posix/saver_loop.h"
 #include "host/shared/screen_scenes.h"
@@ -46,14 +44,14 @@ class WaylandSaver : public LoopConnection {
 
   int Fd() const override { return wl_display_get_fd(client_.Display()); }
   int WatchFd() const override { return lock_ != nullptr ? lock_->WatchFd() : -1; }
-  int BusFd() const override { return logind_ != nullptr ? logind_->Fd() : -1; }
+  int BusFd() const override { return keeper_ != nullptr ? keeper_->BusFd() : -1; }
   bool Dispatch() override;
   void BeforeWait() override;
   void AfterWait(bool readable) override;
   void Tick(FrameTimes* times) override;
   bool Idle() const override;
   Clock::time_point Deadline() const override {
-    if (grace_ != nullptr && lock_ == nullptr) return Clock::now() + grace_->Left(BootClockNow());
+    if (keeper_ != nullptr && keeper_->InGrace()) return keeper_->Deadline();
     return lock_ != nullptr ? lock_->Deadline() : Clock::time_point::max();
   }
 
@@ -74,10 +72,8 @@ class WaylandSaver : public LoopConnection {
   ScreenScenes scenes_;
   std::unique_ptr<SaverInput> input_;
   std::unique_ptr<WaylandLock> lock_;
-  std::unique_ptr<GracePeriod> grace_;  // -fullscreen --lock-after: until the saver locks
+  std::unique_ptr<GraceKeeper> keeper_;      // -lock and --lock-after: the grace, sleep, the hint
   std::unique_ptr<LockHandover> handover_;  // the saver's surfaces while the lock's take over
-  std::unique_ptr<Logind> logind_;           // -lock and --lock-after: sleep and the session's hint
-  std::unique_ptr<SleepGuard> sleepGuard_;
   bool layOutAgain_ = false;
   // Full-screen windows the compositor lays over the whole layout rather
   // than one per output (cage): one of them holds a subsurface per output.
@@ -206,15 +202,8 @@ bool WaylandSaver::Dispatch() {
   const auto read = [this] {
     if (wl_display_dispatch_pending(client_.Display()) < 0) failed_ = true;
   };
-  if (logind_ != nullptr) {
-    logind_->Process();
-    const bool sleepComing = logind_->TakeSleepComing(), lockAsked = logind_->TakeLockAsked();
-    if (grace_ != nullptr && SleepGuard::LockNow(sleepComing, lockAsked)) grace_->EndNow();
-  }
-  if (grace_ != nullptr) {
-    // The deadline before any input of this wake: a machine that slept
-    // through it wakes locked.
-    grace_->Wake(BootClockNow(), [this] { BecomeLock(); }, read);
+  if (keeper_ != nullptr) {
+    keeper_->Wake([this] { BecomeLock(); }, read);
   } else {
     read();
   }
@@ -222,7 +211,7 @@ bool WaylandSaver::Dispatch() {
     lock_->TakeEvents();
     // The check's answer is read as soon as it comes, not on a beat.
     if (!failed_) lock_->ReadCheckAnswer();
-    if (sleepGuard_ != nullptr) sleepGuard_->Follow(lock_->Session().Current());
+    keeper_->Follow(lock_->Session().Current());
     if (lock_->Session().Over()) return false;
     if (handover_ != nullptr && lock_->Session().Locked()) layOutAgain_ = true;  // the saver's surfaces may go
     lock_->RepeatKeys(Clock::now());
@@ -240,24 +229,9 @@ bool WaylandSaver::Dispatch() {
   return !failed_ && !closedByUser_ && (input_ == nullptr || !input_->EndRequested());
 }
 
-void WaylandSaver::BeforeWait() {
-  while (wl_display_prepare_read(client_.Display()) != 0) {
-    if (wl_display_dispatch_pending(client_.Display()) < 0) {
-      failed_ = true;
-      return;
-    }
-  }
-  wl_display_flush(client_.Display());
-}
+void WaylandSaver::BeforeWait() { failed_ = failed_ || !client_.PrepareRead(); }
 
-void WaylandSaver::AfterWait(bool readable) {
-  if (failed_) return;
-  if (readable) {
-    if (wl_display_read_events(client_.Display()) < 0) failed_ = true;
-  } else {
-    wl_display_cancel_read(client_.Display());
-  }
-}
+void WaylandSaver::AfterWait(bool readable) { failed_ = failed_ || !client_.FinishRead(readable); }
 
 void WaylandSaver::Tick(FrameTimes* times) {
   const auto now = Clock::now();
@@ -308,18 +282,7 @@ int WaylandSaver::Run() {
   if (options_.target == KivoTarget::kFullScreen && client_.LayerShell() == nullptr) {
     std::fprintf(stderr, "kivo: no wlr layer shell here: a full-screen window on each output instead\n");
   }
-  if (Locking() || options_.lockAfter >= 0) {
-    logind_ = std::make_unique<Logind>();
-    sleepGuard_ = std::make_unique<SleepGuard>(logind_->Available() ? logind_.get() : nullptr);
-  }
-  if (options_.lockAfter >= 0) {
-    grace_ = std::make_unique<GracePeriod>(std::chrono::seconds(options_.lockAfter), BootClockNow());
-    sleepGuard_->GraceBegins();
-    if (!logind_->Available()) {
-      std::fprintf(stderr, "kivo: sleep is not guarded (%s): a machine put to sleep during the grace wakes unlocked\n",
-                   logind_->Why().c_str());
-    }
-  }
+  if (Locking() || options_.lockAfter >= 0) keeper_ = std::make_unique<GraceKeeper>(options_.lockAfter);
   scenes_.Start(RunSeed(options_), options_.count);
   if (lock_ == nullptr && options_.target != KivoTarget::kBackground) {
     input_ = std::make_unique<SaverInput>(
@@ -341,10 +304,10 @@ int WaylandSaver::Run() {
     if (failed_) lock_->ConnectionLost();
     lock_->TakeEvents();
     const LockSession& session = lock_->Session();
-    if (sleepGuard_ != nullptr) sleepGuard_->Follow(session.Current());
+    keeper_->Follow(session.Current());
     // Another locker took the session first: it holds it, and the saver
     // that was about to lock is simply over.
-    if (grace_ != nullptr && session.Current() == LockSession::State::kRefused) {
+    if (options_.lockAfter >= 0 && session.Current() == LockSession::State::kRefused) {
       return Fail(session.Why() + ": the saver ends", 0);
     }
     return session.ExitStatus() == 0 ? 0 : Fail(session.Why(!failed_), session.ExitStatus());

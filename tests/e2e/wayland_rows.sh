@@ -323,8 +323,8 @@ sway_grace_rows() {
       eval 'after "$sent" "$locked" && after "$locked" "$released"'
     check "logind's $event: the keyboard's focus on a lock surface" wait_until 10 focus_locked "$work/guarded.out"
     keys "type $password" "key Return"
-    check "logind's $event: the right password unlocks, and the hint follows" \
-      eval 'ends_with guarded 0 15 && wait_until 5 grep -q "hint 0" "$work/heard"'
+    check "logind's $event: the right password unlocks" ends_with guarded 0 15
+    check "logind's $event: and the hint follows" wait_until 5 grep -q "hint 0" "$work/heard"
     ended guarded || { signal guarded KILL; ends_with guarded 137 5 >/dev/null; }
     kill "$tailing"
   done
