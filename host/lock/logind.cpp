@@ -29,7 +29,7 @@ Logind::Logind() {
   }
   // Only finding the session waits for an answer, once, briefly.
   sd_bus_set_method_call_timeout(bus_, 2000000);
-  sd_bus_error error = SD_BUS_ERROR_NULL;
+  sd_bus_error error{};  // SD_BUS_ERROR_NULL, which is C's compound literal
   sd_bus_message* reply = nullptr;
   const char* path = nullptr;
   if (sd_bus_call_method(bus_, kService, kManagerPath, kManager, "GetSession", &error, &reply, "s", "auto") < 0 ||
