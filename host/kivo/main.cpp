@@ -38,7 +38,12 @@ int main(int argc, char** argv) {
   for (const std::string& line : setup.skipped) std::fprintf(stderr, "kivo: %s (skipped)\n", line.c_str());
   const int answered =
       kivo::AnswerCommandLine(parsed, "kivo", kivo::ProgramUsage(kivo::Program::kKivo).c_str());
-  if (answered >= 0) return answered;
+  if (answered >= 0) {
+#ifdef KIVO_HAVE_WAYLAND
+    if (parsed.help) std::fputs(kivo::WaylandBuildNote(), stdout);
+#endif
+    return answered;
+  }
   if (parsed.options.countClamped) {
     std::fprintf(stderr, "kivo: warning: count %" PRId64 " clamped to %" PRId32 "\n", parsed.options.requestedCount,
                  parsed.options.count);

@@ -10,6 +10,8 @@
 namespace kivo {
 
 #ifdef KIVO_HAVE_LOGIND
+bool LogindBuiltIn() { return true; }
+
 namespace {
 
 constexpr const char* kService = "org.freedesktop.login1";
@@ -117,6 +119,7 @@ void Logind::SetLockedHint(bool locked) {
 
 #else
 
+bool LogindBuiltIn() { return false; }
 Logind::Logind() : why_("built without logind support") {}
 Logind::~Logind() = default;
 int Logind::Fd() const { return -1; }

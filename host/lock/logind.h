@@ -13,6 +13,9 @@ struct sd_bus;
 
 namespace kivo {
 
+// Whether this build speaks to logind at all (sd-bus was there to build with).
+bool LogindBuiltIn();
+
 class Logind : public SleepGuard::Manager {
  public:
   // Connects to the system bus and finds this process's session.

@@ -337,6 +337,10 @@ void WaylandSaver::BecomeLock() {
 
 }  // namespace
 
+const char* WaylandBuildNote() {
+  return LogindBuiltIn() ? "" : "Built without logind (sd-bus): --lock-after cannot hold sleep back until locked.\n";
+}
+
 int RunWaylandSaver(const KivoOptions& options) {
   // -daemonize forks before anything is made, so that the process that
   // keeps the lock is the one that locked the password's memory.

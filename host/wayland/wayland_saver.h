@@ -13,4 +13,7 @@ namespace kivo {
 // running, 2 after one line on stderr when it cannot start.
 int RunWaylandSaver(const KivoOptions& options);
 
+// What this build lacks, for --help ("" when nothing).
+const char* WaylandBuildNote();
+
 }  // namespace kivo
