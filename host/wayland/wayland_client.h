@@ -113,6 +113,7 @@ class WaylandClient {
   void ReleaseOutput(WaylandOutput& output);
   void OutputDone(WaylandOutput& output);
   void ReleaseSeat();
+  void ReleasePointer();
   void ReleaseKeyboard();
   void SeatCapabilities(std::uint32_t capabilities);
   void Keymap(int fd, std::uint32_t size);

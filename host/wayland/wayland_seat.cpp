@@ -12,8 +12,9 @@ WaylandClient* Self(void* data) { return static_cast<WaylandClient*>(data); }
 
 }  // namespace
 
-// Released where the version has the request (3 and later), destroyed
-// otherwise; whoever listens is told that no key is held any more.
+// The pointer and keyboard are released where the version has the request
+// (3 and later), destroyed otherwise; whoever listens to the keyboard is
+// told that no key is held any more.
 void WaylandClient::ReleaseKeyboard() {
   if (keyboard_ == nullptr) return;
   if (wl_keyboard_get_version(keyboard_) >= WL_KEYBOARD_RELEASE_SINCE_VERSION) {
@@ -25,15 +26,18 @@ void WaylandClient::ReleaseKeyboard() {
   if (seat_.keyboardLeft) seat_.keyboardLeft();
 }
 
-void WaylandClient::ReleaseSeat() {
-  if (pointer_ != nullptr) {
-    if (wl_pointer_get_version(pointer_) >= WL_POINTER_RELEASE_SINCE_VERSION) {
-      wl_pointer_release(pointer_);
-    } else {
-      wl_pointer_destroy(pointer_);
-    }
+void WaylandClient::ReleasePointer() {
+  if (pointer_ == nullptr) return;
+  if (wl_pointer_get_version(pointer_) >= WL_POINTER_RELEASE_SINCE_VERSION) {
+    wl_pointer_release(pointer_);
+  } else {
+    wl_pointer_destroy(pointer_);
   }
   pointer_ = nullptr;
+}
+
+void WaylandClient::ReleaseSeat() {
+  ReleasePointer();
   ReleaseKeyboard();
   if (wlSeat_ == nullptr) return;
   if (wl_seat_get_version(wlSeat_) >= WL_SEAT_RELEASE_SINCE_VERSION) {
@@ -99,13 +103,8 @@ void WaylandClient::SeatCapabilities(std::uint32_t capabilities) {
   if (pointer && pointer_ == nullptr) {
     pointer_ = wl_seat_get_pointer(wlSeat_);
     wl_pointer_add_listener(pointer_, &pointerListener, this);
-  } else if (!pointer && pointer_ != nullptr) {
-    if (wl_pointer_get_version(pointer_) >= WL_POINTER_RELEASE_SINCE_VERSION) {
-      wl_pointer_release(pointer_);
-    } else {
-      wl_pointer_destroy(pointer_);
-    }
-    pointer_ = nullptr;
+  } else if (!pointer) {
+    ReleasePointer();
   }
   if (keyboard && keyboard_ == nullptr) {
     keyboard_ = wl_seat_get_keyboard(wlSeat_);
