@@ -1,35 +1,19 @@
-// kivo-test-wayland: the other side of kivo's Wayland tests, as xdotool and
-// kivo-test-window are for X11.
-//   kivo-test-wayland pointer W H STEP...   a virtual pointer; W x H is the
-//       layout's size, so positions are layout coordinates. Steps, in order:
-//       move X Y (put the pointer there), press left|right|middle (press and
-//       release), wait MS. It waits half a second first, so that clients see
-//       the new pointer before it moves.
-//   kivo-test-wayland window                a window of another client: 400 x
-//       300, all magenta, until it is killed.
-//   kivo-test-wayland keyboard              one virtual keyboard with a US
-//       keymap, sent once, as a real keyboard that exists before the programs
-//       it types into and outlives them. It prints "ready", then types what
-//       each line of its standard input says until that ends: type TEXT,
-//       key NAME (press and release), press NAME, release NAME, wait MS;
-//       NAME is a keysym's name (Return, BackSpace, Escape, a).
+// kivo-test-wayland: the other side of kivo's Wayland tests, as xdotool and kivo-test-window are for X11.
+//   pointer W H STEP...  a virtual pointer in a W x H layout, made half a second before its first step (so that
+//       clients see it): move X Y, press left|right|middle (press and release), wait MS.
+//   window               another client's window: 400 x 300, all magenta, until it is killed.
+//   keyboard             one virtual keyboard with a US keymap sent once, as a real keyboard that exists before the
+//       programs it types into. It prints "ready", then does what each line of its standard input says: type TEXT,
+//       key NAME (press and release), press NAME, release NAME, wait MS; NAME is a keysym's (Return, BackSpace, a).
 #include <linux/input-event-codes.h>
-#include <sys/mman.h>
-#include <unistd.h>
 #include <wayland-client.h>
 
-#include <cstdint>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <ctime>
 #include <iostream>
-#include <map>
 #include <string>
-#include <utility>
 
-#include <xkbcommon/xkbcommon.h>
-
+#include "us_keymap.h"
 #include "virtual-keyboard-unstable-v1-client-protocol.h"
 #include "wlr-virtual-pointer-unstable-v1-client-protocol.h"
 #include "xdg-shell-client-protocol.h"
@@ -42,23 +26,17 @@ wl_compositor* g_compositor = nullptr;
 wl_shm* g_shm = nullptr;
 xdg_wm_base* g_wmBase = nullptr;
 
-void Global(void*, wl_registry* registry, std::uint32_t name, const char* interface, std::uint32_t) {
-  auto bind = [&](const wl_interface* wanted, std::uint32_t version) {
-    return wl_registry_bind(registry, name, wanted, version);
-  };
-  if (std::strcmp(interface, wl_seat_interface.name) == 0) {
-    g_seat = static_cast<wl_seat*>(bind(&wl_seat_interface, 1));
-  } else if (std::strcmp(interface, zwlr_virtual_pointer_manager_v1_interface.name) == 0) {
-    g_manager = static_cast<zwlr_virtual_pointer_manager_v1*>(bind(&zwlr_virtual_pointer_manager_v1_interface, 1));
-  } else if (std::strcmp(interface, zwp_virtual_keyboard_manager_v1_interface.name) == 0) {
-    g_keyboards = static_cast<zwp_virtual_keyboard_manager_v1*>(bind(&zwp_virtual_keyboard_manager_v1_interface, 1));
-  } else if (std::strcmp(interface, wl_compositor_interface.name) == 0) {
-    g_compositor = static_cast<wl_compositor*>(bind(&wl_compositor_interface, 1));
-  } else if (std::strcmp(interface, wl_shm_interface.name) == 0) {
-    g_shm = static_cast<wl_shm*>(bind(&wl_shm_interface, 1));
-  } else if (std::strcmp(interface, xdg_wm_base_interface.name) == 0) {
-    g_wmBase = static_cast<xdg_wm_base*>(bind(&xdg_wm_base_interface, 1));
-  }
+template <typename T>
+void Take(wl_registry* registry, std::uint32_t name, const char* interface, const wl_interface& wanted, T*& global) {
+  if (std::strcmp(interface, wanted.name) == 0) global = static_cast<T*>(wl_registry_bind(registry, name, &wanted, 1));
+}
+void Global(void*, wl_registry* r, std::uint32_t name, const char* interface, std::uint32_t) {
+  Take(r, name, interface, wl_seat_interface, g_seat);
+  Take(r, name, interface, zwlr_virtual_pointer_manager_v1_interface, g_manager);
+  Take(r, name, interface, zwp_virtual_keyboard_manager_v1_interface, g_keyboards);
+  Take(r, name, interface, wl_compositor_interface, g_compositor);
+  Take(r, name, interface, wl_shm_interface, g_shm);
+  Take(r, name, interface, xdg_wm_base_interface, g_wmBase);
 }
 void GlobalRemove(void*, wl_registry*, std::uint32_t) {}
 
@@ -100,33 +78,18 @@ std::uint32_t NowMs() {
 }
 
 int Keyboard(wl_display* display) {
-  xkb_context* context = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
-  const xkb_rule_names us = {"evdev", "pc105", "us", "", ""};
-  xkb_keymap* keymap = context ? xkb_keymap_new_from_names(context, &us, XKB_KEYMAP_COMPILE_NO_FLAGS) : nullptr;
-  char* text = keymap ? xkb_keymap_get_as_string(keymap, XKB_KEYMAP_FORMAT_TEXT_V1) : nullptr;
-  if (text == nullptr) return 2;
-  const std::size_t size = std::strlen(text) + 1;
-  const int fd = memfd_create("kivo-test-keymap", MFD_CLOEXEC);
-  if (fd < 0 || write(fd, text, size) != static_cast<ssize_t>(size)) return 2;
-  // Each keysym on the first two levels of the first layout: its evdev code, and whether Shift makes it.
-  std::map<xkb_keysym_t, std::pair<std::uint32_t, bool>> keys;
-  for (xkb_keycode_t code = xkb_keymap_max_keycode(keymap); code >= xkb_keymap_min_keycode(keymap) && code > 8; --code) {
-    for (xkb_level_index_t level = 0; level < 2; ++level) {
-      const xkb_keysym_t* syms = nullptr;
-      if (xkb_keymap_key_get_syms_by_level(keymap, code, 0, level, &syms) == 1) keys[syms[0]] = {code - 8, level == 1};
-    }
-  }
-  const std::uint32_t shift = 1u << xkb_keymap_mod_get_index(keymap, XKB_MOD_NAME_SHIFT);
+  UsKeymap us;
+  if (!MakeUsKeymap(us)) return 2;
   zwp_virtual_keyboard_v1* keyboard = zwp_virtual_keyboard_manager_v1_create_virtual_keyboard(g_keyboards, g_seat);
-  zwp_virtual_keyboard_v1_keymap(keyboard, WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1, fd, static_cast<std::uint32_t>(size));
+  zwp_virtual_keyboard_v1_keymap(keyboard, WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1, us.fd, us.size);
   if (wl_display_roundtrip(display) < 0) return 1;
   std::printf("ready\n");
   std::fflush(stdout);
   auto send = [&](xkb_keysym_t sym, bool press, bool release) {
-    const auto found = keys.find(sym);
-    if (found == keys.end()) return false;
+    const auto found = us.keys.find(sym);
+    if (found == us.keys.end()) return false;
     const auto [code, shifted] = found->second;
-    if (shifted) zwp_virtual_keyboard_v1_modifiers(keyboard, shift, 0, 0, 0);
+    if (shifted) zwp_virtual_keyboard_v1_modifiers(keyboard, us.shift, 0, 0, 0);
     if (press) zwp_virtual_keyboard_v1_key(keyboard, NowMs(), code, WL_KEYBOARD_KEY_STATE_PRESSED);
     if (release) zwp_virtual_keyboard_v1_key(keyboard, NowMs(), code, WL_KEYBOARD_KEY_STATE_RELEASED);
     if (shifted) zwp_virtual_keyboard_v1_modifiers(keyboard, 0, 0, 0, 0);
