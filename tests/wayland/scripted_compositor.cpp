@@ -1,67 +1,24 @@
-// kivo-scripted-compositor KIVO CASE: a compositor whose one client is the
-// `kivo -lock` it starts. It orders events as the protocols allow but the real
-// compositors here seldom do, refuses what they refuse, and checks what kivo
-// asked and how it ended: ok:/FAIL: lines (a failure names its case's fault),
-// then "N passed, M failed". tests/e2e/scripted_lock_test.sh runs it as a
-// test user whose password is kPassword.
+// kivo-scripted-compositor KIVO CASE: a compositor whose one client is the `kivo -lock` it starts, sending events
+// in orders the protocols allow but the real compositors here seldom produce. It checks what kivo asked and how it
+// ended: ok:/FAIL: lines (a failure names its case's fault), then "N passed, M failed".
 #include <linux/input-event-codes.h>
 #include <signal.h>
-#include <sys/mman.h>
 #include <sys/wait.h>
-#include <unistd.h>
 #include <wayland-server.h>
-#include <xkbcommon/xkbcommon.h>
 
 #include <algorithm>
 #include <chrono>
-#include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <string>
-#include <vector>
 
 #include "ext-session-lock-v1-server-protocol.h"
+#include "scripted_cases.h"
+#include "us_keymap.h"
 #include "xdg-shell-server-protocol.h"
 
 namespace {
 
-#define kPassword "Snow-fall 42"
 using Clock = std::chrono::steady_clock;
-using std::uint32_t;
-
-// A case's steps, once the lock surface showed 3 frames and (unless the
-// keyboard was there from the start) a keyboard was plugged in 300 ms ago,
-// so that a case fails only for its own fault; `ms` pass after each. kType
-// types its text in one flush (each key pressed and released in turn, Shift
-// around it where needed); kHoldFrames holds frame callbacks back, so that kivo has a frame waiting;
-// kResize sends a configure and then the frame callbacks in one flush.
-enum class Do { kType, kHold, kPlug, kUnplug, kHoldFrames, kResize, kLocked };
-struct Step { Do what; const char* text; int ms; };
-struct Case {
-  const char *name, *fault;
-  int compositorVersion, seatVersion, outputVersion;
-  bool wmBase, keyboardFirst, lateLocked;
-  std::vector<Step> steps;
-};
-const Step kUnlock = {Do::kType, kPassword "\r", 0};
-const Case kCases[] = {
-    {"keymap", "the keymap, sent once at wl_seat.get_keyboard during kivo's first roundtrips, dropped: no key works",
-     4, 5, 3, true, true, false, {kUnlock}},
-    {"batch", "a configure and a frame callback read in one batch: a buffer of the old size committed after acking "
-     "the new size (dimensions_mismatch)", 4, 5, 3, true, false, false,
-     {{Do::kHoldFrames, nullptr, 150}, {Do::kResize, nullptr, 500}, kUnlock}},
-    {"late-locked", "unlock_and_destroy sent before the compositor said locked (invalid_unlock)", 4, 5, 3, true,
-     false, true, {{Do::kType, kPassword "\r", 3000}, {Do::kLocked, nullptr, 0}}},
-    {"no-shell", "no xdg_wm_base nor layer shell: the lock taken, then kivo gone without unlocking (a lock with no "
-     "locker)", 4, 5, 3, false, false, false, {kUnlock}},
-    {"old-versions", "a request that wl_compositor, wl_seat or wl_output at version 2 lacks", 2, 2, 2, true, false,
-     false, {{Do::kUnplug, nullptr, 300}, {Do::kPlug, nullptr, 300}, kUnlock}},
-    // 'a' held, its keyboard gone for 1.5 s (past the 600 ms repeat delay),
-    // then Backspace and the password: it unlocks only if one 'a' was typed.
-    {"held-key", "a key held when its keyboard went away kept repeating: marks typed with no keyboard", 4, 5, 3, true,
-     false, false, {{Do::kHold, "a", 100}, {Do::kUnplug, nullptr, 1500}, {Do::kPlug, nullptr, 300},
-                    {Do::kType, "\b" kPassword "\r", 0}}},
-};
 
 struct Size { uint32_t serial, width, height; };
 struct Surface {
@@ -75,17 +32,16 @@ struct Surface {
 struct State {
   const Case* c = nullptr;
   wl_display* display = nullptr;
-  wl_client* client = nullptr;
   wl_event_source* timer = nullptr;
   pid_t kivo = -1;
-  int status = -1, newSizeCommits = 0, keymapFd = -1;  // status: kivo's, once it ended
+  int status = -1, newSizeCommits = 0;  // status: kivo's, once it ended
   std::size_t step = 0;
   Clock::time_point start, stepAt;
   std::vector<Surface*> surfaces;
   std::vector<wl_resource*> frames;  // callbacks; their data is their surface until committed
   std::vector<wl_resource*> seats, keyboards, entered;
-  uint32_t capabilities = 0, keymapSize = 0, shiftMask = 0;
-  xkb_keymap* keymap = nullptr;
+  uint32_t capabilities = 0;
+  UsKeymap us;
   wl_resource* lock = nullptr;
   Surface* lockSurface = nullptr;
   bool lockAsked = false, lockedSent = false, unlocked = false, unlockBeforeLocked = false;
@@ -179,9 +135,7 @@ void Commit(wl_client*, wl_resource* r) {
   Surface* s = Of(r);
   if (s->attached && s->current != s->pending) Release(&s->replaced), s->replaced = s->current;
   if (s->attached) s->current = s->pending, s->attached = false;
-  for (wl_resource* f : S.frames) {
-    if (Of(f) == s) wl_resource_set_user_data(f, nullptr);
-  }
+  for (wl_resource* f : S.frames) if (Of(f) == s) wl_resource_set_user_data(f, nullptr);  // due at the next vblank
   if (s->lockSurface == nullptr) return;
   wl_shm_buffer* b = s->current != nullptr ? wl_shm_buffer_get(s->current) : nullptr;
   const uint32_t w = b != nullptr ? wl_shm_buffer_get_width(b) : 0, h = b != nullptr ? wl_shm_buffer_get_height(b) : 0;
@@ -216,9 +170,7 @@ const struct wl_compositor_interface kCompositor = {
         Surface* dead = Of(gone);
         if (dead->lockSurface != nullptr) wl_resource_set_user_data(dead->lockSurface, nullptr);
         if (S.lockSurface == dead) S.lockSurface = nullptr;
-        for (wl_resource* f : std::vector<wl_resource*>(S.frames)) {
-          if (Of(f) == dead) wl_resource_destroy(f);  // never due
-        }
+        for (wl_resource* f : std::vector<wl_resource*>(S.frames)) if (Of(f) == dead) wl_resource_destroy(f);
         Erase(S.surfaces, dead);
         delete dead;
       });
@@ -226,28 +178,18 @@ const struct wl_compositor_interface kCompositor = {
     Refuse<uint32_t>};
 
 // --- the seat, its keyboard, the output -----------------------------------------
-// Types `ch` (or only presses it) with the key the keymap has for it,
-// shifted where its second level has it.
+// Types `ch` (or only presses it), with Shift around it where needed.
 void Type(char ch, bool hold) {
-  auto key = [](uint32_t code, uint32_t down) {
-    for (wl_resource* k : S.entered) wl_keyboard_send_key(k, Serial(), Ms(), code, down);
-  };
-  auto modifiers = [](uint32_t depressed) {
-    for (wl_resource* k : S.entered) wl_keyboard_send_modifiers(k, Serial(), depressed, 0, 0, 0);
-  };
-  for (uint32_t code = 1; code < 248; ++code) {
-    for (xkb_level_index_t level = 0; level < 2; ++level) {
-      const xkb_keysym_t* syms = nullptr;
-      if (xkb_keymap_key_get_syms_by_level(S.keymap, code + 8, 0, level, &syms) != 1 ||
-          xkb_keysym_to_utf32(syms[0]) != static_cast<uint32_t>(ch)) {
-        continue;
-      }
-      if (level == 1) key(KEY_LEFTSHIFT, true), modifiers(S.shiftMask);
-      key(code, true);
-      if (!hold) key(code, false);
-      if (level == 1) key(KEY_LEFTSHIFT, false), modifiers(0);
-      return;
-    }
+  const auto found = S.us.keys.find(xkb_utf32_to_keysym(static_cast<unsigned char>(ch)));
+  if (found == S.us.keys.end()) return;
+  const auto [code, shifted] = found->second;
+  for (wl_resource* k : S.entered) {
+    if (shifted) wl_keyboard_send_key(k, Serial(), Ms(), KEY_LEFTSHIFT, 1);
+    if (shifted) wl_keyboard_send_modifiers(k, Serial(), S.us.shift, 0, 0, 0);
+    wl_keyboard_send_key(k, Serial(), Ms(), code, 1);
+    if (!hold) wl_keyboard_send_key(k, Serial(), Ms(), code, 0);
+    if (shifted) wl_keyboard_send_key(k, Serial(), Ms(), KEY_LEFTSHIFT, 0);
+    if (shifted) wl_keyboard_send_modifiers(k, Serial(), 0, 0, 0, 0);
   }
 }
 void Capabilities(uint32_t caps) {
@@ -258,14 +200,13 @@ void Capabilities(uint32_t caps) {
 const struct wl_keyboard_interface kKeyboard = {Destroy};
 const struct wl_seat_interface kSeat = {
     Refuse<uint32_t>,
-    // The keymap and repeat rate at once, and never again: the keyboard is
-    // there before kivo asks for it.
+    // The keymap and repeat rate at once, and never again: the keyboard is there before kivo asks for it.
     [](wl_client* c, wl_resource* r, uint32_t id) {
       wl_resource* k = Make(c, &wl_keyboard_interface, wl_resource_get_version(r), id, &kKeyboard, nullptr,
                             [](wl_resource* gone) { Erase(S.keyboards, gone), Erase(S.entered, gone); });
       if (S.capabilities == 0) return;  // asked for after it went: it gets nothing
       S.keyboards.push_back(k);
-      wl_keyboard_send_keymap(k, WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1, S.keymapFd, S.keymapSize);
+      wl_keyboard_send_keymap(k, WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1, S.us.fd, S.us.size);
       if (wl_resource_get_version(k) >= WL_KEYBOARD_REPEAT_INFO_SINCE_VERSION) wl_keyboard_send_repeat_info(k, 25, 600);
     },
     Refuse<uint32_t>, Destroy};
@@ -328,39 +269,22 @@ int Frame(void*) {
 }
 
 // --- observing, and the checks ---------------------------------------------------
-// Every protocol error, this compositor's or libwayland's own (a request
-// above the version bound).
+// Every protocol error, this compositor's or libwayland's own (a request above the version bound).
 void Log(void*, wl_protocol_logger_type type, const wl_protocol_logger_message* m) {
   if (type != WL_PROTOCOL_LOGGER_EVENT || std::strcmp(m->message->name, "error") != 0 || !S.error.empty()) return;
   S.error = "protocol error " + std::to_string(m->arguments[1].u) + " (" + m->arguments[2].s + ")";
 }
 int passed = 0, failed = 0;
 void Check(bool ok, const char* what) {
-  const std::string saw = std::string(S.lockAsked ? "lock asked, " : "no lock asked, ") +
-                          (S.lockedSent ? "locked sent, " : "locked never sent, ") +
-                          (S.unlockBeforeLocked ? "unlock_and_destroy before locked, "
-                           : S.unlocked         ? "unlock_and_destroy, " : "no unlock_and_destroy, ") +
-                          (S.error.empty() ? "" : S.error + ", ") +
-                          (S.timedOut ? "kivo killed after 20 s"
-                           : WIFEXITED(S.status) ? "kivo exit " + std::to_string(WEXITSTATUS(S.status))
-                                                 : "kivo killed by signal " + std::to_string(WTERMSIG(S.status)));
-  if (ok) std::printf("ok: %s: %s\n", S.c->name, what);
-  if (!ok) std::printf("FAIL: %s: %s [saw: %s] -- fault: %s\n", S.c->name, what, saw.c_str(), S.c->fault);
   ++(ok ? passed : failed);
-}
-
-bool MakeKeymap() {
-  xkb_context* context = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
-  const xkb_rule_names names = {"evdev", "pc105", "us", "", ""};
-  S.keymap = context != nullptr ? xkb_keymap_new_from_names(context, &names, XKB_KEYMAP_COMPILE_NO_FLAGS) : nullptr;
-  char* text = S.keymap != nullptr ? xkb_keymap_get_as_string(S.keymap, XKB_KEYMAP_FORMAT_TEXT_V1) : nullptr;
-  if (text == nullptr) return false;
-  S.shiftMask = 1u << xkb_keymap_mod_get_index(S.keymap, XKB_MOD_NAME_SHIFT);
-  S.keymapSize = static_cast<uint32_t>(std::strlen(text) + 1);
-  S.keymapFd = memfd_create("kivo-test-keymap", MFD_CLOEXEC);
-  const bool written = S.keymapFd >= 0 && write(S.keymapFd, text, S.keymapSize) == static_cast<ssize_t>(S.keymapSize);
-  std::free(text);
-  return written;
+  if (ok) return static_cast<void>(std::printf("ok: %s: %s\n", S.c->name, what));
+  const std::string kivo = S.timedOut ? "killed after 20 s"
+                           : WIFEXITED(S.status) ? "exit " + std::to_string(WEXITSTATUS(S.status))
+                                                 : "killed by signal " + std::to_string(WTERMSIG(S.status));
+  std::printf("FAIL: %s: %s [saw: %slock asked, locked %ssent, %sunlock_and_destroy%s, %skivo %s] -- fault: %s\n",
+              S.c->name, what, S.lockAsked ? "" : "no ", S.lockedSent ? "" : "never ", S.unlocked ? "" : "no ",
+              S.unlockBeforeLocked ? " before locked" : "", S.error.empty() ? "" : (S.error + ", ").c_str(),
+              kivo.c_str(), S.c->fault);
 }
 
 }  // namespace
@@ -370,7 +294,7 @@ int main(int argc, char** argv) {
   if (S.c == nullptr) return std::fprintf(stderr, "usage: kivo-scripted-compositor KIVO CASE (see kCases)\n"), 2;
   S.display = wl_display_create();
   const char* socket = wl_display_add_socket_auto(S.display);
-  if (socket == nullptr || !MakeKeymap() || wl_display_init_shm(S.display) != 0) {
+  if (socket == nullptr || !MakeUsKeymap(S.us) || wl_display_init_shm(S.display) != 0) {
     std::printf("FAIL: %s: the compositor cannot start (socket, keymap or shared memory)\n0 passed, 1 failed\n", S.c->name);
     return 1;
   }
@@ -383,23 +307,10 @@ int main(int argc, char** argv) {
                    Bind<&ext_session_lock_manager_v1_interface, &kLockManager>);
   if (S.c->wmBase) wl_global_create(S.display, &xdg_wm_base_interface, 2, nullptr, Bind<&xdg_wm_base_interface, &kWmBase>);
   wl_display_add_protocol_logger(S.display, Log, nullptr);
-  static wl_listener created{{}, [](wl_listener*, void* client) {
-                               static wl_listener gone{{}, [](wl_listener*, void*) { S.client = nullptr; }};
-                               wl_client_add_destroy_listener(S.client = static_cast<wl_client*>(client), &gone);
-                             }};
-  wl_display_add_client_created_listener(S.display, &created);
   wl_event_loop* loop = wl_display_get_event_loop(S.display);
-  wl_event_loop_add_signal(loop, SIGCHLD, [](int, void*) {
-    int status = 0;
-    if (waitpid(S.kivo, &status, WNOHANG) == S.kivo) S.status = status;
-    return 0;
-  }, nullptr);
   S.start = S.stepAt = Clock::now();
   if ((S.kivo = fork()) == 0) {
-    sigset_t none;
-    sigemptyset(&none);
-    sigprocmask(SIG_SETMASK, &none, nullptr);  // the loop blocked SIGCHLD for itself
-    setpgid(0, 0);                              // so that the timeout ends its PAM child too
+    setpgid(0, 0);  // so that the timeout ends its PAM child too
     setenv("WAYLAND_DISPLAY", socket, 1);
     execl(argv[1], "kivo", "-lock", "--count", "2000", static_cast<char*>(nullptr));
     _exit(127);
@@ -407,9 +318,12 @@ int main(int argc, char** argv) {
   S.timer = wl_event_loop_add_timer(loop, Frame, nullptr);
   wl_event_source_timer_update(S.timer, 16);
   // Until kivo has ended and all it sent is read, or 20 s.
-  while (S.kivo > 0 && (S.status < 0 || S.client != nullptr) && Clock::now() - S.start < std::chrono::seconds(20)) {
+  wl_list* clients = wl_display_get_client_list(S.display);
+  int status = 0;
+  while (S.kivo > 0 && (S.status < 0 || !wl_list_empty(clients)) && Clock::now() - S.start < std::chrono::seconds(20)) {
     wl_display_flush_clients(S.display);
     wl_event_loop_dispatch(loop, 100);
+    if (S.status < 0 && waitpid(S.kivo, &status, WNOHANG) == S.kivo) S.status = status;
   }
   if (S.status < 0 && S.kivo > 0) S.timedOut = true, kill(-S.kivo, SIGKILL), waitpid(S.kivo, &S.status, 0);
   Check(S.error.empty(), "no protocol error");
