@@ -1,12 +1,8 @@
-// kivo-test-login1: the part of logind's bus interface kivo uses, on
-// whatever bus DBUS_SYSTEM_BUS_ADDRESS names, so that sleep can be
-// announced without putting any machine to sleep. Commands on standard
-// input: "sleep" (PrepareForSleep true), "lock" (the session's Lock).
-// What it hears, on standard output, each stamped as WAYLAND_DEBUG stamps a
-// client's messages (milliseconds of the real-time clock, the microseconds
-// kept to 32 bits), so the two logs can be put in one order: "inhibited" (a
-// delay inhibitor for sleep handed out), "released" (its pipe closed),
-// "hint 1" / "hint 0" (SetLockedHint).
+// kivo-test-login1: the part of logind's bus interface kivo uses, on the bus DBUS_SYSTEM_BUS_ADDRESS names, so that
+// sleep can be announced without putting any machine to sleep. Commands on standard input: "sleep" (PrepareForSleep
+// true), "lock" (the session's Lock). What it hears goes to standard output stamped as WAYLAND_DEBUG stamps a client's
+// messages, so that the two logs can be put in one order: "inhibited" (a delay inhibitor for sleep handed out),
+// "released" (its pipe closed), "hint 1" / "hint 0" (SetLockedHint).
 #include <poll.h>
 #include <systemd/sd-bus.h>
 #include <time.h>
@@ -82,13 +78,11 @@ int main() {
   Say("ready");
   std::string line;
   for (;;) {
-    while (sd_bus_process(bus, nullptr) > 0) {
-    }
+    while (sd_bus_process(bus, nullptr) > 0) {}
     pollfd fds[3] = {{sd_bus_get_fd(bus), POLLIN, 0}, {0, POLLIN, 0}, {g_inhibitor, POLLIN, 0}};
     if (poll(fds, 3, -1) < 0) continue;
     // What the holder said before it let go comes first.
-    while (sd_bus_process(bus, nullptr) > 0) {
-    }
+    while (sd_bus_process(bus, nullptr) > 0) {}
     if (fds[2].revents != 0) {  // the holder closed its end: sleep may go on
       close(g_inhibitor);
       g_inhibitor = -1;
