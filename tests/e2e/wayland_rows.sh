@@ -1,9 +1,6 @@
-# Sourced by wayland_test.sh: the rows of its table only Sway can run, in the
-# Sway the table's row ran in. Outputs that go, come back, sleep and scale
-# (through swaymsg), the beat at any refresh rate, the pointer (a virtual one:
-# kivo-test-wayland pointer), the window resized, kivo -lock over another
-# client's window (magenta) however it is started, and failures. Their checks
-# fill the table's outputs and lock cells.
+# Sourced by wayland_test.sh: the rows only Sway can run (outputs that go, come back, sleep and scale, the beat at
+# any refresh rate, a virtual pointer, the window resized, kivo -lock over another client's magenta window however
+# it is started, failures), in the Sway of the table's row. Their checks fill its outputs, lock and grace cells.
 check() { mark "$row" "$@"; }
 kivo_pid() { pgrep -P "$(cat "$work/$1.pid")" -x kivo; }
 swaymsg() { swaymsg_out -- "$@" >/dev/null; }
@@ -11,6 +8,7 @@ swaymsg_out() { as_user swaymsg -s "$(ls "$runtime"/sway-ipc.*.sock)" "$@"; }
 grab() { as_user grim "$@"; }  # [-o OUTPUT] FILE
 pointer() { as_user "$client" pointer 1824 768 "$@"; }
 ended() { [ -s "$work/$1.exit" ]; }  # NAME
+termed() { signal "$1" TERM; ends_with "$1" 0 10; }  # NAME: SIGTERM ends it with 0
 colour_pixels() {  # COLOUR X Y W H FILE: pixels of that colour
   convert "$6" -crop "${4}x${5}+${2}+${3}" +repage -fuzz 4% -fill black +opaque "$1" -fill white \
     -opaque "$1" -alpha off -colorspace Gray -format '%[fx:round(mean*w*h)]' info:
@@ -24,8 +22,8 @@ snow_on() {  # WHAT
 }
 # Snow on both outputs: what was started has its surfaces up.
 surfaces_up() { SHOOT=grim_shot snow_in_shot "$work/up.png" 200 "0 0 1024 768 HEADLESS-1" "1024 0 800 600 HEADLESS-2"; }
-# The kivo started as NAME sleeps until an event, with no timeout: a ppoll
-# whose timeout is NULL (or a poll of -1), as when nothing can be seen.
+up() { start_quiet "$@"; wait_until 10 surfaces_up; }  # NAME ARG...: kivo started quietly, its surfaces up
+# The kivo started as NAME sleeps until an event, with no timeout: a ppoll whose timeout is NULL (or a poll of -1).
 sleeps_until_event() {  # NAME
   local pid call
   pid=$(kivo_pid "$1") || return 1
@@ -38,11 +36,9 @@ refresh_is() {  # RATE (e.g. "144 Hz"): HEADLESS-1's refresh rate, in mHz in Swa
     grep -o -m 1 '"current_mode":{[^}]*}' | grep -q "\"refresh\":${1%% *}[0-9][0-9][0-9]\b"
 }
 
-# -fps of -fullscreen with HEADLESS-1 at MODE: after the first second, one
-# tick every 30 ms (33.3 a second, plus or minus 1) whatever the refresh
-# rate; HEADLESS-2's frames arrive meanwhile at its own 60 Hz. A loaded
-# machine may drop a tick (kivo keeps the period rather than catching up),
-# never add one: no line above 34.3.
+# -fps of -fullscreen with HEADLESS-1 at MODE: after the first second, one tick every 30 ms (33.3 a second, +- 1)
+# whatever the refresh rate, while HEADLESS-2 runs at 60 Hz. A loaded machine may drop a tick (kivo keeps the
+# period rather than catching up), never add one: no line above 34.3.
 fps_case() {  # WHAT MODE
   local lines
   swaymsg output HEADLESS-1 mode --custom "$2"
@@ -55,15 +51,12 @@ fps_case() {  # WHAT MODE
   # Frames are drawn straight into a free buffer: handing it over is always timed.
   check "-fps at $1: the time handing buffers over is measured ($(sed -n 's/.*copy \([0-9.]*\) ms.*/\1/p' <<<"$lines" | tr '\n' ' ')ms)" \
     awk -F'copy ' 'NF > 1 { n++; if ($2 + 0 <= 0) bad = 1 } END { exit bad || n != 4 }' <<<"$lines"
-  signal fps TERM
-  check "-fps at $1: SIGTERM ends it with 0" ends_with fps 0 10
+  check "-fps at $1: SIGTERM ends it with 0" termed fps
 }
-# SIGTERM while every output is powered off, once kivo sleeps until an event:
-# it ends with 0 within a second.
+# SIGTERM while every output is powered off, once kivo sleeps until an event: it ends with 0 within a second.
 powered_off_case() {  # MODE
   local t0
-  start_quiet off "$1" --count 5000
-  wait_until 10 surfaces_up
+  up off "$1" --count 5000
   swaymsg output '*' power off
   check "$1, every output powered off: kivo sleeps until an event" wait_until 5 sleeps_until_event off
   t0=$(now_us)
@@ -74,9 +67,8 @@ powered_off_case() {  # MODE
   swaymsg output '*' power on
   ends_with off 0 10 >/dev/null  # in any case gone before the next case
 }
-# Pointer steps from 500,400 that must leave -fullscreen running, then steps
-# that must end it with 0. Nothing shows that kivo has taken the first
-# steps, so "still running" is looked at after a pause.
+# Pointer steps from 500,400 that must leave -fullscreen running, then steps that must end it with 0. Nothing
+# shows that kivo has taken the first steps: "still running" is looked at after a pause.
 pointer_case() {  # WHAT STEPS WHAT STEPS
   expect_after "-fullscreen: $1" input surfaces_up "pointer move 500 400 wait 100 $2 wait 300" running \
     as_user "$kivo" -fullscreen
@@ -112,8 +104,7 @@ sway_output_rows() {
   fps_case "144 Hz" 1024x768@144Hz
   swaymsg output HEADLESS-1 mode --custom 1024x768@60Hz
 
-  start_quiet outputs -fullscreen --count 20000
-  wait_until 10 surfaces_up
+  up outputs -fullscreen --count 20000
   swaymsg output HEADLESS-2 disable
   wait_until 5 layout_width 1024
   check "an output disabled leaves it running" running outputs
@@ -132,12 +123,10 @@ sway_output_rows() {
   powered_off_case -fullscreen
   powered_off_case -background
 
-  start_quiet background -background
-  wait_until 10 surfaces_up
+  up background -background
   pointer move 100 100 press left move 900 700 wait 300
   check "-background: buttons and moves do not end it" running background
-  signal background TERM
-  ends_with background 0 10 >/dev/null
+  termed background
   start_quiet window -window --count 5000
   # Sway matches the window only once it is mapped: asked until it does.
   wait_until 10 window_drawn
@@ -155,15 +144,14 @@ sway_output_rows() {
 # The last row: Sway killed under a running kivo.
 compositor_dies() {
   row=outputs
-  start_quiet dies -fullscreen
-  wait_until 10 surfaces_up
+  up dies -fullscreen
   signal sway KILL
   check "a compositor that dies ends it with 1" ends_with dies 1 10
   check "saying so in one line ($(head -n 1 "$work/dies.out"))" [ "$(wc -l <"$work/dies.out")" = 1 ]
 }
 
-# The other client's window seen (more than 10000 of its pixels) or hidden
-# (none), within SECONDS (5 by default; 0: in a screenshot taken now).
+# The other client's window seen (more than 10000 of its pixels) or hidden (none), within SECONDS (5 by default;
+# 0: in a screenshot taken now).
 window_is() {  # seen|hidden [SECONDS]
   wait_until "${2:-5}" window_shows "$1"
   local answer=$?
@@ -182,27 +170,25 @@ refused_gone() { [ "$(red_marks)" = 0 ]; }
 lock_shown() { surfaces_up && window_shows hidden; }
 daemonized_kivo() { ps -u "$user" -o pid=,stat=,comm=,args= | awk '$2 !~ /^Z/ && $3 == "kivo" && /kivo -lock -daemonize/ {print $1}'; }
 none_left() { [ -z "$("$@")" ]; }  # COMMAND...: it prints nothing
-# kivo -lock through LAUNCHER... hides the other window, refuses a wrong
-# password first (WRONG: yes), and unlocks when the keys of TYPED are typed.
+# kivo -lock through LAUNCHER... hides the other window, refuses a wrong password first (WRONG: yes), and
+# unlocks when the keys of TYPED are typed.
 lock_case() {  # WHAT WRONG TYPED LAUNCHER...
   local what=$1 wrong=$2 typed=$3; shift 3
-  started+=(lock)
-  start lock as_user "$@" "$kivo" -lock --count 5000
+  launched lock as_user "$@" "$kivo" -lock --count 5000
   check "$what: locked, its snow and nothing of the other window" wait_until 10 lock_shown
   if [ "$wrong" = yes ]; then
     keys "type wrong" "key Return"
     check "$what: a wrong password is refused: red marks" wait_until 10 refused_shown
     check "$what: and it stays locked" window_is hidden 0
     check "$what: and kivo running" running lock
-    # The prompt is painted over frames drawn in the buffers themselves: the
-    # red marks of the refusal must leave nothing behind in any of them.
+    # The prompt is painted over frames drawn in the buffers themselves: the red marks must leave no trace.
     check "$what: the refused look goes again without a trace" wait_until 10 refused_gone
   fi
   local -a typing; read -r -a typing <<<"$typed"
   keys "${typing[@]//+/ }"
   check "$what: the right password unlocks: kivo ends with 0" ends_with lock 0 15
   check "$what: the other window is seen again" window_is seen
-  ended lock || { signal lock KILL; ends_with lock 137 5 >/dev/null; }  # the next row's own kivo takes the lock
+  gone lock
 }
 
 sway_lock_rows() {
@@ -210,12 +196,10 @@ sway_lock_rows() {
   launched desktop as_user "$client" window
   wait_for_line "$work/desktop.out" shown 10
   check "before the lock the other window is seen" window_is seen
-  # What each row types: + stands for a space within one command.
+  # What each row types: + stands for a space within one command. Escape forgets what was typed; a launcher that
+  # ignores SIGCHLD (the disposition outlives exec) and an X11 screen saver's variable change nothing; held,
+  # Backspace repeats at Sway's rate (after 600 ms, 25 a second): three junk characters go before the password.
   local right="type+${password// /+} key+Return" pid option
-  # Escape forgets what was typed; a launcher that ignores SIGCHLD (the
-  # disposition outlives exec) and an X11 screen saver's variable change
-  # nothing; held, Backspace repeats at Sway's rate (after 600 ms, 25 a
-  # second): three junk characters go before the password.
   lock_case "kivo -lock" yes "type+abc key+Escape $right" env
   lock_case "under a launcher that ignores SIGCHLD" yes "$right" perl -e '$SIG{CHLD} = "IGNORE"; exec @ARGV'
   lock_case "with XSCREENSAVER_WINDOW=0x1234" no "$right" env XSCREENSAVER_WINDOW=0x1234
@@ -226,8 +210,7 @@ sway_lock_rows() {
     check "kivo -lock $option: the line names $option" grep -q -e " $option\b" "$work/refusal"
   done
 
-  start_quiet killed -lock
-  wait_until 10 surfaces_up
+  up killed -lock
   check "a second kivo -lock while locked ends with 2" [ "$(as_user "$kivo" -lock >/dev/null 2>&1; echo $?)" = 2 ]
   pid=$(kivo_pid killed)
   check "the password is in neither its command line nor its environment" \
@@ -237,13 +220,12 @@ sway_lock_rows() {
   # Nothing shows when Sway has taken in the locker's end: look for a second.
   check "kivo killed while locked: the session stays locked" not wait_until 1 not window_shows hidden
   check "and nothing of the desktop" no_desktop "$shots/lock.png"
-  start_quiet again -lock
-  wait_until 10 surfaces_up
+  up again -lock
   check "another kivo -lock takes the abandoned lock" running again
   keys "type $password" "key Return"
   check "and its right password unlocks it" ends_with again 0 15
   check "the window is seen again" window_is seen
-  ended again || { signal again KILL; ends_with again 137 5 >/dev/null; }  # the lock left for the next to take
+  gone again
 
   # -daemonize, as an idle daemon starts it before the machine sleeps.
   check "kivo -lock -daemonize returns 0 once the session is locked" \
@@ -257,14 +239,11 @@ sway_lock_rows() {
   check "the window is seen at last" window_is seen
 }
 
-# The saver that becomes the lock. The snow goes on through the lock: frame
-# 100 on HEADLESS-1 is, above the prompt, the frame kivo-render draws at tick
-# 100 from its screen's seed (the seed given, or the next screen's, as the
-# outputs' surfaces were laid out first). logind is a stand-in on a private
-# bus (kivo-test-login1; no test may put the machine to sleep): sleep coming
-# or a lock asked ends the grace, sleep waits until the compositor has said
-# locked, the session's hint follows the lock; with no bus the grace still
-# works and one line says sleep is not guarded.
+# The saver that becomes the lock. The snow goes on through it: frame 100 on HEADLESS-1 is, above the prompt,
+# kivo-render's frame at tick 100 from its screen's seed (the seed given, or the next screen's, as the outputs'
+# surfaces were laid out first). logind is a stand-in on a private bus (kivo-test-login1: no test may put the
+# machine to sleep): sleep coming or a lock asked ends the grace, sleep waits until the compositor has said locked,
+# the session's hint follows the lock; with no bus the grace still works and one line says sleep is not guarded.
 # The keyboard's focus went last to one of kivo's lock surfaces.
 focus_locked() {  # LOG
   awk '/-> .*get_lock_surface\(/ { if (match($0, /wl_surface#[0-9]+/)) lock[substr($0, RSTART, RLENGTH)] = 1 }
@@ -275,14 +254,12 @@ stamp() { grep -m 1 -e "$2" "$1" | sed 's/^\[ *\([0-9.]*\)\].*/\1/'; }  # FILE T
 after() { [ -n "$1" ] && [ -n "$2" ] && awk -v a="$1" -v b="$2" 'BEGIN { d = (b - a + 4294967.296) % 4294967.296; exit !(d < 10000) }'; }  # A B
 sway_grace_rows() {
   row=grace
-  local bus=unix:path=$runtime/system_bus event login1_bin
-  login1_bin=$(dirname "$client")/kivo-test-login1
+  local bus=unix:path=$runtime/system_bus event tailing sent locked released seed differences=
   start_quiet same -fullscreen --lock-after 1 --seed 7 --count 5000 --frames 100
   check "--lock-after 1: locked, then stopped after 100 frames" wait_until 15 grep -q 'stopped after 100 frames' "$work/same.out"
   sleep 0.5
   grab -o HEADLESS-1 "$shots/same.png"
   convert "$shots/same.png" -crop 1024x400+0+0 +repage "$shots/same-top.png"
-  local seed differences=
   for seed in 7 $(((7 + 0x9E3779B9) & 0xFFFFFFFF)); do
     as_user "$(dirname "$kivo")/kivo-render" --width 1024 --height 768 --count 5000 --seed "$seed" --frames 100 \
       --out "$shots/same.bmp" 2>/dev/null
@@ -293,30 +270,23 @@ sway_grace_rows() {
     grep -q -w 0 <<<"$differences"
   keys "type $password" "key Return"
   check "and its right password unlocks it" ends_with same 0 15
-  ended same || { signal same KILL; ends_with same 137 5 >/dev/null; }
+  gone same
 
   launched system-bus as_user dbus-daemon --session --nofork --address="$bus"
   wait_until 5 test -S "$runtime/system_bus" && sleep 0.5
-  rm -f "$work/login1-in"; mkfifo "$work/login1-in"; exec {login1}<>"$work/login1-in"
-  # Its commands through a FIFO kept open here (a job started with & would read /dev/null).
-  started+=(login1)
-  ( as_user env DBUS_SYSTEM_BUS_ADDRESS="$bus" "$login1_bin" <"$work/login1-in" >"$work/login1.out" 2>&1
-    echo $? >"$work/login1.exit" ) &
-  echo $! >"$work/login1.pid"
+  fed login1 as_user env DBUS_SYSTEM_BUS_ADDRESS="$bus" "$(dirname "$client")/kivo-test-login1"
   wait_for_line "$work/login1.out" ready 10 || cat "$work/system-bus.out" "$work/login1.out"
   for event in sleep lock; do
     tail -n +$(($(wc -l <"$work/login1.out") + 1)) -f "$work/login1.out" >"$work/heard" 2>/dev/null &
-    local tailing=$!
-    started+=(guarded)
-    start guarded as_user env WAYLAND_DEBUG=client DBUS_SYSTEM_BUS_ADDRESS="$bus" "$kivo" -fullscreen --lock-after 60 \
-      --count 5000
+    tailing=$!
+    launched guarded as_user env WAYLAND_DEBUG=client DBUS_SYSTEM_BUS_ADDRESS="$bus" "$kivo" -fullscreen \
+      --lock-after 60 --count 5000
     check "--lock-after 60 with logind: sleep waits while the grace lasts" wait_until 10 grep -q inhibited "$work/heard"
     wait_until 10 surfaces_up
-    echo "$event" >&"$login1"
+    echo "$event" >&"${to[login1]}"
     check "logind's $event: locked at once" wait_until 5 grep -q '_lock_v1#[0-9]*\.locked()' "$work/guarded.out"
     check "logind's $event: the hint says locked, and sleep waits no more" \
       eval 'wait_until 5 grep -q released "$work/heard" && grep -q "hint 1" "$work/heard"'
-    local sent locked released
     sent=$(stamp "$work/heard" "sent $event") locked=$(stamp "$work/guarded.out" '_lock_v1#[0-9]*\.locked()')
     released=$(stamp "$work/heard" released)
     check "logind's $event: sleep waited until the compositor said locked ($sent, locked $locked, released $released)" \
@@ -325,14 +295,10 @@ sway_grace_rows() {
     keys "type $password" "key Return"
     check "logind's $event: the right password unlocks" ends_with guarded 0 15
     check "logind's $event: and the hint follows" wait_until 5 grep -q "hint 0" "$work/heard"
-    ended guarded || { signal guarded KILL; ends_with guarded 137 5 >/dev/null; }
+    gone guarded
     kill "$tailing"
   done
-  exec {login1}>&-
-
-  started+=(guarded)
-  start guarded as_user env DBUS_SYSTEM_BUS_ADDRESS=unix:path=$runtime/none "$kivo" -fullscreen --lock-after 60 --count 5000
-  wait_until 10 surfaces_up
+  DBUS_SYSTEM_BUS_ADDRESS=unix:path=$runtime/none up guarded -fullscreen --lock-after 60 --count 5000
   keys "type a"
   check "no system bus: the grace goes on, a key ends it with 0" ends_with guarded 0 10
   check "and one line says sleep is not guarded ($(head -n 1 "$work/guarded.out"))" \
