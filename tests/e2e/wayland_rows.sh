@@ -1,7 +1,7 @@
 # Sourced by wayland_test.sh: the rows only Sway can run (outputs that go, come back, sleep and scale, the beat at
 # any refresh rate, a virtual pointer, the window resized, kivo -lock over another client's magenta window however
 # it is started, failures), in the Sway of the table's row. Their checks fill its outputs, lock and grace cells.
-check() { mark "$row" "$@"; }
+check() { mark "$row" "$@"; }  # DESCRIPTION COMMAND...: a check in this row's cell
 kivo_pid() { pgrep -P "$(cat "$work/$1.pid")" -x kivo; }
 swaymsg() { swaymsg_out -- "$@" >/dev/null; }
 swaymsg_out() { as_user swaymsg -s "$(ls "$runtime"/sway-ipc.*.sock)" "$@"; }
@@ -15,14 +15,13 @@ colour_pixels() {  # COLOUR X Y W H FILE: pixels of that colour
 }
 desktop_pixels() { colour_pixels '#2040c0' "$@"; }  # X Y W H FILE
 no_desktop() { [ "$(desktop_pixels 0 0 1824 768 "$1")" = 0 ]; }  # FILE
-# Snow on both outputs, moving, and nothing of the desktop, within 10 s.
-snow_on() {  # WHAT
+snow_on() {  # WHAT: within 10 s snow on both outputs, moving, and nothing of the desktop
   READY=no_desktop SHOOT=grim_shot snowing_within 10 "$1" 200 "0 0 1024 768 HEADLESS-1" "1024 0 800 600 HEADLESS-2"
   check "$1: nothing but snow" no_desktop "$work/a.png"
 }
-# Snow on both outputs: what was started has its surfaces up.
+# Snow on both outputs: what was started has its surfaces up; up starts kivo quietly and waits for that.
 surfaces_up() { SHOOT=grim_shot snow_in_shot "$work/up.png" 200 "0 0 1024 768 HEADLESS-1" "1024 0 800 600 HEADLESS-2"; }
-up() { start_quiet "$@"; wait_until 10 surfaces_up; }  # NAME ARG...: kivo started quietly, its surfaces up
+up() { start_quiet "$@"; wait_until 10 surfaces_up; }  # NAME ARG...
 # The kivo started as NAME sleeps until an event, with no timeout: a ppoll whose timeout is NULL (or a poll of -1).
 sleeps_until_event() {  # NAME
   local pid call
@@ -75,16 +74,14 @@ pointer_case() {  # WHAT STEPS WHAT STEPS
   pointer $4 wait 300
   check "-fullscreen: $3 ends it with 0" ends_with input 0 10
 }
-# HEADLESS-1 at scale 2 in physical pixels, crisp (not 2x2 blocks) and snowing.
-scaled_crisp() {
+scaled_crisp() {  # HEADLESS-1 at scale 2 in physical pixels, crisp (not 2x2 blocks) and snowing
   grab -o HEADLESS-1 "$shots/scaled.png" || return 1
   convert "$shots/scaled.png" -sample 50% -sample 200% "$shots/blocky.png"
   [ "$(compare -metric AE "$shots/scaled.png" "$shots/blocky.png" null: 2>&1 | cut -d' ' -f1)" -gt 200 ] &&
     [ "$(bright_pixels 0 0 1024 768 "$shots/scaled.png")" -gt 100 ]
 }
 layout_width() { grim_shot "$work/up.png" && [ "$(identify -format %w "$work/up.png")" = "$1" ]; }  # WIDTH
-# The KIVO window at 100,100 500x400 with snow in it and the desktop all around.
-window_resized() {
+window_resized() {  # the KIVO window at 100,100 500x400 with snow in it and the desktop all around
   grab "$shots/window.png" && [ "$(desktop_pixels 100 100 500 400 "$shots/window.png")" = 0 ] &&
     [ "$(desktop_pixels 0 0 1024 768 "$shots/window.png")" = $((1024 * 768 - 500 * 400)) ] &&
     [ "$(bright_pixels 100 100 500 400 "$shots/window.png")" -gt 50 ]
@@ -141,8 +138,7 @@ sway_output_rows() {
   chown "$user" "$runtime/refusing"
   WAYLAND_DISPLAY_FOR_KIVO=refusing expect_refusal "a socket that refuses" as_user "$kivo"
 }
-# The last row: Sway killed under a running kivo.
-compositor_dies() {
+compositor_dies() {  # the last row: Sway killed under a running kivo
   row=outputs
   up dies -fullscreen
   signal sway KILL
@@ -184,8 +180,7 @@ lock_case() {  # WHAT WRONG TYPED LAUNCHER...
     # The prompt is painted over frames drawn in the buffers themselves: the red marks must leave no trace.
     check "$what: the refused look goes again without a trace" wait_until 10 refused_gone
   fi
-  local -a typing; read -r -a typing <<<"$typed"
-  keys "${typing[@]//+/ }"
+  keys "$(tr ' +' '\n ' <<<"$typed")"
   check "$what: the right password unlocks: kivo ends with 0" ends_with lock 0 15
   check "$what: the other window is seen again" window_is seen
   gone lock

@@ -15,8 +15,7 @@ runs=("$@")
 . "$(dirname "$0")/wayland_rows.sh"
 [ "$(id -u)" = 0 ] || { echo "FAIL: the Wayland test makes a test user: it needs root"; exit 1; }
 
-# Of the protocols kivo uses, what each compositor's Debian 13 version offers: layer shell, session lock,
-# fractional scale, idle notification.
+# What each compositor's Debian 13 version offers of layer shell, session lock, fractional scale, idle notification.
 declare -A known=([sway]="layer lock frac idle" [labwc]="layer lock frac idle" [kwin]="layer - frac idle"
   [mutter]="- - frac -" [cage]="- - - idle" [weston]="- - - -")
 checks=(offers fullscreen snow key background window idle lock grace outputs)
@@ -30,16 +29,12 @@ chmod 755 "$work"
 
 declare -A cell version to  # to: the FIFO each program started with fed reads, by name
 set_cell() { cell[$name,$1]=$2; }  # CHECK TEXT
-# A check that counts and fills the table's cell.
-mark() {  # CHECK DESCRIPTION COMMAND...
-  local column=$1 what=$2; shift 2
-  if "$@"; then
-    passes=$((passes + 1)); echo "ok: $name: $what"
-    [ -n "${cell[$name,$column]:-}" ] || set_cell "$column" ok
-  else
-    failures=$((failures + 1)); echo "FAIL: $name: $what"
-    set_cell "$column" FAIL
-  fi
+mark() {  # CHECK DESCRIPTION COMMAND...: a check that counts and fills the table's cell
+  local column=$1 what=$2 verdict=FAIL; shift 2
+  "$@" && verdict=ok
+  [ "$verdict" = ok ] && passes=$((passes + 1)) || failures=$((failures + 1))
+  echo "$verdict: $name: $what"
+  [ "$verdict" = ok ] && [ -n "${cell[$name,$column]:-}" ] || set_cell "$column" "$verdict"
 }
 refused() {  # CHECK DESCRIPTION ARG...
   local column=$1 what=$2; shift 2
@@ -57,8 +52,7 @@ start_kivo() { local n=$1; shift; started+=("$n"); start "$n" as_user env WAYLAN
 start_quiet() { local n=$1; shift; started+=("$n"); start "$n" as_user "$kivo" "$@"; }
 launched() { started+=("$1"); start "$@"; }
 wait_socket() { wait_until 15 test -S "$runtime/$1" && socket=$1; }  # NAME: sets socket once it is there
-# NAME runs COMMAND... reading the lines written to fd ${to[NAME]}: a FIFO held open here, as a job started
-# with & would read /dev/null.
+# NAME reads what is written to fd ${to[NAME]}, a FIFO held open here (a job started with & reads /dev/null).
 fed() {  # NAME COMMAND...
   local n=$1 fd; shift
   rm -f "$work/$n.in"; mkfifo "$work/$n.in"; exec {fd}<>"$work/$n.in"
@@ -66,17 +60,16 @@ fed() {  # NAME COMMAND...
   ( "$@" <"$work/$n.in" >"$work/$n.out" 2>&1; echo $? >"$work/$n.exit" ) &
   echo $! >"$work/$n.pid"
 }
-# The last kivo started as NAME gone before the next takes the lock.
-gone() { ended "$1" || { signal "$1" KILL; ends_with "$1" 137 5 >/dev/null; }; }  # NAME
+gone() { ended "$1" || { signal "$1" KILL; ends_with "$1" 137 5 >/dev/null; }; }  # NAME: gone before the next lock
 
 # --- what kivo's log shows --------------------------------------------------
-# The wl_output objects of the client's log whose surfaces committed at least 5 times after line FROM: a layer
-# surface, a lock surface or a fullscreen toplevel made for that output, or a subsurface the compositor puts on it;
-# with ANY, the surfaces of any kind that did.
+# The wl_output objects whose surfaces in the client's LOG committed at least 5 times after line FROM (a layer or lock
+# surface or fullscreen toplevel made for it, or a subsurface put on it); with ANY, surfaces of any kind that did.
 committing() {  # LOG FROM [ANY]
   awk -v from="$2" -v any="${3:-}" '
     function id(kind) { return match($0, kind "#[0-9]+") ? substr($0, RSTART, RLENGTH) : "" }
-    /-> .*get_layer_surface\(|-> .*get_lock_surface\(/ { if ((s = id("wl_surface")) != "" && (o = id("wl_output")) != "") out[s] = o }
+    /-> .*get_layer_surface\(|-> .*get_lock_surface\(/ {
+      s = id("wl_surface"); o = id("wl_output"); if (s != "" && o != "") out[s] = o }
     /-> .*get_xdg_surface\(/ { surf_of[id("xdg_surface")] = id("wl_surface") }
     /-> xdg_surface#[0-9]+\.get_toplevel\(/ { top[id("xdg_toplevel")] = surf_of[id("xdg_surface")] }
     /-> xdg_toplevel#[0-9]+\.set_fullscreen\(wl_output#/ { out[top[id("xdg_toplevel")]] = id("wl_output") }
@@ -125,8 +118,7 @@ type_text() {  # TEXT [RETURN]
     xdotool) xdotool type --delay 40 "$1"; [ -z "${2:-}" ] || xdotool key Return ;;
   esac
 }
-# The one virtual keyboard, made once the compositor is up, as a real one is: it types what keys writes, a line
-# per command, for as long as the compositor runs.
+# The one virtual keyboard, there from the compositor's start to its end, as a real one is: it types what keys writes.
 start_keyboard() {
   fed keyboard as_user "$client" keyboard
   wait_until 10 grep -q ready "$work/keyboard.out" || { echo "FAIL: no virtual keyboard"; cat "$work/keyboard.out"; }
@@ -134,8 +126,7 @@ start_keyboard() {
 keys() { printf '%s\n' "$@" >&"${to[keyboard]}"; }  # COMMAND...
 
 # --- the compositors -------------------------------------------------------------
-# Sway, labwc and cage run headless with two outputs (1280x720 unless told): screenshots with grim, keys through
-# the one virtual keyboard.
+# Sway, labwc and cage: headless, two outputs (1280x720 unless told), grim screenshots, the one virtual keyboard.
 headless() {  # SOCKET COMMAND...
   launched "$name" as_user env WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
     WLR_HEADLESS_OUTPUTS=2 "${@:2}"
@@ -189,11 +180,8 @@ start_weston() {
   nested weston --config="$work/weston.ini" --backend=x11 --renderer=pixman --output-count=2 --width=1024 \
     --height=768 --socket=wayland-1 && side_by_side 'Weston Compositor'
 }
-compositor_version() {
-  case $1 in
-    sway) sway --version ;; labwc) labwc --version ;; cage) dpkg-query -W -f '${Version}' cage ;;
-    kwin) kwin_wayland --version ;; mutter) mutter --version | head -n 1 ;; weston) weston --version ;;
-  esac 2>/dev/null | head -n 1 | grep -o '[0-9][0-9.]*[0-9]' | head -n 1
+compositor_version() {  # NAME: its upstream version, from its Debian package
+  dpkg-query -W -f '${Version}' "${1/#kwin/kwin-wayland}" 2>/dev/null | sed 's/^[0-9]*://; s/[-+~].*//'
 }
 stop_all() {
   local n pid
@@ -215,12 +203,8 @@ run_compositor() {  # NAME ROWS
   "start_$name" || true
   [ "$socket" != none ] || { mark offers "starts" false; tail -n 20 "$work/$name.out"; stop_all; return; }
   [ "$input" != keyboard ] || start_keyboard
-
-  # The bare desktop, for what kivo's snow adds to it.
-  desktop=$shots/$name-desktop.png
+  desktop=$shots/$name-desktop.png  # the bare desktop, for what kivo's snow adds to it
   wait_until 10 "$shoot" "$desktop"
-
-  # What it offers.
   as_user wayland-info >"$work/$name.info" 2>&1
   has() { grep -q "interface: '$1'" "$work/$name.info"; }
   local offered="" p
@@ -243,7 +227,6 @@ run_compositor() {  # NAME ROWS
 }
 
 table_modes() {
-  # -fullscreen
   start_kivo full -fullscreen --count 20000
   mark fullscreen "-fullscreen: $(covered) keeps committing" keeps_committing full
   [ "$name" != cage ] || [ "${cell[$name,fullscreen]}" != ok ] || set_cell fullscreen "ok, 1 window"
@@ -255,31 +238,26 @@ table_modes() {
   mark key "-fullscreen: a key ends it with 0" ends_with full 0 10
   [ "${cell[$name,key]}" = FAIL ] && signal full TERM
 
-  # -background
   if has zwlr_layer_shell_v1; then
     start_kivo background -background
     mark background "-background: a surface on each output keeps committing" keeps_committing background
     type_text a
     mark background "-background: still running after a key" running background
-    signal background TERM
-    mark background "-background: SIGTERM ends it with 0" ends_with background 0 10
+    mark background "-background: SIGTERM ends it with 0" termed background
   else
     refused background "-background without layer shell" -background
   fi
 
-  # -window
   start_kivo window -window --count 20000
   mark window "-window: its surface keeps committing" keeps_committing window a
   wait_until 10 snow_somewhere "$shots/$name-window.png"
   mark window "-window: snow in a screenshot ($(new_bright 0 0 2560 768 "$shots/$name-window.png") bright pixels)" \
     snow_somewhere "$shots/$name-window.png"
-  signal window TERM
-  mark window "-window: SIGTERM ends it with 0" ends_with window 0 10
+  mark window "-window: SIGTERM ends it with 0" termed window
 
   # An idle daemon starts it.
   if has ext_idle_notifier_v1; then
-    : >"$work/idle-kivo.out"
-    chown "$user" "$work/idle-kivo.out"
+    install -m 644 -o "$user" /dev/null "$work/idle-kivo.out"  # for kivo to write its log
     launched idle as_user swayidle -w timeout 2 "WAYLAND_DEBUG=client exec $kivo -fullscreen 2>>$work/idle-kivo.out"
     mark idle "swayidle starts kivo -fullscreen after 2 idle seconds: $(covered) keeps committing" \
       eval 'wait_until 15 grep -q commit "$work/idle-kivo.out" && keeps_committing idle-kivo'

@@ -17,7 +17,6 @@ namespace {
 
 constexpr const char* kSessionPath = "/org/freedesktop/login1/session/test";
 int g_inhibitor = -1;  // our end of the inhibitor's pipe
-
 void Say(const std::string& what) {
   timespec now{};
   clock_gettime(CLOCK_REALTIME, &now);
@@ -25,9 +24,7 @@ void Say(const std::string& what) {
   std::printf("[%7u.%03u] %s\n", us / 1000, us % 1000, what.c_str());
   std::fflush(stdout);
 }
-
 int GetSession(sd_bus_message* m, void*, sd_bus_error*) { return sd_bus_reply_method_return(m, "o", kSessionPath); }
-
 int Inhibit(sd_bus_message* m, void*, sd_bus_error* error) {
   const char *what = nullptr, *who = nullptr, *why = nullptr, *mode = nullptr;
   if (sd_bus_message_read(m, "ssss", &what, &who, &why, &mode) < 0) return -EINVAL;
@@ -41,14 +38,12 @@ int Inhibit(sd_bus_message* m, void*, sd_bus_error* error) {
   Say("inhibited");
   return r;
 }
-
 int SetLockedHint(sd_bus_message* m, void*, sd_bus_error*) {
   int locked = 0;
   if (sd_bus_message_read(m, "b", &locked) < 0) return -EINVAL;
   Say(locked ? "hint 1" : "hint 0");
   return sd_bus_reply_method_return(m, "");
 }
-
 const sd_bus_vtable kManager[] = {
     SD_BUS_VTABLE_START(0),
     SD_BUS_METHOD("GetSession", "s", "o", GetSession, 0),

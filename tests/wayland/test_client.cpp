@@ -39,7 +39,6 @@ void Global(void*, wl_registry* r, std::uint32_t name, const char* interface, st
   Take(r, name, interface, xdg_wm_base_interface, g_wmBase);
 }
 void GlobalRemove(void*, wl_registry*, std::uint32_t) {}
-
 int Window(wl_display* display) {
   constexpr int kWidth = 400, kHeight = 300, kStride = kWidth * 4;
   const int fd = memfd_create("kivo-test-window", MFD_CLOEXEC);
@@ -76,7 +75,6 @@ std::uint32_t NowMs() {
   clock_gettime(CLOCK_MONOTONIC, &t);
   return static_cast<std::uint32_t>(t.tv_sec * 1000 + t.tv_nsec / 1000000);
 }
-
 int Keyboard(wl_display* display) {
   UsKeymap us;
   if (!MakeUsKeymap(us)) return 2;
@@ -131,19 +129,16 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: kivo-test-wayland pointer W H [move X Y | press left|right|middle | wait MS]... | window | keyboard\n");
     return 2;
   }
-  ++argv;
-  --argc;
   zwlr_virtual_pointer_v1* pointer = zwlr_virtual_pointer_manager_v1_create_virtual_pointer(g_manager, g_seat);
   wl_display_roundtrip(display);
   usleep(500000);
-  const auto width = static_cast<std::uint32_t>(std::atoi(argv[1]));
-  const auto height = static_cast<std::uint32_t>(std::atoi(argv[2]));
+  auto number = [&](int i) { return static_cast<std::uint32_t>(std::atoi(argv[i])); };
+  const std::uint32_t width = number(2), height = number(3);
   std::uint32_t time = 1;
-  for (int i = 3; i < argc; ++i) {
+  for (int i = 4; i < argc; ++i) {
     const std::string step = argv[i];
     if (step == "move" && i + 2 < argc) {
-      zwlr_virtual_pointer_v1_motion_absolute(pointer, time++, static_cast<std::uint32_t>(std::atoi(argv[i + 1])),
-                                              static_cast<std::uint32_t>(std::atoi(argv[i + 2])), width, height);
+      zwlr_virtual_pointer_v1_motion_absolute(pointer, time++, number(i + 1), number(i + 2), width, height);
       zwlr_virtual_pointer_v1_frame(pointer);
       i += 2;
     } else if (step == "press" && i + 1 < argc) {
@@ -155,7 +150,7 @@ int main(int argc, char** argv) {
       zwlr_virtual_pointer_v1_frame(pointer);
     } else if (step == "wait" && i + 1 < argc) {
       wl_display_flush(display);
-      usleep(static_cast<useconds_t>(std::atoi(argv[++i])) * 1000);
+      usleep(number(++i) * 1000);
     } else {
       std::fprintf(stderr, "kivo-test-pointer: cannot do '%s'\n", step.c_str());
       return 2;
