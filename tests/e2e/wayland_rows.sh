@@ -66,8 +66,8 @@ powered_off_case() {  # MODE
   swaymsg output '*' power on
   ends_with off 0 10 >/dev/null  # in any case gone before the next case
 }
-# Pointer steps from 500,400 that must leave -fullscreen running, then steps that must end it with 0. Nothing
-# shows that kivo has taken the first steps: "still running" is looked at after a pause.
+# Pointer steps from 500,400 that leave -fullscreen running (looked at after a pause: nothing shows that kivo has
+# taken them), then steps that end it with 0.
 pointer_case() {  # WHAT STEPS WHAT STEPS
   expect_after "-fullscreen: $1" input surfaces_up "pointer move 500 400 wait 100 $2 wait 300" running \
     as_user "$kivo" -fullscreen
@@ -146,8 +146,7 @@ compositor_dies() {  # the last row: Sway killed under a running kivo
   check "saying so in one line ($(head -n 1 "$work/dies.out"))" [ "$(wc -l <"$work/dies.out")" = 1 ]
 }
 
-# The other client's window seen (more than 10000 of its pixels) or hidden (none), within SECONDS (5 by default;
-# 0: in a screenshot taken now).
+# The other client's window seen (over 10000 of its pixels) or hidden (none) within SECONDS (5 by default; 0: now).
 window_is() {  # seen|hidden [SECONDS]
   wait_until "${2:-5}" window_shows "$1"
   local answer=$?
@@ -166,8 +165,7 @@ refused_gone() { [ "$(red_marks)" = 0 ]; }
 lock_shown() { surfaces_up && window_shows hidden; }
 daemonized_kivo() { ps -u "$user" -o pid=,stat=,comm=,args= | awk '$2 !~ /^Z/ && $3 == "kivo" && /kivo -lock -daemonize/ {print $1}'; }
 none_left() { [ -z "$("$@")" ]; }  # COMMAND...: it prints nothing
-# kivo -lock through LAUNCHER... hides the other window, refuses a wrong password first (WRONG: yes), and
-# unlocks when the keys of TYPED are typed.
+# kivo -lock through LAUNCHER... hides the other window, refuses a wrong password (WRONG: yes), unlocks on TYPED.
 lock_case() {  # WHAT WRONG TYPED LAUNCHER...
   local what=$1 wrong=$2 typed=$3; shift 3
   launched lock as_user "$@" "$kivo" -lock --count 5000

@@ -1,6 +1,5 @@
-// The US keymap both Wayland test instruments type with: the file a keymap
-// event hands over, and for each keysym the evdev code that types it (the
-// lowest, unshifted where it can be) and whether Shift is needed.
+// The US keymap both Wayland test instruments type with: the file a keymap event hands over, and for each keysym
+// the evdev code that types it (the lowest, unshifted where it can be) and whether Shift is needed.
 #pragma once
 #include <sys/mman.h>
 #include <unistd.h>
