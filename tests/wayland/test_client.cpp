@@ -60,14 +60,12 @@ int Window(wl_display* display) {
   xdg_toplevel* toplevel = xdg_surface_get_toplevel(xdgSurface);
   xdg_toplevel_set_title(toplevel, "kivo test window");
   wl_surface_commit(surface);
-  while (!configured && wl_display_dispatch(display) >= 0) {
-  }
+  while (!configured && wl_display_dispatch(display) >= 0) {}
   wl_surface_attach(surface, buffer, 0, 0);
   wl_surface_commit(surface);
   std::printf("shown\n");
   std::fflush(stdout);
-  while (wl_display_dispatch(display) >= 0) {
-  }
+  while (wl_display_dispatch(display) >= 0) {}
   return 0;
 }
 std::uint32_t NowMs() {
