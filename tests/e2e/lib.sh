@@ -45,9 +45,8 @@ start() {
 }
 # Sends a signal to the program started as NAME (and to nothing else: other tests may run the same one).
 signal() { pkill "-$2" -P "$(cat "$work/$1.pid")"; }  # NAME SIGNAL
-exit_code() {  # NAME SECONDS: the exit code within SECONDS, or "running"
-  wait_for_file "$work/$1.exit" "$2" && cat "$work/$1.exit" || echo running
-}
+# The exit code of the program started as NAME within SECONDS, or "running".
+exit_code() { wait_for_file "$work/$1.exit" "$2" && cat "$work/$1.exit" || echo running; }  # NAME SECONDS
 ends_with() { [ "$(exit_code "$1" "${3:-20}")" = "$2" ]; }  # NAME CODE [SECONDS]
 running() { [ "$(exit_code "$1" 1)" = running ]; }          # NAME
 # One row of the drivers: start COMMAND... as NAME, wait up to 10 s for READY (a command: snow on the
@@ -94,16 +93,16 @@ wait_for_file() { wait_for_line "$1" '' "$2"; }  # FILE SECONDS: until FILE has 
 # --- private X displays -------------------------------------------------------
 # -displayfd: the server picks a free display, so tests may run side by side. -noreset: otherwise the
 # server resets (pointer to the centre) whenever its last client leaves, e.g. between two xdotool calls.
-start_xvfb() { start_x Xvfb -screen 0 "${1:-1024x768}x24"; }  # [WxH], 1024x768 by default, 24 bits
+start_xvfb() { start_x_server Xvfb -screen 0 "${1:-1024x768}x24"; }  # [WxH], 1024x768 by default, 24 bits
 # Two monitors side by side as RandR outputs of Xorg's dummy driver: 1024x768 at +0+0 (primary) and
 # 800x600 at +1024+0; with "left", the 800x600 one at +0+0 and the primary one at +800+0.
 start_two_monitors() {
   local config=xorg-two-monitors.conf
   [ "${1:-}" = left ] && config=xorg-monitor-left.conf
-  start_x Xorg -novtswitch -sharevts -config "$(dirname "${BASH_SOURCE[0]}")/$config" -logfile "$work/xorg.log" ||
+  start_x_server Xorg -novtswitch -sharevts -config "$(dirname "${BASH_SOURCE[0]}")/$config" -logfile "$work/xorg.log" ||
     { echo "cannot start Xorg with two monitors:"; tail -n 20 "$work/xorg.log"; return 1; }
 }
-start_x() {  # SERVER ARGS...: exports DISPLAY once the server answers
+start_x_server() {  # SERVER ARGS...: exports DISPLAY once the server answers
   : >"$work/display"  # emptied first: a server started before may have left its number
   "$@" -displayfd 3 -nolisten tcp -noreset 3>"$work/display" >/dev/null 2>&1 &
   XSERVER_PID=$!
