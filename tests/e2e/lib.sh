@@ -136,13 +136,15 @@ picture_moves() {  # SHOT1 SHOT2 X Y W H
 snowing_within() {  # SECONDS WHAT MIN RECT...
   local seconds=$1 what=$2 min=$3 r name lit; shift 3
   wait_until "$seconds" snow_in_shot "$work/a.png" "$min" "$@"
+  # $name: the rectangle's name, which the check of wayland_rows.sh also labels its line with.
   for r in "$@"; do
-    lit=$(snow_in "$work/a.png" $r)
-    check "$what: snow on ${r#* * * * } ($lit bright pixels)" [ "${lit:-0}" -gt "$min" ]
+    name=${r#* * * * } lit=$(snow_in "$work/a.png" $r)
+    check "$what: snow on $name ($lit bright pixels)" [ "${lit:-0}" -gt "$min" ]
   done
   wait_until 5 moved_in_shot "$work/a.png" "$work/b.png" "$@"
   for r in "$@"; do
-    check "$what: the picture moves on ${r#* * * * }" picture_moves "$work/a.png" "$work/b.png" $r
+    name=${r#* * * * }
+    check "$what: the picture moves on $name" picture_moves "$work/a.png" "$work/b.png" $r
   done
 }
 snow_in() { bright_pixels "$2" "$3" "$4" "$5" "$1"; }  # SHOT X Y W H [NAME...]
