@@ -1,12 +1,10 @@
 #!/usr/bin/env bash
-# The Debian package as a user meets it: built by CPack from the native tree,
-# checked by lintian, installed with dpkg, its completions driven by bash, zsh
-# and fish, its user unit verified, kivo started by the real XScreenSaver
-# daemon of an ordinary user with the count from their config file, then
+# The Debian package as a user meets it: built by CPack from the native tree, checked by lintian,
+# installed with dpkg, its completions driven by bash, zsh and fish, its user unit verified, kivo started
+# by the real XScreenSaver daemon of an ordinary user with the count from their config file, then
 # removed and purged.
 #   debian_package_test.sh NATIVE_BUILD_DIR VERSION
-# Needs root (dpkg, a test user); it installs into this machine and purges
-# the package again whatever happens.
+# Needs root (dpkg, a test user); it installs into this machine and purges the package again whatever happens.
 set -u
 build=$(realpath "$1") version=$2
 . "$(dirname "$0")/lib.sh"
@@ -14,12 +12,10 @@ build=$(realpath "$1") version=$2
 user=kivo-test
 as_user() { su "$user" -s /bin/sh -c "DISPLAY=$DISPLAY $*"; }
 at_exit+=("as_user xscreensaver-command -exit >/dev/null 2>&1; pkill -u $user; dpkg --purge kivo >/dev/null 2>&1")
-quiet() { "$@" >/dev/null 2>&1; }
 renders_cleanly() {  # PAGE: present, groff -ww has nothing to say, man shows it
   [ -f "$1" ] && [ -z "$(zcat "$1" | groff -ww -z -man 2>&1)" ] && man -l "$1" 2>/dev/null | grep -q SYNOPSIS
 }
 kivo_of_user() { pgrep -u "$user" -x kivo >/dev/null; }
-snowing_over() { lit=$(bright_pixels 0 0 1024 768); [ "${lit:-0}" -gt "$1" ]; }  # MIN
 shows() { xwd -silent -root -out "$work/shown.xwd" && [ "$(compare -metric AE "$work/shown.xwd" "$1" null: 2>&1)" = 0 ]; }
 # Whether SHELL, loading kivo's completion where it looks for it, offers
 # --count for "kivo --co" (a non-interactive shell driving the function; zsh
@@ -41,13 +37,11 @@ echo "-- the package"
 deb=$work/kivo_${version}_amd64.deb
 check "cpack makes kivo_${version}_amd64.deb" [ -f "$deb" ]
 contents=$(dpkg-deb -c "$deb" 2>/dev/null | awk '{print $6}')
-for f in ./usr/libexec/xscreensaver/kivo ./usr/bin/kivo ./usr/share/xscreensaver/config/kivo.xml \
-  ./usr/share/applications/screensavers/kivo.desktop ./usr/share/man/man6/kivo.6x.gz ./usr/bin/kivo-render \
-  ./usr/share/man/man1/kivo-render.1.gz ./usr/share/doc/kivo/copyright ./usr/share/doc/kivo/changelog.gz \
-  ./etc/pam.d/kivo ./usr/lib/systemd/user/kivo-background.service \
-  ./usr/share/bash-completion/completions/kivo ./usr/share/bash-completion/completions/kivo-render \
-  ./usr/share/zsh/vendor-completions/_kivo ./usr/share/zsh/vendor-completions/_kivo-render \
-  ./usr/share/fish/vendor_completions.d/kivo.fish ./usr/share/fish/vendor_completions.d/kivo-render.fish; do
+for f in ./usr/libexec/xscreensaver/kivo ./usr/bin/kivo{,-render} ./usr/share/xscreensaver/config/kivo.xml \
+  ./usr/share/applications/screensavers/kivo.desktop ./usr/share/man/man6/kivo.6x.gz ./usr/share/man/man1/kivo-render.1.gz \
+  ./usr/share/doc/kivo/{copyright,changelog.gz} ./etc/pam.d/kivo ./usr/lib/systemd/user/kivo-background.service \
+  ./usr/share/{bash-completion/completions/kivo,zsh/vendor-completions/_kivo}{,-render} \
+  ./usr/share/fish/vendor_completions.d/kivo{,-render}.fish; do
   check "it holds $f" grep -qxF "$f" <<<"$contents"
 done
 depends=$(dpkg-deb -f "$deb" Depends)
@@ -92,8 +86,8 @@ as_user "xscreensaver -no-splash >/dev/null 2>&1 &"
 wait_until 20 quiet as_user "xscreensaver-command -time"  # the daemon answers
 as_user "xscreensaver-command -activate" >/dev/null 2>&1
 check "blanking starts kivo from the installed files" wait_until 20 kivo_of_user
-wait_until 10 snowing_over 300
-check "snow on the screen ($lit bright pixels)" [ "${lit:-0}" -gt 300 ]
+wait_until 10 lit_over 300 0 0 1024 768
+check "snow on the screen ($LIT bright pixels)" [ "${LIT:-0}" -gt 300 ]
 check "20000 flakes from ~/.config/kivo/config: kivo-render's picture of them" wait_until 20 shows "$work/config.bmp"
 as_user "xscreensaver-command -deactivate" >/dev/null 2>&1
 check "unblanking ends it" wait_until 20 not kivo_of_user

@@ -1,13 +1,9 @@
 #!/usr/bin/env bash
-# kivo.scr end to end: the real Windows build under Wine on a virtual X
-# display, driven with xdotool and checked through the registry, the screen,
-# the exit codes and a small Windows helper (kivo-testhost).
-#
+# kivo.scr end to end: the real Windows build under Wine on a virtual X display, driven with xdotool
+# and checked through the registry, the screen, the exit codes and a small Windows helper (kivo-testhost).
 #   saver_wine_test.sh BUILD_TREE [SCENARIO...]
-#
-# With KIVO_TEST_DISPLAY=two-monitors it runs on a two-monitor Xorg instead
-# of Xvfb (the "monitors" scenario needs it), with monitor-left on one whose
-# second monitor is left of the primary one ("monitor_left").
+# With KIVO_TEST_DISPLAY=two-monitors it runs on a two-monitor Xorg instead of Xvfb (the "monitors"
+# scenario needs it), with monitor-left on one whose second monitor is left of the primary ("monitor_left").
 set -u
 build=$(realpath "$1"); shift
 here=$(cd "$(dirname "$0")" && pwd)
@@ -26,24 +22,17 @@ case ${KIVO_TEST_DISPLAY:-} in
 esac
 wine_prefix_ready || exit 1
 
-KEY='HKCU\Software\Orvek\SCREEN SAVER\KIVO'
-DESKTOP='HKCU\Control Panel\desktop'
-CAPTION='ヌワスクリーンセーバー  Version1.00'
 FULL='window 0 0 1024 768 topmost=1 popup=1 visible=1'
 SECOND='monitor 1024 0 800 600 topmost=1 visible=1'
 export KIVO_TEST_LOG=$work/components.log
 
-reg() { "$WINE" reg "$@" >/dev/null 2>&1; }
-stored_count() { "$WINE" reg query "$KEY" /v COUNT 2>/dev/null | tr -d '\r' | awk '$1 == "COUNT" {print $2, $3}'; }
 reset_settings() { reg delete "$KEY" /f; reg delete "$DESKTOP" /v ScreenSaveUsePassword /f; rm -f "$KIVO_TEST_LOG"; }
 probe() { "$WINE" "$testhost" "${1:-probe}" 2>/dev/null | tr -d '\r'; }
 probe_is() { [ "$(probe "$1")" = "$2" ]; }  # VERB TEXT
 starts_with() { [[ "$1" == "$2"* ]]; }
+asked_verifier() { wait_until 10 grep -q '^verify [1-9]' "$KIVO_TEST_LOG"; }
 logged() { tr -d '\r' <"$KIVO_TEST_LOG" 2>/dev/null | grep -qx "$1"; }  # the stand-ins write Windows line ends
-window_appears() { wait_window_titled "$1" 20 >/dev/null; }
 no_window_titled() { [ -z "$(windows_titled "$1")" ]; }
-stop_everything() { wine_stop_all; wait_until 5 all_started_ended; }
-lit_on_screen() { LIT=$(bright_pixels 0 0 1024 768); [ "${LIT:-0}" -gt "$1" ]; }  # MIN: more bright pixels than MIN
 
 # A folder holding kivo.scr and the stand-in system components named.
 saver_dir() {  # NAME [COMPONENT...]
@@ -58,13 +47,21 @@ start_saver() {  # DIR ARGS...: runs as $(basename DIR)
   cd "$dir" && start "$(basename "$dir")" "$WINE" "$dir/kivo.scr" "$@"
   cd "$work" || exit 1
 }
-saver_window_shown() { SAVER_PROBE=$(probe); [[ $SAVER_PROBE == window* && $SAVER_PROBE == *visible=1* ]]; }  # SAVER_PROBE: what the helper saw (mapped)
-# /s from DIR with the pointer at 500,400, the position a qualifying move is
-# measured from, until it draws; SAVER_PROBE is what the helper saw of its window.
+# SAVER_PROBE: what the helper saw of the saver window, once it is mapped.
+saver_window_shown() { SAVER_PROBE=$(probe); [[ $SAVER_PROBE == window* && $SAVER_PROBE == *visible=1* ]]; }
+# /s from DIR with the pointer at 500,400, the position a qualifying move is measured from, until it draws.
 start_full_screen() {  # DIR
   xdotool mousemove 500 400
   start_saver "$1" /s
-  wait_until 30 saver_window_shown && wait_until 10 lit_on_screen 0
+  wait_until 30 saver_window_shown && wait_until 10 lit_over 0 0 0 1024 768
+}
+# Purely horizontal moves from X,Y leave /s (started as NAME) running; a move to TO_X,TO_Y then ends it.
+slides_then_ends() {  # NAME X Y COUNT TO_X TO_Y WHAT
+  slide_right "$2" "$3" "$4" 0
+  check "$(($4 * 10)) px of purely horizontal movement leave /s running" running "$1"
+  xdotool mousemove "$5" "$6"
+  check "$7 ends /s with 0" ends_with "$1" 0
+  stop_everything
 }
 # A preview pane of the helper's hosting DIR/kivo.scr /p; NAME.out gets its report.
 start_pane() {  # W H DIR NAME
@@ -75,23 +72,19 @@ start_pane() {  # W H DIR NAME
 end_pane() { touch "$work/$1.destroy"; exit_code "$1" 30 >/dev/null; }
 pane_says() { tr -d '\r' <"$work/$1.out" | grep -q "$2"; }  # NAME TEXT
 
-# One full-screen run: stored values ("NAME TYPE DATA" for reg add, NAME
-# being COUNT or ScreenSaveUsePassword), the stand-in PASSWORD.CPL (verifier,
-# verifier_without_entry or none) and its answer, the input (xdotool words),
-# and what follows: "ends" (exit 0), "stays" (the saver keeps running),
-# "refused" (the verifier asked with the saver window, the saver runs on,
-# the cursor back where it was) or a message box's title.
+# One full-screen run: stored values ("NAME TYPE DATA" for reg add, NAME being COUNT or
+# ScreenSaveUsePassword), the stand-in PASSWORD.CPL (verifier, verifier_without_entry or none) and its
+# answer, the input (xdotool words), and what follows: "ends" (exit 0), "stays" (the saver keeps
+# running), "refused" (the verifier asked with the saver window, the saver runs on, the cursor back where
+# it was) or a message box's title.
 full_screen_case() {  # DESCRIPTION STORED VERIFIER ANSWER INPUT OUTCOME
-  local what=$1 stored=$2 verifier=$3 outcome=$6 dir name type data
+  local what=$1 verifier=$3 outcome=$6 key=$DESKTOP name type data
   reset_settings
-  if [ -n "$stored" ]; then
-    read -r name type data <<<"$stored"
-    if [ "$name" = COUNT ]; then reg add "$KEY" /v COUNT /t "$type" /d "$data" /f
-    else reg add "$DESKTOP" /v "$name" /t "$type" /d "$data" /f; fi
-  fi
+  read -r name type data <<<"$2"
+  [ "$name" != COUNT ] || key=$KEY
+  [ -z "$name" ] || reg add "$key" /v "$name" /t "$type" /d "$data" /f
   export KIVO_TEST_VERIFY=$4
-  dir=$(saver_dir case ${verifier:+$verifier/PASSWORD.CPL})
-  start_full_screen "$dir"
+  start_full_screen "$(saver_dir case ${verifier:+$verifier/PASSWORD.CPL})"
   check "$what: the saver window opens full screen ($SAVER_PROBE)" starts_with "$SAVER_PROBE" "$FULL"
   # shellcheck disable=SC2086
   xdotool $5
@@ -99,20 +92,19 @@ full_screen_case() {  # DESCRIPTION STORED VERIFIER ANSWER INPUT OUTCOME
     ends) check "$what: ends /s with 0" ends_with case 0 ;;
     stays) check "$what: leaves /s running" running case ;;
     refused)
-      check "$what: PASSWORD.CPL is asked with the saver window" wait_until 10 grep -q '^verify [1-9]' "$KIVO_TEST_LOG"
+      check "$what: PASSWORD.CPL is asked with the saver window" asked_verifier
       check "$what: the saver keeps running" running case
       wait_until 5 pointer_at 500 400
       check "$what: the cursor is put back ($X,$Y)" [ "$X,$Y" = 500,400 ] ;;
     *)
-      check "$what: the message box '$outcome' appears" window_appears "$outcome"
+      check "$what: the message box '$outcome' appears" quiet wait_window_titled "$outcome" 20
       check "$what: and the saver keeps running" running case ;;
   esac
   stop_everything
 }
-# The full-screen rows of each scenario: full_screen_case's arguments, split
-# at |. In the password gate each pause after a move lets Wine take the move
-# before the key (nothing shows when it has); the flag is also stored as
-# text, the way current Windows stores desktop values.
+# The full-screen rows of each scenario: full_screen_case's arguments, split at |. In the password gate
+# each pause after a move lets Wine take the move before the key (nothing shows when it has); the flag
+# is also stored as text, the way current Windows stores desktop values.
 full_screen_rows() {  # SCENARIO
   local tag what stored verifier answer input outcome
   while IFS='|' read -r -u 3 tag what stored verifier answer input outcome; do
@@ -140,11 +132,10 @@ ROWS
 scenario_run() {
   echo "-- /s: full screen, snow, the settings key, one instance"
   reset_settings
-  local dir other
-  dir=$(saver_dir run) other=$(saver_dir second)
-  start_full_screen "$dir"
+  local other; other=$(saver_dir second)
+  start_full_screen "$(saver_dir run)"
   check "/s opens a top-most full-screen window ($SAVER_PROBE)" starts_with "$SAVER_PROBE" "$FULL"
-  wait_until 10 lit_on_screen 400
+  wait_until 10 lit_over 400 0 0 1024 768
   check "/s shows snow on black ($LIT bright pixels)" [ "${LIT:-0}" -gt 400 -a "${LIT:-0}" -lt 200000 ]
   check "/s creates the settings key" reg query "$KEY"
   start_saver "$other" /s
@@ -158,13 +149,8 @@ scenario_run() {
 
 scenario_mouse() {
   echo "-- /s: buttons and mouse movement"
-  local dir; dir=$(saver_dir move)
-  start_full_screen "$dir"
-  slide_right 500 400 10 0
-  check "100 px purely horizontal movement does not end /s" running move
-  xdotool mousemove 504 404
-  check "after six ignored moves, 4 px right and 4 px down ends /s with 0" ends_with move 0
-  stop_everything
+  start_full_screen "$(saver_dir move)"
+  slides_then_ends move 500 400 10 504 404 "after six ignored moves, 4 px right and 4 px down"
 }
 
 scenario_bad_hosts() {
@@ -179,48 +165,42 @@ scenario_bad_hosts() {
   [ -n "$box" ] && { point_at_window "$box"; sleep 0.3; xdotool key Return; }
   check "and the program then exits 0" ends_with badhandle 0
   stop_everything
-
-  dir=$(saver_dir zeropane)
-  start_pane 0 0 "$dir" zero
-  check "a zero-size pane gets a zero-size saver window" pane_says zero '^child KIVO.gwp 100 100 0 0 visible=1$'
-  check "which runs without a picture" not pane_says zero ended
-  end_pane zero
-  check "and ends with 0 when the pane goes" pane_says zero 'saver ended with 0'
-  stop_everything
 }
 
+# Wine shows nothing that a process draws into a child of another process's window, so the picture
+# cannot be looked at here; the helper reports the saver window it finds inside its pane instead. The
+# drawing itself is the full-screen path, checked on screen. A zero-size pane: no picture at all.
 scenario_preview() {
   echo "-- /p HWND: a child of the host's pane, input ignored, ends with the pane"
   reset_settings
-  local dir; dir=$(saver_dir preview)
-  start_pane 320 240 "$dir" pane
-  # Wine shows nothing that a process draws into a child of another
-  # process's window, so the picture cannot be looked at here; the helper
-  # reports the saver window it finds inside its pane instead. The drawing
-  # itself is the full-screen path, checked on screen.
-  check "the saver window fills the pane as its child" pane_says pane '^child KIVO.gwp 100 100 320 240 visible=1$'
-  check "a preview child does not count as a running saver" probe_is probe none
-  check "and opens no window on another monitor" probe_is monitors none
-  xdotool mousemove 200 200 sleep 0.2 key a click 1 click 3  # the pause: as in the password gate
-  slide_right 200 200 10 0
-  xdotool mousemove 300 300
-  check "keys, clicks and movement leave the preview running" not wait_until 1 pane_says pane ended
-  end_pane pane
-  check "destroying the pane ends the preview with 0" pane_says pane 'saver ended with 0'
-  stop_everything
+  local dir size w h; dir=$(saver_dir preview)
+  for size in "320 240" "0 0"; do
+    read -r w h <<<"$size"
+    start_pane "$w" "$h" "$dir" pane
+    check "the saver window fills the ${w}x$h pane as its child" pane_says pane "^child KIVO.gwp 100 100 $w $h visible=1\$"
+    check "a preview child does not count as a running saver" probe_is probe none
+    check "and opens no window on another monitor" probe_is monitors none
+    xdotool mousemove 200 200 sleep 0.2 key a click 1 click 3  # the pause: as in the password gate
+    slide_right 200 200 10 0
+    xdotool mousemove 300 300
+    check "keys, clicks and movement leave the preview running" not wait_until 1 pane_says pane ended
+    end_pane pane
+    check "destroying the pane ends the preview with 0" pane_says pane 'saver ended with 0'
+    stop_everything
+  done
 }
 
 scenario_configure() {
   echo "-- /c and the empty command line: the settings dialog"
   # stored COUNT before (or -), arguments, keys, COUNT after
-  local row before args keys after dir dialog k
+  local row before args keys after dir dialog
   dir=$(saver_dir configure)
   reset_settings
   for row in "- /c Return 0x2710" "2500 - Return 0x9c4" "2500 /c Tab+Tab+End+Return 0x7530" \
     "2500 /c Tab+Tab+Home+Escape 0x9c4"; do
     read -r before args keys after <<<"$row"
     [ "$before" = - ] || reg add "$KEY" /v COUNT /t REG_DWORD /d "$before" /f
-    [ "$args" = - ] && args=
+    args=${args#-}
     # shellcheck disable=SC2086
     start_saver "$dir" $args
     dialog=$(wait_window_titled "$CAPTION" 30)
@@ -229,27 +209,24 @@ scenario_configure() {
     [ -n "${KIVO_KEEP_SCREENSHOTS:-}" ] && shot "$KIVO_KEEP_SCREENSHOTS/dialog-${LANG%%.*}.png"
     xdotool key ${keys//+/ }
     check "${keys//+/ } closes it with exit code 0" ends_with configure 0
-    check "COUNT ${before/-/missing} and ${keys//+/ }: COUNT $after ($(stored_count))" [ "$(stored_count)" = "REG_DWORD $after" ]
+    check "COUNT ${before/-/missing} and ${keys//+/ }: COUNT $after ($(value_of "$KEY" COUNT))" \
+      value_is "$KEY" COUNT "REG_DWORD $after"
   done
   stop_everything
 }
 
 scenario_change_password() {
   echo "-- /a: the password change hand-over"
-  local dir printed handle
-  dir=$(saver_dir change changer/MPR.DLL)
   # A host may print a 32-bit handle unsigned or signed: both name the same one.
-  for printed in "4660 4660" "4294967295 4294967295" "-1 4294967295"; do
-    read -r printed handle <<<"$printed"
+  local row library printed handle
+  for row in "changer 4660 4660" "changer 4294967295 4294967295" "changer -1 4294967295" "changer_without_entry 4660 -"; do
+    read -r library printed handle <<<"$row"
     rm -f "$KIVO_TEST_LOG"
-    start_saver "$dir" /a "$printed"
-    check "/a $printed exits 0" ends_with change 0
-    check "/a $printed hands MPR.DLL SCRSAVE and the handle $handle" logged "change SCRSAVE $handle"
+    start_saver "$(saver_dir change "$library/MPR.DLL")" /a "$printed"
+    check "/a $printed with $library/MPR.DLL exits 0" ends_with change 0
+    if [ "$handle" = - ]; then check "and, PwdChangePasswordA lacking, shows nothing" no_window_titled KIVO
+    else check "/a $printed hands MPR.DLL SCRSAVE and the handle $handle" logged "change SCRSAVE $handle"; fi
   done
-  dir=$(saver_dir change_noentry changer_without_entry/MPR.DLL)
-  start_saver "$dir" /a 4660
-  check "/a with an MPR.DLL lacking PwdChangePasswordA exits 0" ends_with change_noentry 0
-  check "and shows nothing" no_window_titled KIVO
   stop_everything
 }
 
@@ -268,7 +245,7 @@ survey_dialog() {  # DIR NAME
 scenario_high_dpi() {
   echo "-- 150 % (144 dpi): full screen in physical pixels, every dialog control shown"
   reset_settings
-  local dir normal quadrant lit small big quadrants=("0 0 512 384" "512 0 512 384" "0 384 512 384" "512 384 512 384" "700 520 324 248")
+  local dir normal small big
   dir=$(saver_dir dpi)
   survey_dialog "$dir" 96dpi
   normal=$SURVEY
@@ -279,15 +256,11 @@ scenario_high_dpi() {
   reg add "$KEY" /v COUNT /t REG_DWORD /d 30000 /f
   start_full_screen "$dir"
   check "/s at 144 dpi covers the whole 1024x768 screen ($SAVER_PROBE)" starts_with "$SAVER_PROBE" "$FULL screen=1024x768"
-  # 682 x 512 is the screen in logical pixels at 150 %: a frame of that size
-  # would leave the last rectangle black.
-  wait_until 20 snow_in_shot "$work/dpi.png" 10 "${quadrants[@]}"
-  for quadrant in "${quadrants[@]}"; do
-    # shellcheck disable=SC2086
-    lit=$(bright_pixels $quadrant "$work/dpi.png")
-    check "/s at 144 dpi: snow in ${quadrant// /,} ($lit bright pixels)" [ "${lit:-0}" -gt 10 ]
-  done
-  [ -n "${KIVO_KEEP_SCREENSHOTS:-}" ] && cp "$work/dpi.png" "$KIVO_KEEP_SCREENSHOTS/saver-144dpi.png"
+  # 682 x 512 is the screen in logical pixels at 150 %: a frame of that size would leave the last
+  # rectangle black.
+  snowing_within 20 "/s at 144 dpi" 10 "0 0 512 384 0,0" "512 0 512 384 512,0" "0 384 512 384 0,384" \
+    "512 384 512 384 512,384" "700 520 324 248 700,520 (bottom right)"
+  [ -n "${KIVO_KEEP_SCREENSHOTS:-}" ] && cp "$work/a.png" "$KIVO_KEEP_SCREENSHOTS/saver-144dpi.png"
   xdotool key a
   check "and a key ends it with 0" ends_with dpi 0
   stop_everything
@@ -318,18 +291,13 @@ scenario_monitors() {
   stop_everything
 
   start_full_screen "$dir"
-  slide_right 500 400 8 0
-  check "horizontal moves leave /s running" running monitors
-  xdotool mousemove 1400 300
-  check "a move onto the second monitor ends /s with 0" ends_with monitors 0
-  stop_everything
+  slides_then_ends monitors 500 400 8 1400 300 "a move onto the second monitor"
 
   reg add "$DESKTOP" /v ScreenSaveUsePassword /t REG_DWORD /d 1 /f
   export KIVO_TEST_VERIFY=refuse
-  dir=$(saver_dir refuse verifier/PASSWORD.CPL)
-  start_full_screen "$dir"
+  start_full_screen "$(saver_dir refuse verifier/PASSWORD.CPL)"
   xdotool mousemove 1400 300 sleep 0.3 key a
-  check "a key on the second monitor asks PASSWORD.CPL" wait_until 10 grep -q '^verify [1-9]' "$KIVO_TEST_LOG"
+  check "a key on the second monitor asks PASSWORD.CPL" asked_verifier
   check "a refused password keeps the saver running" running refuse
   check "with its window on the second monitor" probe_is monitors "$SECOND"
   snowing_within 10 "after a refused password" 200 "${both[@]}"
@@ -337,8 +305,7 @@ scenario_monitors() {
   reset_settings
 
   # A monitor that goes away and comes back while the saver runs.
-  dir=$(saver_dir change)
-  start_full_screen "$dir"
+  start_full_screen "$(saver_dir change)"
   xrandr --output DUMMY1 --off
   check "a monitor switched off leaves no window for it" wait_until 10 probe_is monitors none
   check "and /s running" running change
@@ -351,8 +318,7 @@ scenario_monitors() {
   scenario_preview
 }
 
-# X puts the 800x600 monitor at +0+0 and the primary one at +800+0; the
-# saver sees them at -800,0 and 0,0.
+# X puts the 800x600 monitor at +0+0 and the primary one at +800+0; the saver sees them at -800,0 and 0,0.
 scenario_monitor_left() {
   echo "-- a second monitor left of the primary one: negative screen coordinates"
   reset_settings
@@ -363,11 +329,7 @@ scenario_monitor_left() {
   check "the saver window covers the primary monitor ($SAVER_PROBE)" starts_with "$SAVER_PROBE" "$FULL"
   check "a top-most window covers the monitor on the left" probe_is monitors "monitor -800 0 800 600 topmost=1 visible=1"
   snowing_within 10 "/s" 200 "800 0 1024 768 the primary monitor" "0 0 800 600 the monitor on the left"
-  slide_right 1300 400 8 0
-  check "horizontal moves leave /s running" running left
-  xdotool mousemove 300 300
-  check "a move onto the monitor on the left ends /s with 0" ends_with left 0
-  stop_everything
+  slides_then_ends left 1300 400 8 300 300 "a move onto the monitor on the left"
 }
 
 cd "$work" || exit 1

@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
-# What the Windows builds deliver, checked in the files themselves: each
-# kivo.scr is one executable of its architecture that imports system DLLs
-# only, and carries the settings dialog, the icon, the saver's display name,
-# version information and the manifest; then the release files.
+# What the Windows builds deliver, checked in the files themselves: each kivo.scr is one executable of
+# its architecture that imports system DLLs only, and carries the settings dialog, the icon, the saver's
+# display name, version information and the manifest; the zip holds each; then the installer.
 #   windows_artifacts_test.sh BUILD_ROOT VERSION
 set -u
 builds=$1 version=$2
@@ -13,9 +12,11 @@ only_system_dlls() {  # OBJDUMP FILE
 }
 has() { grep -qF -- "$1" <<<"$2"; }
 
-for pair in "mingw-i686 pei-i386 i686-w64-mingw32" "mingw-x64 pei-x86-64 x86_64-w64-mingw32"; do
-  read -r tree arch tools <<<"$pair"
+zip=$builds/dist/kivo-$version-windows.zip
+for row in "mingw-i686 pei-i386 i686-w64-mingw32 32-bit" "mingw-x64 pei-x86-64 x86_64-w64-mingw32 64-bit"; do
+  read -r tree arch tools bits <<<"$row"
   scr=$builds/$tree/kivo.scr
+  check "the zip's $bits/kivo.scr is $tree/kivo.scr" cmp -s <(unzip -p "$zip" "kivo-$version-windows/$bits/kivo.scr") "$scr"
   check "$scr is $arch" grep -q "file format $arch" <<<"$("$tools-objdump" -f "$scr" 2>&1)"
   check "$tree: it imports system DLLs only" only_system_dlls "$tools-objdump" "$scr"
   rc=$("$tools-windres" -i "$scr" -O rc 2>/dev/null)
@@ -39,10 +40,5 @@ rc=$(i686-w64-mingw32-windres -i "$setup" -O rc 2>/dev/null)
 check "the installer's ProductVersion is $version" has "VALUE \"ProductVersion\", \"$version\"" "$rc"
 check "the installer names its publisher" has 'VALUE "CompanyName", "Orvek"' "$rc"
 check "the installer has an icon" has RT_GROUP_ICON "$rc"
-zip=$builds/dist/kivo-$version-windows.zip
-for pair in "32-bit/kivo.scr mingw-i686/kivo.scr" "64-bit/kivo.scr mingw-x64/kivo.scr"; do
-  read -r inside built <<<"$pair"
-  check "the zip's $inside is $built" cmp -s <(unzip -p "$zip" "kivo-$version-windows/$inside") "$builds/$built"
-done
 check "the zip's INSTALL.txt" grep -q SysWOW64 <(unzip -p "$zip" "kivo-$version-windows/INSTALL.txt")
 finish

@@ -17,21 +17,12 @@ for f in "$setup" "$testhost"; do [ -f "$f" ] || { echo "FAIL: $f is not built";
 start_xvfb || exit 1
 wine_prefix_ready || exit 1
 
-KEY='HKCU\Software\Orvek\SCREEN SAVER\KIVO'
-DESKTOP='HKCU\Control Panel\Desktop'
 UNINSTALL='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\KIVO'
 system32=$WINEPREFIX/drive_c/windows/system32
 syswow64=$WINEPREFIX/drive_c/windows/syswow64
-reg() { "$WINE" reg "$@" >/dev/null 2>&1; }
-value_of() {  # KEY NAME [VIEW]: "TYPE DATA" of a value, or nothing
-  "$WINE" reg query "$1" /v "$2" ${3:+/reg:$3} 2>/dev/null | tr -d '\r' |
-    awk -v n="$2" '$1 == n { $1 = ""; sub(/^ /, ""); print }'
-}
-value_is() { [ "$(value_of "$1" "$2" "${4:-}")" = "$3" ]; }  # KEY NAME "TYPE DATA" [VIEW]
 # Runs a Windows program to its end, including any it started.
 run_to_end() { "$WINE" "$@" >/dev/null 2>&1; local code=$?; "$WINESERVER" -w; return $code; }
 saver_window_opens() { "$WINE" "$testhost" probe 2>/dev/null | grep -q '^window'; }
-snow_shows() { [ "$(bright_pixels 0 0 1024 768)" -gt 0 ]; }
 reg delete "$KEY" /f
 reg delete "$DESKTOP" /v SCRNSAVE.EXE /f
 
@@ -54,13 +45,13 @@ for saver in 'C:\windows\system32\kivo.scr' 'C:\windows\syswow64\kivo.scr'; do
   xdotool mousemove 500 400
   start run "$WINE" "$saver" /s
   check "$saver /s opens its window" wait_until 30 saver_window_opens
-  wait_until 10 snow_shows
+  wait_until 10 lit_over 0 0 0 1024 768
   xdotool key a
   check "$saver /s ends with 0 on a key" ends_with run 0
-  wine_stop_all; wait_until 5 all_started_ended
+  stop_everything
 done
 start dialog "$WINE" 'C:\windows\system32\kivo.scr' /c
-dialog=$(wait_window_titled 'ヌワスクリーンセーバー  Version1.00' 30)
+dialog=$(wait_window_titled "$CAPTION" 30)
 check "the installed kivo.scr /c opens the settings dialog" [ -n "$dialog" ]
 [ -n "$dialog" ] && { point_at_window "$dialog"; xdotool key Tab Tab End Return; }
 check "and its OK writes COUNT" wait_until 10 value_is "$KEY" COUNT "REG_DWORD 0x7530"

@@ -1,7 +1,6 @@
-# Sourced by the tests that run Windows builds under Wine: a quiet, private
-# prefix made once. They run inside the Wine root (scripts/wine-root.sh run),
-# whose Wine 10 is built for WoW64: one 64-bit prefix runs both the 32-bit and
-# the 64-bit builds. WINE and WINESERVER name another Wine.
+# Sourced by the tests that run Windows builds under Wine: a quiet, private prefix made once. They run
+# inside the Wine root (scripts/wine-root.sh run), whose Wine 10 is built for WoW64: one 64-bit prefix
+# runs both the 32-bit and the 64-bit builds. WINE and WINESERVER name another Wine.
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEPREFIX=${KIVO_WINEPREFIX:-${TMPDIR:-/tmp}/kivo-wineprefix-$(id -u)}
@@ -21,29 +20,23 @@ wine_prefix_ready() {
     mkdir -p "$WINEPREFIX"
     timeout 300 "$WINE" wineboot -i >/dev/null 2>&1 || { echo "wineboot failed"; return 1; }
   fi
-  if [ ! -f "$WINEPREFIX/.kivo-cjk-fonts" ]; then
-    wine_link_cjk_fonts && touch "$WINEPREFIX/.kivo-cjk-fonts"
-  fi
+  [ -f "$WINEPREFIX/.kivo-cjk-fonts" ] || { wine_link_cjk_fonts && touch "$WINEPREFIX/.kivo-cjk-fonts"; }
   timeout 60 "$WINESERVER" -w 2>/dev/null && wine_share_dlls
   return 0
 }
 
-# wineboot copies every DLL and program of the Wine installation into the
-# prefix: 1.2 GB, nearly all of it, in each of the prefixes the tests keep
-# (each Wine test has its own, so that they may run side by side, and later
-# runs reuse them). Each copy that is byte for byte the installed file becomes
-# a hard link to it, which leaves about 40 MB per prefix. Only while no
-# Windows program of the prefix runs. The tests never write a system DLL, and
-# a Wine upgrade unpacks new files rather than writing into the old ones, so
-# the installation never changes through a link. Nothing is linked where the
-# prefix lies on another file system or linking is not allowed.
+# wineboot copies every DLL and program of the Wine installation into the prefix: 1.2 GB in each of
+# the prefixes the tests keep (one per Wine test, so that they may run side by side). Each copy that is
+# byte for byte the installed file becomes a hard link to it, which leaves about 40 MB per prefix; only
+# while no Windows program of the prefix runs. The tests never write a system DLL, and a Wine upgrade
+# unpacks new files rather than writing into the old ones, so the installation never changes through a
+# link. Nothing is linked where the prefix lies on another file system or linking is not allowed.
 wine_share_dlls() {
   local dir original
   for dir in /usr/lib/x86_64-linux-gnu/wine /usr/lib/wine; do [ -d "$dir" ] && break; done
   [ -d "$dir" ] && [ -d "$WINEPREFIX/drive_c" ] || return 0
-  # Size and name of every installed file (the same may stand for both
-  # architectures), then every unlinked copy in the prefix with a size and
-  # name among them; a copy that compares equal to one of them is linked.
+  # Size and name of every installed file (the same may stand for both architectures), then every
+  # unlinked copy in the prefix with a size and name among them; one that compares equal is linked.
   find "$dir" -type f -printf '%s/%f\t%p\n' 2>/dev/null |
     awk -F'\t' 'NR == FNR { installed[$1] = installed[$1] "\t" $2; next }
                 ($1 in installed) { print $2 installed[$1] }' \
@@ -60,19 +53,29 @@ wine_share_dlls() {
 
 # Ends every Windows program of the prefix.
 wine_stop_all() { "$WINESERVER" -k 2>/dev/null; }
+stop_everything() { wine_stop_all; wait_until 5 all_started_ended; }  # and waits for what start ran
 
-# A Japanese Windows, and any Windows through font linking, shows Japanese
-# glyphs in every system font. A fresh Wine prefix knows no CJK font, so link
-# the UI fonts to Noto Sans CJK and let the dialog's Japanese face map to it.
+# The saver's settings, the desktop's, and the caption of the saver's settings dialog.
+KEY='HKCU\Software\Orvek\SCREEN SAVER\KIVO'
+DESKTOP='HKCU\Control Panel\Desktop'
+CAPTION='ヌワスクリーンセーバー  Version1.00'
+reg() { "$WINE" reg "$@" >/dev/null 2>&1; }
+value_of() {  # KEY NAME [VIEW]: "TYPE DATA" of a value, or nothing
+  "$WINE" reg query "$1" /v "$2" ${3:+/reg:$3} 2>/dev/null | tr -d '\r' |
+    awk -v n="$2" '$1 == n { $1 = ""; sub(/^ /, ""); print }'
+}
+value_is() { [ "$(value_of "$1" "$2" "${4:-}")" = "$3" ]; }  # KEY NAME "TYPE DATA" [VIEW]
+
+# A Japanese Windows, and any Windows through font linking, shows Japanese glyphs in every system font.
+# A fresh Wine prefix knows no CJK font: link the UI fonts to Noto Sans CJK and map the dialog's face to it.
 wine_link_cjk_fonts() {
-  local link='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink'
-  local subst='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes'
-  local face
+  local key='HKLM\Software\Microsoft\Windows NT\CurrentVersion' face
   for face in Tahoma "MS Shell Dlg" "MS Shell Dlg 2" "Segoe UI" "Microsoft Sans Serif"; do
-    "$WINE" reg add "$link" /v "$face" /t REG_MULTI_SZ /d "NotoSansCJK-Regular.ttc,Noto Sans CJK JP" /f >/dev/null 2>&1 || return 1
+    "$WINE" reg add "$key\FontLink\SystemLink" /v "$face" /t REG_MULTI_SZ /d "NotoSansCJK-Regular.ttc,Noto Sans CJK JP" /f \
+      >/dev/null 2>&1 || return 1
   done
   for face in "ＭＳ Ｐゴシック" "MS PGothic" "MS UI Gothic"; do
-    "$WINE" reg add "$subst" /v "$face" /t REG_SZ /d "Noto Sans CJK JP" /f >/dev/null 2>&1 || return 1
+    "$WINE" reg add "$key\FontSubstitutes" /v "$face" /t REG_SZ /d "Noto Sans CJK JP" /f >/dev/null 2>&1 || return 1
   done
 }
 

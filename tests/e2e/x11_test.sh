@@ -12,12 +12,16 @@ open_test_window() {  # W H: sets WINDOW_ID (the window is at 100,100)
   WINDOW_ID=$(head -n 1 "$work/window.out")
 }
 close_test_window() { signal window TERM; }
-start_kivo() { local name=$1; shift; start "$name" "$kivo" "$@"; }
+start_kivo() { start "$1" "$kivo" "${@:2}"; }
 # kivo's own window (or windows) is on the screen: it takes input from then on.
 kivo_shown() { [ -n "$(xdotool search --onlyvisible --name '^KIVO$' 2>/dev/null)" ]; }
 start_kivo_shown() { start_kivo "$@"; wait_until 10 kivo_shown; }
 not_running() { ! running "$1"; }
 same_pixels() { [ "$(compare -metric AE "$1" "$2" null: 2>&1)" = 0 ]; }  # XWD BMP
+lit_within() {  # SECONDS WHAT MIN X Y W H: more than MIN bright pixels there within SECONDS
+  wait_until "$1" lit_over "${@:3}"
+  check "$2: $LIT bright pixels" [ "${LIT:-0}" -gt "$3" ]
+}
 
 one_monitor() {
   start_xvfb || exit 1
@@ -25,8 +29,8 @@ one_monitor() {
   xdotool mousemove 400 300
   start_kivo own --seed 3 -geometry 640x480
   snowing_within 10 "its own window" 300 "0 0 640 480 the window"
-  local lit; lit=$(bright_pixels 0 0 640 480)
-  check "on a black background ($lit bright pixels)" [ "${lit:-0}" -lt 100000 ]
+  lit_over 0 0 0 640 480
+  check "on a black background ($LIT bright pixels)" [ "${LIT:-0}" -lt 100000 ]
   slide_right 400 300 10 0.5
   check "100 px purely horizontal movement does not end it" running own
   xdotool mousemove 404 304
@@ -63,37 +67,29 @@ one_monitor() {
   xdotool mousemove 300 300
   check "keys, clicks and movement do not end it" running given
   xdotool windowsize "$WINDOW_ID" 600 400
-  new_part_lit() { [ "$(bright_pixels 420 100 280 400)" -gt 50 ]; }
-  wait_until 5 new_part_lit
-  lit=$(bright_pixels 420 100 280 400)
-  check "it follows the window to 600x400 ($lit bright pixels in the new part)" [ "${lit:-0}" -gt 50 ]
+  lit_within 5 "it follows the window to 600x400 (in the new part)" 50 420 100 280 400
   close_test_window
   check "it ends with 0 when the window goes away" ends_with given 0 10
 
   open_test_window 320 240
   XSCREENSAVER_WINDOW=$WINDOW_ID start_kivo env -window --seed 5
-  host_window_lit() { [ "$(bright_pixels 100 100 320 240)" -gt 100 ]; }
-  wait_until 10 host_window_lit
-  lit=$(bright_pixels 100 100 320 240)
-  check "XSCREENSAVER_WINDOW wins over -window ($lit bright pixels in the host window)" [ "${lit:-0}" -gt 100 ]
+  lit_within 10 "XSCREENSAVER_WINDOW wins over -window (in the host window)" 100 100 100 320 240
   signal env INT
   check "SIGINT ends it with 0" ends_with env 0 10
   close_test_window
 
   echo "-- the same picture as kivo-render"
-  local c seed count frames w h
-  for c in "7 5000 50 320 240" "11 30000 120 333 201"; do
-    read -r seed count frames w h <<<"$c"
+  local c seed count frames w h hidden
+  for c in "7 5000 50 320 240" "11 30000 120 333 201 , hidden a while"; do
+    read -r seed count frames w h hidden <<<"$c"
     open_test_window "$w" "$h"
     start_kivo same -window-id "$WINDOW_ID" --seed "$seed" --count "$count" --frames "$frames"
-    if [ "$frames" -gt 100 ]; then  # hidden for a while on the way: the same frames, later
-      # Hidden between its first frames and its last, for more than a few beats.
-      sleep 1; xdotool windowunmap --sync "$WINDOW_ID"; sleep 1.5; xdotool windowmap --sync "$WINDOW_ID"
-    fi
+    # Hidden between its first frames and its last, for more than a few beats: the same frames, later.
+    [ -z "$hidden" ] || { sleep 1; xdotool windowunmap --sync "$WINDOW_ID"; sleep 1.5; xdotool windowmap --sync "$WINDOW_ID"; }
     wait_for_line "$work/same.out" "stopped after $frames frames" 30
     xwd -silent -id "$WINDOW_ID" -out "$work/shown.xwd"
     "$render" --seed "$seed" --count "$count" --frames "$frames" --width "$w" --height "$h" --out "$work/rendered.bmp"
-    check "after $frames ticks the window shows exactly kivo-render's frame (seed $seed, ${w}x$h$([ "$frames" -gt 100 ] && echo ', hidden a while'))" \
+    check "after $frames ticks the window shows exactly kivo-render's frame (seed $seed, ${w}x$h$hidden)" \
       same_pixels "$work/shown.xwd" "$work/rendered.bmp"
     signal same TERM
     check "and it then exits 0 when told" ends_with same 0 10

@@ -1,7 +1,7 @@
 // The stored flake count as a registry could hand it over: any type, any
 // length, present or not; and what the scene makes of it.
 #include <cstring>
-#include <vector>
+#include <string>
 
 #include "flakes/flake_field.h"
 #include "settings/flake_count.h"
@@ -12,11 +12,11 @@ namespace {
 struct BytesStore : kivo::SettingsStore {
   bool opens = true;
   bool present = true;
-  std::vector<std::uint8_t> value;
+  std::string value;
   bool OpenOrCreate() override { return opens; }
   bool ReadCount(std::uint8_t* buffer, std::uint32_t size) override {
     if (!present || value.size() > size) return false;
-    if (!value.empty()) std::memcpy(buffer, value.data(), value.size());
+    std::memcpy(buffer, value.data(), value.size());
     return true;
   }
   bool WriteCount(std::int32_t) override { return true; }
@@ -31,8 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto flags = in.Take<std::uint8_t>();
   store.opens = (flags & 1) == 0;
   store.present = (flags & 2) == 0;
-  const std::string rest = in.Rest();
-  store.value.assign(rest.begin(), rest.end());
+  store.value = in.Rest();
   std::int32_t count = -1;
   const bool opened = kivo::ReadFlakeCount(store, &count);
   if (!opened && count != kivo::kDefaultFlakeCount) __builtin_trap();

@@ -28,14 +28,10 @@ class FuzzInput {
   }
   // Mostly small numbers, sometimes anything at all, sometimes an int limit.
   int Coordinate() {
-    switch (Take<std::uint8_t>() % 4) {
-      case 0:
-        return Int();
-      case 1:
-        return (Take<std::uint8_t>() & 1) != 0 ? 2147483647 - IntIn(0, 3) : -2147483647 - 1 + IntIn(0, 3);
-      default:
-        return IntIn(-300, 300);
-    }
+    const int kind = Take<std::uint8_t>() % 4;
+    if (kind == 0) return Int();
+    if (kind == 1) return (Take<std::uint8_t>() & 1) != 0 ? 2147483647 - IntIn(0, 3) : -2147483647 - 1 + IntIn(0, 3);
+    return IntIn(-300, 300);
   }
   std::string Rest() {
     std::string s(reinterpret_cast<const char*>(data_ + offset_), size_ - offset_);

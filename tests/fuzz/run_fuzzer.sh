@@ -1,13 +1,10 @@
 #!/usr/bin/env bash
 # run_fuzzer.sh FUZZER SEED_CORPUS SECONDS
-# Runs one fuzzer from a copy of its seed corpus (the seeds in git stay as
-# they are) and prints libFuzzer's last status line: executions and coverage.
-# KIVO_FUZZ_SECONDS overrides the time; a crash keeps its input in
-# build/fuzz/fuzz-findings/ to become a regression test.
+# Runs one fuzzer from a copy of its seed corpus (the seeds in git stay as they are) and prints
+# libFuzzer's last status line: executions and coverage. KIVO_FUZZ_SECONDS overrides the time; a crash
+# keeps its input in build/fuzz/fuzz-findings/ to become a regression test.
 set -u
-fuzzer=$1
-seeds=$2
-seconds=${KIVO_FUZZ_SECONDS:-$3}
+fuzzer=$1 seeds=$2 seconds=${KIVO_FUZZ_SECONDS:-$3}
 name=$(basename "$fuzzer")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

@@ -6,14 +6,9 @@
 extern void* __libc_calloc(size_t count, size_t size);
 
 void* calloc(size_t count, size_t size) {
-  static size_t limit = 0;
-  static int read = 0;
-  if (!read) {
-    const char* text = getenv("KIVO_FAIL_CALLOC_ABOVE");
-    limit = text != NULL ? (size_t)strtoull(text, NULL, 10) : SIZE_MAX;
-    read = 1;
-  }
-  if (size != 0 && count > SIZE_MAX / size) return NULL;
-  if (count * size > limit) return NULL;
+  static const char* text = NULL;
+  if (text == NULL) text = getenv("KIVO_FAIL_CALLOC_ABOVE");
+  const size_t limit = text != NULL ? (size_t)strtoull(text, NULL, 10) : SIZE_MAX;
+  if ((size != 0 && count > SIZE_MAX / size) || count * size > limit) return NULL;
   return __libc_calloc(count, size);
 }

@@ -1,17 +1,12 @@
 // kivo-testhost: the Windows side of the saver's end-to-end tests.
-//
-//   kivo-testhost probe           describe the running saver window, if any
-//   kivo-testhost monitors        describe the saver's windows on the other
-//                                 monitors, if any
-//   kivo-testhost dialog          describe the settings dialog and each of its
-//                                 controls, and whether each lies wholly inside
-//                                 the dialog's client area
+//   kivo-testhost probe      the running saver window, if any
+//   kivo-testhost monitors   the saver's windows on the other monitors, if any
+//   kivo-testhost dialog     the settings dialog and each of its controls, and whether each lies
+//                            wholly inside the dialog's client area
 //   kivo-testhost pane W H SAVER CONTROL
-//                                 open a W x H preview pane, start SAVER /p
-//                                 with its handle, report the saver window it
-//                                 finds inside after 3 s, destroy the pane once
-//                                 the file CONTROL exists, and report whether
-//                                 the saver then ended
+//                            open a W x H preview pane, start SAVER /p with its handle, report the
+//                            saver window inside after 3 s, destroy the pane once the file CONTROL
+//                            exists, and report whether the saver then ended
 #include <windows.h>
 
 #include <cstdint>
@@ -21,62 +16,59 @@
 
 namespace {
 
+std::string ClassOf(HWND window) {
+  char name[64] = "";
+  GetClassNameA(window, name, sizeof name);
+  return name;
+}
+// " X Y W H" of a window on the screen; an empty rectangle for none.
+RECT PrintRect(HWND window) {
+  RECT r{};
+  if (window != nullptr) GetWindowRect(window, &r);
+  std::printf(" %d %d %d %d", static_cast<int>(r.left), static_cast<int>(r.top), static_cast<int>(r.right - r.left),
+              static_cast<int>(r.bottom - r.top));
+  return r;
+}
+
+bool Topmost(HWND window) { return (GetWindowLongPtrA(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }
+
 int Probe() {
   HWND saver = FindWindowA("KIVO.gwp", nullptr);
   if (saver == nullptr) {
     std::printf("none\n");
     return 1;
   }
-  RECT r{};
-  GetWindowRect(saver, &r);
-  const LONG_PTR exStyle = GetWindowLongPtrA(saver, GWL_EXSTYLE);
-  const LONG_PTR style = GetWindowLongPtrA(saver, GWL_STYLE);
-  std::printf("window %d %d %d %d topmost=%d popup=%d visible=%d screen=%dx%d\n", static_cast<int>(r.left),
-              static_cast<int>(r.top), static_cast<int>(r.right - r.left), static_cast<int>(r.bottom - r.top),
-              (exStyle & WS_EX_TOPMOST) != 0, (style & WS_POPUP) != 0, IsWindowVisible(saver) != 0,
+  std::printf("window");
+  PrintRect(saver);
+  std::printf(" topmost=%d popup=%d visible=%d screen=%dx%d\n", Topmost(saver),
+              (GetWindowLongPtrA(saver, GWL_STYLE) & WS_POPUP) != 0, IsWindowVisible(saver) != 0,
               GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
   return 0;
 }
 
 BOOL CALLBACK DescribeMonitorWindow(HWND window, LPARAM count) {
-  char className[32] = "";
-  GetClassNameA(window, className, sizeof className);
-  if (std::string(className) != "KIVO.monitor") return TRUE;
-  RECT r{};
-  GetWindowRect(window, &r);
-  const LONG_PTR exStyle = GetWindowLongPtrA(window, GWL_EXSTYLE);
-  std::printf("monitor %d %d %d %d topmost=%d visible=%d\n", static_cast<int>(r.left), static_cast<int>(r.top),
-              static_cast<int>(r.right - r.left), static_cast<int>(r.bottom - r.top), (exStyle & WS_EX_TOPMOST) != 0,
-              IsWindowVisible(window) != 0);
+  if (ClassOf(window) != "KIVO.monitor") return TRUE;
+  std::printf("monitor");
+  PrintRect(window);
+  std::printf(" topmost=%d visible=%d\n", Topmost(window), IsWindowVisible(window) != 0);
   ++*reinterpret_cast<int*>(count);
   return TRUE;
 }
 
-int Monitors() {
-  int count = 0;
-  EnumWindows(DescribeMonitorWindow, reinterpret_cast<LPARAM>(&count));
-  if (count == 0) std::printf("none\n");
-  return 0;
-}
-
 struct DialogSurvey {
-  RECT client{};  // the dialog's client area in screen coordinates
+  RECT client{};  // in screen coordinates
   int controls = 0;
   int shown = 0;
 };
 
 BOOL CALLBACK SurveyControl(HWND control, LPARAM survey) {
   auto& s = *reinterpret_cast<DialogSurvey*>(survey);
-  char className[64] = "";
-  GetClassNameA(control, className, sizeof className);
-  RECT r{};
-  GetWindowRect(control, &r);
+  std::printf("control %d %s", GetDlgCtrlID(control), ClassOf(control).c_str());
+  const RECT r = PrintRect(control);
   const bool inside = r.left >= s.client.left && r.top >= s.client.top && r.right <= s.client.right &&
                       r.bottom <= s.client.bottom && r.right > r.left && r.bottom > r.top;
   const bool visible = IsWindowVisible(control) != 0;
-  std::printf("control %d %s %d %d %d %d visible=%d inside=%d\n", GetDlgCtrlID(control), className,
-              static_cast<int>(r.left), static_cast<int>(r.top), static_cast<int>(r.right - r.left),
-              static_cast<int>(r.bottom - r.top), visible, inside);
+  std::printf(" visible=%d inside=%d\n", visible, inside);
   ++s.controls;
   if (visible && inside) ++s.shown;
   return TRUE;
@@ -84,14 +76,11 @@ BOOL CALLBACK SurveyControl(HWND control, LPARAM survey) {
 
 // The settings dialog is the one top-level dialog holding a slider.
 BOOL CALLBACK FindSettingsDialog(HWND window, LPARAM found) {
-  char className[16] = "";
-  GetClassNameA(window, className, sizeof className);
-  if (IsWindowVisible(window) && std::string(className) == "#32770" &&
-      FindWindowExA(window, nullptr, "msctls_trackbar32", nullptr) != nullptr) {
-    *reinterpret_cast<HWND*>(found) = window;
-    return FALSE;
-  }
-  return TRUE;
+  if (!IsWindowVisible(window) || ClassOf(window) != "#32770" ||
+      FindWindowExA(window, nullptr, "msctls_trackbar32", nullptr) == nullptr)
+    return TRUE;
+  *reinterpret_cast<HWND*>(found) = window;
+  return FALSE;
 }
 
 int Dialog() {
@@ -115,16 +104,10 @@ int Dialog() {
 // this Wine would scale every rectangle and metric for a high DPI.
 void BecomeDpiAware() {
   using SetContext = BOOL(WINAPI*)(HANDLE);
-  HMODULE user = GetModuleHandleA("user32.dll");
   auto set = reinterpret_cast<SetContext>(
-      reinterpret_cast<void*>(GetProcAddress(user, "SetProcessDpiAwarenessContext")));
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "SetProcessDpiAwarenessContext")));
   // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2
   if (set == nullptr || !set(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4)))) SetProcessDPIAware();
-}
-
-LRESULT CALLBACK PaneProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_DESTROY) PostQuitMessage(0);
-  return DefWindowProcA(window, message, wParam, lParam);
 }
 
 void Pump(DWORD milliseconds) {
@@ -141,32 +124,28 @@ void Pump(DWORD milliseconds) {
 
 int Pane(int width, int height, const char* saver, const char* control) {
   WNDCLASSA wc{};
-  wc.lpfnWndProc = PaneProc;
+  wc.lpfnWndProc = DefWindowProcA;
   wc.hInstance = GetModuleHandleA(nullptr);
   wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
   wc.lpszClassName = "KivoTestPane";
   RegisterClassA(&wc);
-  HWND pane = CreateWindowExA(0, wc.lpszClassName, "KIVO test pane", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 100, 100, width, height,
-                              nullptr, nullptr, wc.hInstance, nullptr);
+  HWND pane = CreateWindowExA(0, wc.lpszClassName, "KIVO test pane", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 100, 100,
+                              width, height, nullptr, nullptr, wc.hInstance, nullptr);
   if (pane == nullptr) return 2;
   std::string command = std::string("\"") + saver + "\" /p " + std::to_string(reinterpret_cast<std::intptr_t>(pane));
   STARTUPINFOA si{};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
   if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return 2;
-  std::printf("pane %d %d %d %d\n", 100, 100, width, height);
-  std::fflush(stdout);
   Pump(3000);
   HWND child = FindWindowExA(pane, nullptr, "KIVO.gwp", nullptr);
-  RECT rc{};
-  if (child != nullptr) GetWindowRect(child, &rc);
-  std::printf("child %s %d %d %d %d visible=%d\n", child != nullptr ? "KIVO.gwp" : "none", static_cast<int>(rc.left),
-              static_cast<int>(rc.top), static_cast<int>(rc.right - rc.left), static_cast<int>(rc.bottom - rc.top),
-              child != nullptr && IsWindowVisible(child) != 0);
+  std::printf("child %s", child != nullptr ? "KIVO.gwp" : "none");
+  PrintRect(child);
+  std::printf(" visible=%d\n", child != nullptr && IsWindowVisible(child) != 0);
   std::fflush(stdout);
+  DWORD code = 0;
   while (GetFileAttributesA(control) == INVALID_FILE_ATTRIBUTES) {
     Pump(100);
-    DWORD code = 0;
     if (GetExitCodeProcess(pi.hProcess, &code) && code != STILL_ACTIVE) {
       std::printf("saver ended early with %lu\n", static_cast<unsigned long>(code));
       return 4;
@@ -175,9 +154,7 @@ int Pane(int width, int height, const char* saver, const char* control) {
   DestroyWindow(pane);
   for (int i = 0; i < 200; ++i) {
     Pump(50);
-    if (WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0) {
-      DWORD code = 0;
-      GetExitCodeProcess(pi.hProcess, &code);
+    if (WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0 && GetExitCodeProcess(pi.hProcess, &code)) {
       std::printf("saver ended with %lu\n", static_cast<unsigned long>(code));
       return 0;
     }
@@ -194,7 +171,12 @@ int main(int argc, char** argv) {
   const std::string verb = argc > 1 ? argv[1] : "";
   if (verb == "probe") return Probe();
   if (verb == "dialog") return Dialog();
-  if (verb == "monitors") return Monitors();
+  if (verb == "monitors") {
+    int count = 0;
+    EnumWindows(DescribeMonitorWindow, reinterpret_cast<LPARAM>(&count));
+    if (count == 0) std::printf("none\n");
+    return 0;
+  }
   if (verb == "pane" && argc == 6) return Pane(std::atoi(argv[2]), std::atoi(argv[3]), argv[4], argv[5]);
   std::fprintf(stderr, "usage: kivo-testhost probe | monitors | dialog | pane W H SAVER CONTROL\n");
   return 2;

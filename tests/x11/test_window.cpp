@@ -1,6 +1,5 @@
-// kivo-test-window WIDTH HEIGHT: maps a black window at (100, 100), prints
-// its id, and keeps it until SIGTERM or SIGINT, then destroys it. Stands in
-// for the window an XScreenSaver host would give kivo.
+// kivo-test-window WIDTH HEIGHT: maps a black window at (100, 100), prints its id, and keeps it until
+// SIGTERM or SIGINT, then destroys it. Stands in for the window an XScreenSaver host would give kivo.
 #include <X11/Xlib.h>
 #include <poll.h>
 #include <signal.h>
@@ -14,16 +13,14 @@ void Stop(int) { g_stop = 1; }
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: kivo-test-window WIDTH HEIGHT\n");
+  Display* display = argc == 3 ? XOpenDisplay(nullptr) : nullptr;
+  if (display == nullptr) {
+    std::fprintf(stderr, "usage: kivo-test-window WIDTH HEIGHT (on an X display)\n");
     return 2;
   }
-  Display* display = XOpenDisplay(nullptr);
-  if (display == nullptr) return 2;
-  const int screen = DefaultScreen(display);
-  Window window = XCreateSimpleWindow(display, RootWindow(display, screen), 100, 100,
-                                      static_cast<unsigned>(std::atoi(argv[1])), static_cast<unsigned>(std::atoi(argv[2])),
-                                      0, BlackPixel(display, screen), BlackPixel(display, screen));
+  const unsigned long black = BlackPixel(display, DefaultScreen(display));
+  Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), 100, 100, std::atoi(argv[1]),
+                                      std::atoi(argv[2]), 0, black, black);
   XStoreName(display, window, "kivo test window");
   XSelectInput(display, window, KeyPressMask | StructureNotifyMask);
   XMapWindow(display, window);
@@ -35,11 +32,9 @@ int main(int argc, char** argv) {
   sigaction(SIGTERM, &action, nullptr);
   sigaction(SIGINT, &action, nullptr);
   pollfd connection{ConnectionNumber(display), POLLIN, 0};
+  XEvent event;
   while (g_stop == 0) {
-    while (XPending(display) > 0) {
-      XEvent event;
-      XNextEvent(display, &event);
-    }
+    while (XPending(display) > 0) XNextEvent(display, &event);
     poll(&connection, 1, 100);
   }
   XDestroyWindow(display, window);
