@@ -12,54 +12,50 @@
 #include "flakes/flake_sprite.h"
 #include "flakes/frame_painter.h"
 #include "flakes/snow_scene.h"
-#include "host/shared/frame_conversion.h"
 #include "host/shared/screen_scenes.h"
+#include "tests/unit/pixels.h"
 
 namespace kivo {
 namespace {
 
+constexpr FrameLayout kXrgb = FrameLayout::kTopDownXrgb32;
 constexpr std::uint8_t kPadding = 0xA5;  // what lent rows hold past their pixels, and hold at first
 
-// Every pixel of `xrgb` (any layout but 24-bit) against `bgr`'s, its fourth byte 0.
-::testing::AssertionResult SameColours(const FrameView& bgr, const FrameView& xrgb) {
-  if (bgr.layout != FrameLayout::kBottomUpBgr24 || xrgb.layout != FrameLayout::kTopDownXrgb32 ||
-      bgr.width != xrgb.width || bgr.height != xrgb.height || bgr.Empty() || xrgb.Empty()) {
+// Every pixel of `b`, drawn in `layout`, against `bgr`'s; a 32-bit pixel's fourth byte is 0.
+::testing::AssertionResult SameColours(const FrameView& bgr, const FrameView& b,
+                                       FrameLayout layout = kXrgb) {
+  if (bgr.layout != FrameLayout::kBottomUpBgr24 || b.layout != layout || bgr.width != b.width ||
+      bgr.height != b.height || bgr.Empty() || b.Empty()) {
     return ::testing::AssertionFailure() << "layouts or sizes";
   }
   for (int y = 0; y < bgr.height; ++y)
     for (int x = 0; x < bgr.width; ++x) {
-      const std::uint8_t* a = bgr.Pixel(x, y);
-      const std::uint8_t* b = xrgb.Pixel(x, y);
-      if (a[0] != b[0] || a[1] != b[1] || a[2] != b[2] || b[3] != 0) {
-        return ::testing::AssertionFailure() << "pixel (" << x << ", " << y << "): " << int{a[0]} << "," << int{a[1]}
-                                             << "," << int{a[2]} << " against " << int{b[0]} << "," << int{b[1]} << ","
-                                             << int{b[2]} << "," << int{b[3]};
+      const std::uint8_t* p = bgr.Pixel(x, y);
+      const std::uint8_t* q = b.Pixel(x, y);
+      if (std::memcmp(p, q, 3) != 0 || (b.BytesPerPixel() == 4 && q[3] != 0)) {
+        return ::testing::AssertionFailure() << "pixel (" << x << ", " << y << "): " << int{p[0]} << "," << int{p[1]}
+                                             << "," << int{p[2]} << " against " << int{q[0]} << "," << int{q[1]} << ","
+                                             << int{q[2]};
       }
     }
   return ::testing::AssertionSuccess();
 }
 
 bool SameRuns(const std::vector<FrameRun>* a, const std::vector<FrameRun>* b) {
-  if (a == nullptr || b == nullptr) return a == b;
-  if (a->size() != b->size()) return false;
-  for (std::size_t i = 0; i < a->size(); ++i) {
-    if ((*a)[i].row != (*b)[i].row || (*a)[i].x != (*b)[i].x || (*a)[i].pixels != (*b)[i].pixels) return false;
-  }
-  return true;
+  auto same = [](const FrameRun& p, const FrameRun& q) { return p.row == q.row && p.x == q.x && p.pixels == q.pixels; };
+  return a == nullptr || b == nullptr ? a == b : std::equal(a->begin(), a->end(), b->begin(), b->end(), same);
 }
 
 ::testing::AssertionResult SameDamage(const FrameDamage& a, const FrameDamage& b) {
   if (a.whole != b.whole) return ::testing::AssertionFailure() << "whole " << a.whole << " against " << b.whole;
-  if (a.whole) return ::testing::AssertionSuccess();
-  if (!SameRuns(a.cleared, b.cleared)) return ::testing::AssertionFailure() << "cleared runs differ";
-  if (!SameRuns(a.drawn, b.drawn)) return ::testing::AssertionFailure() << "drawn runs differ";
-  return ::testing::AssertionSuccess();
+  if (a.whole || (SameRuns(a.cleared, b.cleared) && SameRuns(a.drawn, b.drawn))) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "runs differ";
 }
 
 // Rows lent by a host: padded, and full of something other than black.
 struct LentRows {
   LentRows(int w, int h) : stride(4 * w + 12), bytes(static_cast<std::size_t>(stride) * h, kPadding) {}
-  FrameTarget Target() { return FrameTarget{FrameLayout::kTopDownXrgb32, bytes.data(), stride}; }
+  FrameTarget Target() { return FrameTarget{kXrgb, bytes.data(), stride}; }
   bool PaddingKept(int w) const {
     for (std::size_t at = 0; at < bytes.size(); at += static_cast<std::size_t>(stride)) {
       for (int i = 4 * w; i < stride; ++i) {
@@ -79,15 +75,10 @@ struct LayoutRun {
 
 TEST(FrameLayouts, ScenesInEveryLayoutDrawTheSameColoursWithTheSameDamage) {
   for (const LayoutRun& c : {LayoutRun{5, 333, 201, 30000, 90}, LayoutRun{77, 61, 47, 8000, 40}, LayoutRun{9, 1, 3, 2000, 10}}) {
-    std::unique_ptr<SnowScene> scenes[3];
     LentRows lent(c.width, c.height);
-    for (auto& scene : scenes) {
-      scene = std::make_unique<SnowScene>();
-      scene->Random().SeedRandom(c.seed);
-      scene->Start(c.width, c.height, c.count);
-    }
-    scenes[1]->SetTarget(FrameTarget{FrameLayout::kTopDownXrgb32});
-    scenes[2]->SetTarget(lent.Target());
+    std::unique_ptr<SnowScene> scenes[3] = {pixels::Scene(c.seed, c.width, c.height, c.count),
+                                            pixels::Scene(c.seed, c.width, c.height, c.count, {kXrgb}),
+                                            pixels::Scene(c.seed, c.width, c.height, c.count, lent.Target())};
     for (int tick = 1; tick <= c.ticks; ++tick) {
       for (auto& scene : scenes) scene->RenderFrame();
       const FrameView bgr = scenes[0]->Frame();
@@ -105,30 +96,21 @@ TEST(FrameLayouts, ScenesInEveryLayoutDrawTheSameColoursWithTheSameDamage) {
 // Switching mid-run keeps the flakes and draws the next frame whole; a resize
 // gives lent rows back.
 TEST(FrameLayouts, ATargetChangedMidRunKeepsTheSnowAndAResizeGivesLentRowsBack) {
-  auto bgr = std::make_unique<SnowScene>();
-  auto other = std::make_unique<SnowScene>();
-  for (SnowScene* s : {bgr.get(), other.get()}) {
-    s->Random().SeedRandom(31);
-    s->Start(120, 90, 20000);
-  }
+  auto bgr = pixels::Scene(31, 120, 90, 20000);
+  auto other = pixels::Scene(31, 120, 90, 20000);
   LentRows lent(120, 90);
-  const FrameTarget targets[] = {FrameTarget{FrameLayout::kTopDownXrgb32}, lent.Target(), FrameTarget{}};
+  const FrameTarget targets[] = {FrameTarget{kXrgb}, lent.Target(), FrameTarget{}};
   for (int tick = 0; tick < 60; ++tick) {
     if (tick % 20 == 10) other->SetTarget(targets[tick / 20]);
     bgr->RenderFrame();
     other->RenderFrame();
-    const FrameView a = bgr->Frame();
-    const FrameView b = other->Frame();
-    ASSERT_EQ(b.damage.whole, tick % 20 == 10 || tick == 0) << "tick " << tick;
-    if (b.layout == FrameLayout::kBottomUpBgr24) {
-      ASSERT_EQ(0, std::memcmp(a.bottomRow, b.bottomRow, static_cast<std::size_t>(a.stride) * a.height)) << tick;
-    } else {
-      ASSERT_TRUE(SameColours(a, b)) << "tick " << tick;
-    }
+    ASSERT_EQ(other->Frame().damage.whole, tick % 20 == 10 || tick == 0) << "tick " << tick;
+    const FrameLayout layout = tick < 10 ? FrameLayout::kBottomUpBgr24 : targets[(tick - 10) / 20].layout;
+    ASSERT_TRUE(SameColours(bgr->Frame(), other->Frame(), layout)) << "tick " << tick;
   }
   other->SetTarget(lent.Target());
   other->Resize(100, 80);
-  EXPECT_EQ(other->Target().layout, FrameLayout::kTopDownXrgb32);
+  EXPECT_EQ(other->Target().layout, kXrgb);
   EXPECT_EQ(other->Target().pixels, nullptr) << "lent rows of the old size are not drawn into";
   other->RenderFrame();
   EXPECT_NE(other->Frame().topRow, lent.bytes.data());
@@ -140,12 +122,8 @@ TEST(FrameLayouts, ATargetChangedMidRunKeepsTheSnowAndAResizeGivesLentRowsBack) 
 // written by someone else meanwhile (a new generation) and more blocks than
 // the scene remembers are drawn whole; the others only where they differ.
 TEST(FrameLayouts, FramesTakingTurnsAmongLentBlocksAreEachExactlyTheirTick) {
-  auto reference = std::make_unique<SnowScene>();
-  auto scene = std::make_unique<SnowScene>();
-  for (SnowScene* s : {reference.get(), scene.get()}) {
-    s->Random().SeedRandom(47);
-    s->Start(150, 110, 20000);
-  }
+  auto reference = pixels::Scene(47, 150, 110, 20000);
+  auto scene = pixels::Scene(47, 150, 110, 20000);
   std::vector<LentRows> blocks(SnowScene::kLentBlocks + 1, LentRows(150, 110));
   std::vector<std::uint32_t> generation(blocks.size(), 0);
   // -1: the scene's own block; 9: block 0 after something else wrote it.
@@ -162,7 +140,7 @@ TEST(FrameLayouts, FramesTakingTurnsAmongLentBlocksAreEachExactlyTheirTick) {
       ++generation[0];
       pick = 0;
     }
-    FrameTarget target{FrameLayout::kTopDownXrgb32};
+    FrameTarget target{kXrgb};
     if (pick >= 0) {
       const auto at = static_cast<std::size_t>(pick);
       target = blocks[at].Target();
@@ -230,59 +208,14 @@ TEST(FrameLayouts, PainterGeneralShapesInThirtyTwoBitRows) {
       }
       bgr.Flush();
       xrgb.Flush();
-      FrameView a;
-      a.bottomRow = frame.RowAddress(h - 1);
-      a.topRow = frame.RowAddress(0);
-      a.width = w;
-      a.height = h;
-      a.stride = frame.Stride();
-      FrameView b = a;
-      b.layout = FrameLayout::kTopDownXrgb32;
-      b.bottomRow = nullptr;
-      b.topRow = lent.bytes.data();
-      b.stride = lent.stride;
+      const FrameView a{FrameLayout::kBottomUpBgr24, frame.RowAddress(h - 1), frame.RowAddress(0), w, h,
+                        frame.Stride(), {}};
+      const FrameView b{kXrgb, nullptr, lent.bytes.data(), w, h, lent.stride, {}};
       ASSERT_TRUE(SameColours(a, b)) << "round " << round << " tick " << tick;
       ASSERT_TRUE(SameDamage(bgr.Damage(), xrgb.Damage())) << "round " << round << " tick " << tick;
       EXPECT_EQ(xrgb.Damage().whole, tick < 4) << "after a frame of general shapes the clear is whole";
       ASSERT_TRUE(lent.PaddingKept(w));
     }
-  }
-}
-
-// A 32-bit frame converted into any layout, whole or through its damage, is
-// what the same 24-bit frame converts to; its damaged rows are those converted.
-TEST(FrameLayouts, FramesOfEitherLayoutConvertAlike) {
-  const PixelFormat formats[] = {PixelFormat{}, PixelFormat{4, 0x0000FF, 0x00FF00, 0xFF0000, false},
-                                 PixelFormat{3, 0xFF0000, 0x00FF00, 0x0000FF, true}};
-  for (const PixelFormat& format : formats) {
-    auto bgr = std::make_unique<SnowScene>();
-    auto xrgb = std::make_unique<SnowScene>();
-    for (SnowScene* s : {bgr.get(), xrgb.get()}) {
-      s->Random().SeedRandom(12);
-      s->Start(173, 91, 30000);
-    }
-    xrgb->SetTarget(FrameTarget{FrameLayout::kTopDownXrgb32});
-    const int stride = 173 * format.bytesPerPixel + 4;
-    std::vector<std::uint8_t> fromBgr(static_cast<std::size_t>(stride) * 91, 0), fromXrgb = fromBgr;
-    const PixelConverter converter(format);
-    int partial = 0;
-    for (int tick = 0; tick < 30; ++tick) {
-      bgr->RenderFrame();
-      xrgb->RenderFrame();
-      DirtyRows rows;
-      ConvertFrame(bgr->Frame(), format, fromBgr.data(), stride);
-      if (ConvertDamage(xrgb->Frame(), converter, fromXrgb.data(), stride, &rows)) {
-        ++partial;
-        // What a host showing the frame's own memory sends: the same rows.
-        DirtyRows own;
-        ASSERT_TRUE(DamagedRows(xrgb->Frame(), &own));
-        ASSERT_TRUE(own.first == rows.first && own.last == rows.last) << "tick " << tick;
-      } else {
-        ConvertFrame(xrgb->Frame(), format, fromXrgb.data(), stride);
-      }
-      ASSERT_EQ(fromBgr, fromXrgb) << format.bytesPerPixel << " bytes, red mask " << format.redMask << ", tick " << tick;
-    }
-    EXPECT_EQ(partial, 29);
   }
 }
 
@@ -327,7 +260,7 @@ TEST(FrameLayouts, ScreensDrawWhereTheirOutputsAsk) {
   auto* output = static_cast<LendingOutput*>(scenes.Output(0));
   scenes.TickAll();
   EXPECT_TRUE(output->shownInPlace);
-  EXPECT_EQ(scenes.Driver(0).Frame().layout, FrameLayout::kTopDownXrgb32);
+  EXPECT_EQ(scenes.Driver(0).Frame().layout, kXrgb);
   ASSERT_TRUE(scenes.LayOut({Screen{1, ScreenRect{0, 0, 80, 40}}}));  // new rows for the new size
   scenes.TickAll();
   EXPECT_TRUE(output->shownInPlace);

@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <memory>
 
 #include "flakes/projection.h"
+#include "tests/unit/pixels.h"
 
 namespace kivo {
 namespace {
@@ -48,17 +50,8 @@ class SingleFlake : public ::testing::Test {
     scene->RenderFrame();
     return DrawsBetween(seed, scene->Random().State());
   }
-  int Red(int x, int y) const {
-    int r = 0, g = 0, b = 0;
-    scene->FrameBuffer().GetPixel(x, y, &r, &g, &b);
-    return r;
-  }
-  int Lit() const {
-    int lit = 0;
-    for (int y = 0; y < 100; ++y)
-      for (int x = 0; x < 200; ++x) lit += Red(x, y) != 0;
-    return lit;
-  }
+  int Red(int x, int y) const { return pixels::At(scene->FrameBuffer(), x, y)[0]; }
+  int Lit() const { return pixels::CountLit(scene->FrameBuffer(), 0); }
   std::unique_ptr<SnowScene> scene = std::make_unique<SnowScene>();
 };
 
@@ -119,9 +112,7 @@ TEST_F(SingleFlake, ResizeKeepsTheFlakesAndCentresOnTheNewFrame) {
   EXPECT_EQ(Red(50, 20), 128);
   // Its row layout: 101 pixels take 303 bytes, padded to 304.
   const FrameView frame = scene->Frame();
-  EXPECT_EQ(frame.width, 101);
-  EXPECT_EQ(frame.height, 41);
-  EXPECT_EQ(frame.stride, 304);
+  EXPECT_EQ((std::array{frame.width, frame.height, frame.stride}), (std::array{101, 41, 304}));
   EXPECT_EQ(frame.bottomRow, scene->FrameBuffer().RowAddress(40));
   EXPECT_EQ(frame.TopDownRow(0), scene->FrameBuffer().RowAddress(0));
 }
@@ -132,8 +123,7 @@ TEST(SnowScene, NoFlakesOrNoFrameBuffer) {
   scene->Start(64, 48, 0);
   scene->RenderFrame();
   EXPECT_EQ(scene->Random().State(), 3u) << "no flakes draw no random numbers";
-  for (int y = 0; y < 48; ++y)
-    for (int i = 0; i < 64 * 3; ++i) ASSERT_EQ(scene->FrameBuffer().RowAddress(y)[i], 0);
+  EXPECT_EQ(pixels::CountLit(scene->FrameBuffer()), 0);
 
   scene->Start(0, 48, 100);
   const std::uint32_t before = scene->Random().State();
