@@ -15,6 +15,7 @@
 #include "raster/additive_rasterisers.h"
 #include "raster/raster_image.h"
 #include "tests/reference/reference_renderer.h"
+#include "tests/unit/frame_checks.h"
 
 namespace kivo {
 namespace {
@@ -109,7 +110,8 @@ TEST(FastPathEquivalence, ThousandsOfTexturedSpansAndQuads) {
 // The painter's discs and sprites, including the shapes it hands to the
 // general rasterisers (large discs, sprites of radius 0 or above 100), must
 // match the reference, clear to black, and report damage that keeps a copy
-// of the frame exact.
+// of the frame exact; a painter on lent 32-bit rows draws the same colours
+// with the same damage, and spares the rows' padding.
 TEST(FastPathEquivalence, PainterShapesMatchClearToBlackAndReportTheirDamage) {
   std::mt19937 rng(99);
   RasterImage sprite;
@@ -123,10 +125,16 @@ TEST(FastPathEquivalence, PainterShapesMatchClearToBlackAndReportTheirDamage) {
     ASSERT_EQ(fast.Create(w, h, 24), 1);
     const std::size_t bytes = static_cast<std::size_t>(fast.Stride()) * h;
     std::vector<std::uint8_t> kept(bytes, 0x5A);  // follows the frame through its damage only
-    FramePainter painter;
+    frames::LentRows lent(w, h);
+    FramePainter painter, xrgb;
     painter.Reset(&fast);
+    xrgb.Reset(lent.bytes.data(), w, h, lent.stride, false);
+    const FrameView bgrView{FrameLayout::kBottomUpBgr24, fast.RowAddress(h - 1), fast.RowAddress(0), w, h,
+                            fast.Stride(), {}};
+    const FrameView xrgbView{frames::kXrgb, nullptr, lent.bytes.data(), w, h, lent.stride, {}};
     for (int frame = 0; frame < 7; ++frame) {
       painter.Clear();
+      xrgb.Clear();
       reference::Image slow;
       slow.Create(w, h);
       ASSERT_TRUE(SamePixels(fast, slow)) << "clear left something, round " << round;
@@ -142,18 +150,24 @@ TEST(FastPathEquivalence, PainterShapesMatchClearToBlackAndReportTheirDamage) {
         if (i % 4 == 0) {
           const int r = big(rng);
           painter.AddSprite(x, y, r, sprite);
+          xrgb.AddSprite(x, y, r, sprite);
           const int p[8] = {x - r, y - r, x + r, y - r, x + r, y + r, x - r, y + r};
           const int t[8] = {0, 0, 64, 0, 64, 64, 0, 64};
           reference::AddTexturedQuad(slow, p, slowSprite, t);
         } else {
           const int r = largeDiscs && odd(rng) < 2 ? 3 + odd(rng) % 5 : disc(rng);
           painter.AddDisc(x, y, r, 128);
+          xrgb.AddDisc(x, y, r, 128);
           reference::AddFilledCircle(slow, x, y, r, 128, 128, 128);
         }
       }
       painter.Flush();
+      xrgb.Flush();
       ASSERT_TRUE(SamePixels(fast, slow)) << "round " << round << " frame " << frame;
       const FrameDamage damage = painter.Damage();
+      ASSERT_TRUE(frames::SameColours(bgrView, xrgbView)) << "round " << round << " frame " << frame;
+      ASSERT_TRUE(frames::SameDamage(damage, xrgb.Damage())) << "round " << round << " frame " << frame;
+      ASSERT_TRUE(lent.PaddingKept(w));
       const std::uint8_t* bits = fast.RowAddress(h - 1);
       // Whole for a fresh frame buffer, after drawing or clearing as a whole.
       EXPECT_EQ(damage.whole, frame == 0 || frame == 2 || frame == 3 || frame == 5 || frame == 6)

@@ -1,72 +1,24 @@
 // The two frame layouts: a scene drawing top-down 32-bit XRGB rows, its own
 // or lent, shows the colours of the bottom-up 24-bit block pixel for pixel,
-// with the same damage, and hosts get frames drawn the way their outputs ask.
+// with the same damage.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
 #include <memory>
-#include <random>
 #include <vector>
 
-#include "flakes/flake_sprite.h"
-#include "flakes/frame_painter.h"
 #include "flakes/snow_scene.h"
-#include "host/shared/screen_scenes.h"
+#include "tests/unit/frame_checks.h"
 #include "tests/unit/pixels.h"
 
 namespace kivo {
 namespace {
 
-constexpr FrameLayout kXrgb = FrameLayout::kTopDownXrgb32;
-constexpr std::uint8_t kPadding = 0xA5;  // what lent rows hold past their pixels, and hold at first
-
-// Every pixel of `b`, drawn in `layout`, against `bgr`'s; a 32-bit pixel's fourth byte is 0.
-::testing::AssertionResult SameColours(const FrameView& bgr, const FrameView& b,
-                                       FrameLayout layout = kXrgb) {
-  if (bgr.layout != FrameLayout::kBottomUpBgr24 || b.layout != layout || bgr.width != b.width ||
-      bgr.height != b.height || bgr.Empty() || b.Empty()) {
-    return ::testing::AssertionFailure() << "layouts or sizes";
-  }
-  for (int y = 0; y < bgr.height; ++y)
-    for (int x = 0; x < bgr.width; ++x) {
-      const std::uint8_t* p = bgr.Pixel(x, y);
-      const std::uint8_t* q = b.Pixel(x, y);
-      if (std::memcmp(p, q, 3) != 0 || (b.BytesPerPixel() == 4 && q[3] != 0)) {
-        return ::testing::AssertionFailure() << "pixel (" << x << ", " << y << "): " << int{p[0]} << "," << int{p[1]}
-                                             << "," << int{p[2]} << " against " << int{q[0]} << "," << int{q[1]} << ","
-                                             << int{q[2]};
-      }
-    }
-  return ::testing::AssertionSuccess();
-}
-
-bool SameRuns(const std::vector<FrameRun>* a, const std::vector<FrameRun>* b) {
-  auto same = [](const FrameRun& p, const FrameRun& q) { return p.row == q.row && p.x == q.x && p.pixels == q.pixels; };
-  return a == nullptr || b == nullptr ? a == b : std::equal(a->begin(), a->end(), b->begin(), b->end(), same);
-}
-
-::testing::AssertionResult SameDamage(const FrameDamage& a, const FrameDamage& b) {
-  if (a.whole != b.whole) return ::testing::AssertionFailure() << "whole " << a.whole << " against " << b.whole;
-  if (a.whole || (SameRuns(a.cleared, b.cleared) && SameRuns(a.drawn, b.drawn))) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << "runs differ";
-}
-
-// Rows lent by a host: padded, and full of something other than black.
-struct LentRows {
-  LentRows(int w, int h) : stride(4 * w + 12), bytes(static_cast<std::size_t>(stride) * h, kPadding) {}
-  FrameTarget Target() { return FrameTarget{kXrgb, bytes.data(), stride}; }
-  bool PaddingKept(int w) const {
-    for (std::size_t at = 0; at < bytes.size(); at += static_cast<std::size_t>(stride)) {
-      for (int i = 4 * w; i < stride; ++i) {
-        if (bytes[at + static_cast<std::size_t>(i)] != kPadding) return false;
-      }
-    }
-    return true;
-  }
-  int stride;
-  std::vector<std::uint8_t> bytes;
-};
+using frames::kXrgb;
+using frames::LentRows;
+using frames::SameColours;
+using frames::SameDamage;
 
 struct LayoutRun {
   std::uint32_t seed;
@@ -173,107 +125,6 @@ TEST(FrameLayouts, FramesTakingTurnsAmongLentBlocksAreEachExactlyTheirTick) {
   reference->RenderFrame();
   scene->RenderFrame();
   EXPECT_TRUE(SameColours(reference->Frame(), scene->Frame())) << "a block lent again after a new size";
-}
-
-// The painter's general shapes (large discs, sprites it cannot take the
-// fast way) in 32-bit rows: the 24-bit picture, the same damage.
-TEST(FrameLayouts, PainterGeneralShapesInThirtyTwoBitRows) {
-  std::mt19937 rng(404);
-  RasterImage sprite;
-  BuildFlakeSprite(sprite, 255, 230, 200);
-  for (int round = 0; round < 6; ++round) {
-    std::uniform_int_distribution<int> size(1, 151);
-    const int w = size(rng), h = size(rng);
-    RasterImage frame;
-    ASSERT_EQ(frame.Create(w, h, 24), 1);
-    LentRows lent(w, h);
-    FramePainter bgr, xrgb;
-    bgr.Reset(&frame);
-    xrgb.Reset(lent.bytes.data(), w, h, lent.stride, false);
-    std::uniform_int_distribution<int> cx(-120, w + 120), cy(-120, h + 120), disc(-1, 9), radius(-1, 110);
-    for (int tick = 0; tick < 5; ++tick) {
-      bgr.Clear();
-      xrgb.Clear();
-      for (int i = 0; i < 200; ++i) {
-        const int x = cx(rng), y = cy(rng);
-        // Ticks 3 and 4 have only the shapes the painter draws itself.
-        const int r = i % 3 == 0 ? radius(rng) : disc(rng);
-        for (FramePainter* p : {&bgr, &xrgb}) {
-          if (i % 3 == 0) {
-            p->AddSprite(x, y, tick >= 3 ? 1 + (r + 1) % 100 : r, sprite);
-          } else {
-            p->AddDisc(x, y, tick >= 3 ? r % 3 : r, 128);
-          }
-        }
-      }
-      bgr.Flush();
-      xrgb.Flush();
-      const FrameView a{FrameLayout::kBottomUpBgr24, frame.RowAddress(h - 1), frame.RowAddress(0), w, h,
-                        frame.Stride(), {}};
-      const FrameView b{kXrgb, nullptr, lent.bytes.data(), w, h, lent.stride, {}};
-      ASSERT_TRUE(SameColours(a, b)) << "round " << round << " tick " << tick;
-      ASSERT_TRUE(SameDamage(bgr.Damage(), xrgb.Damage())) << "round " << round << " tick " << tick;
-      EXPECT_EQ(xrgb.Damage().whole, tick < 4) << "after a frame of general shapes the clear is whole";
-      ASSERT_TRUE(lent.PaddingKept(w));
-    }
-  }
-}
-
-// An output that lends its rows gets its frames drawn in them while it is
-// placed, in whichever block it lends at each beat (with `alternate`, one
-// of two in turn, as a window system's free buffer); one that cannot be
-// placed gets nothing drawn in its memory.
-class LendingOutput : public ScreenOutput {
- public:
-  explicit LendingOutput(bool* refuse) : refuse_(refuse) {}
-  bool Place(const ScreenRect& r) override {
-    if (*refuse_) return false;
-    rows_ = std::make_unique<LentRows>(r.width, r.height);
-    other_ = std::make_unique<LentRows>(r.width, r.height);
-    return true;
-  }
-  FrameTarget Target() override {
-    lent_ = alternate && ++lendings_ % 2 == 0 ? other_.get() : rows_.get();
-    return lent_->Target();
-  }
-  void Show(const FrameView& frame) override {
-    shownInPlace = frame.topRow == lent_->bytes.data();
-    blocksShown += frame.topRow == other_->bytes.data() ? 1 : 0;
-  }
-  bool shownInPlace = false;
-  bool alternate = false;
-  int blocksShown = 0;  // frames shown from the second block
-
- private:
-  bool* refuse_;
-  std::unique_ptr<LentRows> rows_;
-  std::unique_ptr<LentRows> other_;
-  LentRows* lent_ = nullptr;
-  int lendings_ = 0;
-};
-
-TEST(FrameLayouts, ScreensDrawWhereTheirOutputsAsk) {
-  bool refuse = false;
-  ScreenScenes scenes(true, [&refuse](const Screen&, std::size_t) { return std::make_unique<LendingOutput>(&refuse); });
-  scenes.Start(8, 2000);
-  ASSERT_TRUE(scenes.LayOut({Screen{1, ScreenRect{0, 0, 64, 48}}}));
-  auto* output = static_cast<LendingOutput*>(scenes.Output(0));
-  scenes.TickAll();
-  EXPECT_TRUE(output->shownInPlace);
-  EXPECT_EQ(scenes.Driver(0).Frame().layout, kXrgb);
-  ASSERT_TRUE(scenes.LayOut({Screen{1, ScreenRect{0, 0, 80, 40}}}));  // new rows for the new size
-  scenes.TickAll();
-  EXPECT_TRUE(output->shownInPlace);
-  output->alternate = true;
-  for (int tick = 0; tick < 4; ++tick) {
-    scenes.TickAll();
-    EXPECT_TRUE(output->shownInPlace) << "drawn where the output lent at tick " << tick;
-  }
-  EXPECT_EQ(output->blocksShown, 2);
-  refuse = true;
-  EXPECT_FALSE(scenes.LayOut({Screen{1, ScreenRect{0, 0, 90, 40}}}));
-  EXPECT_EQ(scenes.Driver(0).Frame().layout, FrameLayout::kBottomUpBgr24) << "not placed: nothing lent";
-  scenes.TickAll();
 }
 
 }  // namespace
