@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/unit/frame_checks.h"
 #include "tests/unit/pixels.h"
 
 namespace kivo {
@@ -45,11 +46,12 @@ TEST(PixelFormat, OnlyEightBitChannelsInThreeOrFourBytes) {
 
 class Conversion : public ::testing::TestWithParam<Layout> {
  protected:
-  // Follows a scene and its twin drawing 32-bit rows. An image kept up to date
-  // through damage alone must hold, after every tick, exactly what a full
-  // conversion gives, from either layout; the rows reported dirty must cover
-  // every pixel that changed, and be those a host showing the frame's own
-  // memory sends. Returns the frames that took the partial path.
+  // Follows a scene and its twin drawing 32-bit rows, which has the same
+  // damage. An image kept up to date through damage alone must hold, after
+  // every tick, exactly what a full conversion gives, from either layout; the
+  // rows reported dirty must cover every pixel that changed, and be those a
+  // host showing the frame's own memory sends. Returns the frames that took
+  // the partial path.
   int Follow(SnowScene& scene, SnowScene& twin, int ticks) {
     const Layout& l = GetParam();
     const PixelConverter converter(l.format);
@@ -66,6 +68,7 @@ class Conversion : public ::testing::TestWithParam<Layout> {
       const bool damaged = ConvertDamage(frame, converter, kept.data(), stride, &rows);
       const bool twinDamaged = ConvertDamage(twin.Frame(), converter, twinKept.data(), stride, &twinRows);
       partial += damaged && twinDamaged ? 1 : 0;
+      EXPECT_TRUE(frames::SameDamage(frame.damage, twin.Frame().damage)) << "tick " << t;
       if (!damaged) ConvertFrame(frame, l.format, kept.data(), stride);
       if (!twinDamaged) ConvertFrame(twin.Frame(), l.format, twinKept.data(), stride);
       if (twinDamaged) {

@@ -30,7 +30,6 @@ TEST(RandomSource, TheGeneratorAndItsUniformDraws) {
   }
 }
 
-// Counts the generator steps that lead from one state to another.
 int DrawsBetween(std::uint32_t from, std::uint32_t to) {
   RandomSource r;
   r.SeedRandom(from);

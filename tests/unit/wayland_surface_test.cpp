@@ -89,15 +89,15 @@ TEST(BufferPool, NoMemoryMeansNoBufferToDrawInto) {
   EXPECT_EQ(p.pool.Acquire(), one);
 }
 
-// Frames made while the compositor was not asking (or no buffer was free)
-// still changed what it must be told: the next frame shown is damaged with
-// all of them, and with what the frame it shows drew (the next may be drawn
-// in a buffer that held another frame, whose clearing does not name it).
 // The columns owed in `row`, first and last.
 std::pair<int, int> Owed(const UnshownDamage& owed, int row) {
   return {owed.Rows().first[static_cast<std::size_t>(row)], owed.Rows().last[static_cast<std::size_t>(row)]};
 }
 
+// Frames made while the compositor was not asking (or no buffer was free)
+// still changed what it must be told: the next frame shown is damaged with
+// all of them, and with what the frame it shows drew (the next may be drawn
+// in a buffer that held another frame, whose clearing does not name it).
 TEST(UnshownDamage, TheFrameShownCarriesTheDamageOfEveryFrameSinceTheLastShown) {
   UnshownDamage owed;
   const std::vector<FrameRun> none;
