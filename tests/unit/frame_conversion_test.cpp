@@ -167,12 +167,9 @@ TEST(DamageHistory, EveryReusedBufferGetsTheUnionOfTheDamageItMissed) {
 TEST(ChangedBands, ConsecutiveChangedRowsBecomeOneRectangleAsWideAsTheirWidestChange) {
   DirtyRows rows;
   rows.Reset(10);
-  rows.Add(1, 5, 3);
-  rows.Add(2, 2, 2);
-  rows.Add(2, 9, 1);
-  rows.Add(3, 4, 1);
-  rows.Add(6, 0, 1);
-  rows.Add(9, 7, 3);
+  for (const auto& [row, x, pixels] : {std::array{1, 5, 3}, {2, 2, 2}, {2, 9, 1}, {3, 4, 1}, {6, 0, 1}, {9, 7, 3}}) {
+    rows.Add(row, x, pixels);
+  }
   EXPECT_EQ(ChangedBands(rows), (std::vector<ScreenRect>{{2, 1, 8, 3}, {0, 6, 1, 1}, {7, 9, 3, 1}}));
   rows.Reset(4);
   EXPECT_TRUE(ChangedBands(rows).empty());

@@ -28,7 +28,7 @@ struct Log {
 
 class FakeOutput : public ScreenOutput {
  public:
-  FakeOutput(Log* log, std::string name) : log_(log), name_(std::move(name)) {}
+  FakeOutput(Log* log, std::string name) : log_(log), name_(std::move(name)) { log_->calls.push_back("make " + name_); }
   ~FakeOutput() override { log_->calls.push_back(name_ + " gone"); }
   bool Place(const ScreenRect& r) override {
     log_->calls.push_back(name_ + " at " + std::to_string(r.x) + "," + std::to_string(r.y) + " " +
@@ -72,10 +72,9 @@ std::vector<std::uint8_t> Expected(std::uint32_t seed, int w, int h, int ticks, 
 class ScreenScenesTest : public ::testing::Test {
  protected:
   Log log;  // outlives the outputs, which write to it as they go
-  ScreenScenes scenes{true, [this](const Screen& s, std::size_t slot) -> std::unique_ptr<ScreenOutput> {
-                        const std::string name = "screen " + std::to_string(s.id) + " slot " + std::to_string(slot);
-                        log.calls.push_back("make " + name);
-                        return std::make_unique<FakeOutput>(&log, name);
+  ScreenScenes scenes{true, [this](const Screen& s, std::size_t slot) {
+                        return std::make_unique<FakeOutput>(&log, "screen " + std::to_string(s.id) + " slot " +
+                                                                      std::to_string(slot));
                       }};
 };
 

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 #include "flakes/projection.h"
 #include "tests/unit/pixels.h"
@@ -64,9 +65,9 @@ TEST_F(SingleFlake, DepthGivesTheSizeAndTheShape) {
                         Case{{0, 0, 250.1, 0, 0, 0}, 1, 5, 100, 49, 128},       // radius 1
                         Case{{0, 0.6, 501, 0, 0, 0}, 1, 1, 100, 50, 128},       // one pixel, truncated
                         Case{{-20, 0, 501, 0, 0, 0}, 1, 1, 80, 50, 128}}) {     // sx = 80.04
-    EXPECT_EQ(Step(c.flake, kNoGust), c.draws) << "depth " << c.flake.z;
-    EXPECT_EQ(Lit(), c.lit) << "depth " << c.flake.z;
-    EXPECT_EQ(Red(c.x, c.y), c.value) << "depth " << c.flake.z;
+    // Braces evaluate in order: the step comes first.
+    EXPECT_EQ((std::array{Step(c.flake, kNoGust), Lit(), Red(c.x, c.y)}), (std::array{c.draws, c.lit, c.value}))
+        << "depth " << c.flake.z;
   }
   // Depth exactly 5 after the move is kept: radius 100, a sprite.
   EXPECT_EQ(Step(FlakeState{0, 0, 10, 0, 0, -5}, kNoGust), 2);
@@ -81,18 +82,14 @@ TEST_F(SingleFlake, DepthGivesTheSizeAndTheShape) {
 }
 
 TEST_F(SingleFlake, RespawnsComeFromStrictTestsAndDrawAtTheOldPlace) {
-  struct Case {
-    FlakeState flake;
-    int draws;
-  };
-  for (const Case& c : {Case{{-99, 0, 500, 0, 0, 0}, 1},        // sx = 1 = r: kept
-                        Case{{-99.5, 0, 500, 0, 0, 0}, 7},      // sx < r: respawned once
-                        Case{{100.5, 0, 500, 0, 0, 0}, 1},      // W < sx = W + r - 0.5: kept
-                        Case{{101.5, 0, 500, 0, 0, 0}, 7},      // beyond W + r
-                        Case{{0, 51, 500, 0, 0, 0}, 1},         // sy = H + r: kept
-                        Case{{0, 51.5, 500, 0, 0, 0}, 7},       // below H + r
-                        Case{{101.5, 51.5, 500, 0, 0, 0}, 13}}) {  // each test that holds respawns again
-    EXPECT_EQ(Step(c.flake, kNoGust), c.draws) << c.flake.x << "," << c.flake.y << "," << c.flake.z;
+  for (const auto& [flake, draws] : {std::pair{FlakeState{-99, 0, 500, 0, 0, 0}, 1},  // sx = 1 = r: kept
+                                     {FlakeState{-99.5, 0, 500, 0, 0, 0}, 7},            // sx < r: respawned once
+                                     {FlakeState{100.5, 0, 500, 0, 0, 0}, 1},            // W < sx = W + r - 0.5: kept
+                                     {FlakeState{101.5, 0, 500, 0, 0, 0}, 7},            // beyond W + r
+                                     {FlakeState{0, 51, 500, 0, 0, 0}, 1},               // sy = H + r: kept
+                                     {FlakeState{0, 51.5, 500, 0, 0, 0}, 7},             // below H + r
+                                     {FlakeState{101.5, 51.5, 500, 0, 0, 0}, 13}}) {  // each test that holds respawns
+    EXPECT_EQ(Step(flake, kNoGust), draws) << flake.x << "," << flake.y << "," << flake.z;
   }
   EXPECT_GE(Step(FlakeState{0, 0, 10, 0, 0, -5.1}, kNoGust), 7) << "depth below 5: respawned before projecting";
   EXPECT_GE(scene->Field().Get(0).z, 10.0);
