@@ -15,6 +15,17 @@ using pixels::Rgb;
 
 int Red(const RasterImage& image, int x, int y) { return At(image, x, y)[0]; }
 
+TEST(FilledCircle, HugeRadiiAreRefusedOrWalkedOnlyWhereTheImageIs) {
+  RasterImage image;
+  ASSERT_EQ(image.Create(20, 20, 24), 1);
+  // Found by fuzzing: this walk used to take about 1.5e9 steps.
+  image.AddFilledCircle(-2147483647 + 3, -2147483647 + 3, 2147483647, 50, 50, 50);
+  image.AddFilledCircle(10, 10, (1 << 24) + 1, 50, 50, 50);
+  EXPECT_EQ(CountLit(image, 0), 0) << "past the limit a disc is refused";
+  image.AddFilledCircle(10, -5000000, 1 << 24, 50, 50, 50);
+  EXPECT_EQ(CountLit(image, 0), 400) << "within the limit a far larger disc still covers the image";
+}
+
 // Spans keep their end texels whichever way they run and wherever they are
 // clipped; rows outside the image, degenerate quads, quads off the image or
 // past the coordinate limit, and images without pixels draw nothing.

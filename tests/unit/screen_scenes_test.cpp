@@ -23,7 +23,8 @@ struct Log {
   std::vector<std::vector<std::uint8_t>> shown;
   bool lend = false;
   bool alternate = false;
-  int shownInPlace = 0;  // frames drawn in the block the output lent for them
+  int shownInPlace = 0;  // frames drawn in the block the output lent for them, and of those in the second
+  int fromSecond = 0;
 };
 
 class FakeOutput : public ScreenOutput {
@@ -46,6 +47,7 @@ class FakeOutput : public ScreenOutput {
     log_->calls.push_back(name_ + " shows");
     log_->shown.push_back(Bytes(frame));
     log_->shownInPlace += log_->lend && frame.topRow == blocks_[lent_].data() ? 1 : 0;
+    log_->fromSecond += log_->lend && frame.topRow == blocks_[1].data() ? 1 : 0;
   }
   void Repaint() override { log_->calls.push_back(name_ + " repaints"); }
 
@@ -133,7 +135,8 @@ TEST_F(ScreenScenesTest, ScreensDrawWhereTheirOutputsAsk) {
   scenes.TickAll();
   log.alternate = true;
   for (int tick = 0; tick < 4; ++tick) scenes.TickAll();
-  EXPECT_EQ(log.shownInPlace, 6) << "every frame drawn where the output lent, in either block";
+  EXPECT_EQ(log.shownInPlace, 6) << "every frame drawn where the output lent";
+  EXPECT_EQ(log.fromSecond, 2) << "the output is asked where to draw at every beat";
   EXPECT_FALSE(scenes.LayOut({Screen{1, ScreenRect{0, 0, 13, 40}}}));
   EXPECT_EQ(scenes.Driver(0).Frame().layout, FrameLayout::kBottomUpBgr24) << "not placed: nothing lent";
   scenes.TickAll();
