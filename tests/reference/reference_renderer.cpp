@@ -1,5 +1,6 @@
 #include "tests/reference/reference_renderer.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace kivo::reference {
@@ -75,12 +76,8 @@ void AddTexturedSpan(Image& dest, int x1, int x2, int y, const Image& tex, int s
 }
 
 void AddTexturedQuad(Image& dest, const int p[8], const Image& tex, const int t[8]) {
-  int ymin = p[1], ymax = p[1];
-  for (int i = 1; i < 4; ++i) {
-    ymin = p[2 * i + 1] < ymin ? p[2 * i + 1] : ymin;
-    ymax = p[2 * i + 1] > ymax ? p[2 * i + 1] : ymax;
-  }
-  for (int y = ymin; y <= ymax; ++y) {
+  const int ymax = std::max({p[1], p[3], p[5], p[7]});
+  for (int y = std::min({p[1], p[3], p[5], p[7]}); y <= ymax; ++y) {
     if (y < 0 || y >= dest.height) continue;
     int left = 2147483647, right = -2147483647, ls = 0, lt = 0, rs = 0, rt = 0;
     for (int a = 0; a < 4; ++a) {
@@ -128,20 +125,15 @@ double Scene::Uniform() {
   return static_cast<double>((state_ >> 16) & 0x7FFFu) / 32768.0;
 }
 
+// One draw per field, in this order.
 void Scene::Spawn(Flake& f) {
   const double w = width_, h = height_;
-  const double u1 = Uniform();
-  f.x = (u1 - 0.5) * w * 2.5;
-  const double u2 = Uniform();
-  f.z = u2 * 1000 + 10;
-  const double u3 = Uniform();
-  f.y = -(h * f.z * 0.001) - u3 * h * 0.5;
-  const double u4 = Uniform();
-  f.vx = (u4 - 0.5) * w * 0.001;
-  const double u5 = Uniform();
-  f.vy = u5 * h * 0.001 + 3;
-  const double u6 = Uniform();
-  f.vz = -(u6 * 70) - 1;
+  f.x = (Uniform() - 0.5) * w * 2.5;
+  f.z = Uniform() * 1000 + 10;
+  f.y = -(h * f.z * 0.001) - Uniform() * h * 0.5;
+  f.vx = (Uniform() - 0.5) * w * 0.001;
+  f.vy = Uniform() * h * 0.001 + 3;
+  f.vz = -(Uniform() * 70) - 1;
 }
 
 void Scene::Step() {

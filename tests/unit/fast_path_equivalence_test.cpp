@@ -5,16 +5,15 @@
 
 #include <algorithm>
 #include <cstring>
-#include <memory>
 #include <random>
 #include <vector>
 
 #include "flakes/flake_sprite.h"
 #include "flakes/frame_painter.h"
-#include "flakes/snow_scene.h"
 #include "raster/additive_rasterisers.h"
-#include "raster/raster_image.h"
 #include "tests/reference/reference_renderer.h"
+#include "tests/unit/frame_checks.h"
+#include "tests/unit/pixels.h"
 
 namespace kivo {
 namespace {
@@ -109,7 +108,8 @@ TEST(FastPathEquivalence, ThousandsOfTexturedSpansAndQuads) {
 // The painter's discs and sprites, including the shapes it hands to the
 // general rasterisers (large discs, sprites of radius 0 or above 100), must
 // match the reference, clear to black, and report damage that keeps a copy
-// of the frame exact.
+// of the frame exact; a painter on lent 32-bit rows draws the same colours
+// with the same damage, and spares the rows' padding.
 TEST(FastPathEquivalence, PainterShapesMatchClearToBlackAndReportTheirDamage) {
   std::mt19937 rng(99);
   RasterImage sprite;
@@ -123,16 +123,19 @@ TEST(FastPathEquivalence, PainterShapesMatchClearToBlackAndReportTheirDamage) {
     ASSERT_EQ(fast.Create(w, h, 24), 1);
     const std::size_t bytes = static_cast<std::size_t>(fast.Stride()) * h;
     std::vector<std::uint8_t> kept(bytes, 0x5A);  // follows the frame through its damage only
-    FramePainter painter;
+    frames::LentRows lent(w, h);
+    FramePainter painter, xrgb;
     painter.Reset(&fast);
+    xrgb.Reset(lent.bytes.data(), w, h, lent.stride, false);
+    const FrameView bgrView{FrameLayout::kBottomUpBgr24, fast.RowAddress(h - 1), fast.RowAddress(0), w, h,
+                            fast.Stride(), {}};
+    const FrameView xrgbView{frames::kXrgb, nullptr, lent.bytes.data(), w, h, lent.stride, {}};
     for (int frame = 0; frame < 7; ++frame) {
       painter.Clear();
+      xrgb.Clear();
       reference::Image slow;
       slow.Create(w, h);
       ASSERT_TRUE(SamePixels(fast, slow)) << "clear left something, round " << round;
-      // Frames with shapes the painter hands to the general rasterisers:
-      // discs larger than 2 in one, sprites of radius 0 or above 100 in
-      // another.
       const bool largeDiscs = frame == 2;
       const bool oddSprites = frame == 5;
       std::uniform_int_distribution<int> cx(-110, w + 110), cy(-110, h + 110), disc(-1, 2), odd(0, 49);
@@ -142,18 +145,23 @@ TEST(FastPathEquivalence, PainterShapesMatchClearToBlackAndReportTheirDamage) {
         if (i % 4 == 0) {
           const int r = big(rng);
           painter.AddSprite(x, y, r, sprite);
+          xrgb.AddSprite(x, y, r, sprite);
           const int p[8] = {x - r, y - r, x + r, y - r, x + r, y + r, x - r, y + r};
           const int t[8] = {0, 0, 64, 0, 64, 64, 0, 64};
           reference::AddTexturedQuad(slow, p, slowSprite, t);
         } else {
           const int r = largeDiscs && odd(rng) < 2 ? 3 + odd(rng) % 5 : disc(rng);
           painter.AddDisc(x, y, r, 128);
+          xrgb.AddDisc(x, y, r, 128);
           reference::AddFilledCircle(slow, x, y, r, 128, 128, 128);
         }
       }
       painter.Flush();
+      xrgb.Flush();
       ASSERT_TRUE(SamePixels(fast, slow)) << "round " << round << " frame " << frame;
       const FrameDamage damage = painter.Damage();
+      ASSERT_TRUE(frames::SameColours(bgrView, xrgbView)) << "round " << round << " frame " << frame;
+      ASSERT_TRUE(frames::SameDamage(damage, xrgb.Damage()) && lent.PaddingKept(w)) << "32-bit damage or padding";
       const std::uint8_t* bits = fast.RowAddress(h - 1);
       // Whole for a fresh frame buffer, after drawing or clearing as a whole.
       EXPECT_EQ(damage.whole, frame == 0 || frame == 2 || frame == 3 || frame == 5 || frame == 6)
@@ -175,14 +183,13 @@ TEST(FastPathEquivalence, PainterShapesMatchClearToBlackAndReportTheirDamage) {
   }
 }
 
-struct FrameCase {
-  std::uint32_t seed;
-  int width, height, count, ticks;
-};
-
 // Every way of moving flakes the processor offers must draw the same frames;
 // the counts leave every remainder of a vector's width over.
 TEST(FastPathEquivalence, WholeFramesOverManyTicks) {
+  struct FrameCase {
+    std::uint32_t seed;
+    int width, height, count, ticks;
+  };
   const FrameCase cases[] = {
       {1, 320, 240, 3001, 200}, {4242, 97, 61, 30000, 60}, {7, 1023, 17, 4999, 80},
       {123456789, 1, 1, 2002, 30}, {31337, 641, 479, 10003, 120},
@@ -190,10 +197,8 @@ TEST(FastPathEquivalence, WholeFramesOverManyTicks) {
   for (const MotionKind kind : {MotionKind::kScalar, MotionKind::kSse2, MotionKind::kAvx2}) {
     if (!MotionAvailable(kind)) continue;
     for (const FrameCase& c : cases) {
-      auto fast = std::make_unique<SnowScene>();
+      auto fast = pixels::Scene(c.seed, c.width, c.height, c.count);
       fast->SetMotion(kind);
-      fast->Random().SeedRandom(c.seed);
-      fast->Start(c.width, c.height, c.count);
       reference::Scene slow(c.seed, c.width, c.height, c.count);
       for (int tick = 1; tick <= c.ticks; ++tick) {
         fast->RenderFrame();

@@ -2,13 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
-#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
 
-#include "flakes/snow_scene.h"
+#include "tests/unit/frame_checks.h"
+#include "tests/unit/pixels.h"
 
 namespace kivo {
 namespace {
@@ -20,8 +21,7 @@ struct Layout {
   int blue, green, red;
 };
 
-// What gtest prints for a parameter: the name, so that the test names the
-// build registers stay the same from build to build.
+// Printed by its name, so that the registered test names stay the same from build to build.
 void PrintTo(const Layout& layout, std::ostream* out) { *out << layout.name; }
 
 const Layout kLayouts[] = {
@@ -46,31 +46,37 @@ TEST(PixelFormat, OnlyEightBitChannelsInThreeOrFourBytes) {
 
 class Conversion : public ::testing::TestWithParam<Layout> {
  protected:
-  // An X image kept up to date through damage alone must hold, after every
-  // tick, exactly what a full conversion gives, and the rows reported dirty
-  // must cover every pixel that changed. Returns the frames that took the
-  // partial path.
-  int Follow(SnowScene& scene, int ticks) {
+  // Follows a scene and its twin drawing 32-bit rows, which has the same
+  // damage. An image kept up to date through damage alone must hold, after
+  // every tick, exactly what a full conversion gives, from either layout; the
+  // rows reported dirty must cover every pixel that changed, and be those a
+  // host showing the frame's own memory sends. Returns the frames that took
+  // the partial path.
+  int Follow(SnowScene& scene, SnowScene& twin, int ticks) {
     const Layout& l = GetParam();
     const PixelConverter converter(l.format);
     const int bpp = l.format.bytesPerPixel;
     const int stride = scene.Width() * bpp + 8;  // padded rows, as X images may have
-    std::vector<std::uint8_t> kept(static_cast<std::size_t>(stride) * scene.Height(), 0x5A);
+    std::vector<std::uint8_t> kept(static_cast<std::size_t>(stride) * scene.Height(), 0x5A), twinKept = kept;
     int partial = 0;
     for (int t = 0; t < ticks; ++t) {
       const std::vector<std::uint8_t> before = kept;
       scene.RenderFrame();
+      twin.RenderFrame();
       const FrameView frame = scene.Frame();
-      DirtyRows rows;
+      DirtyRows rows, twinRows, own;
       const bool damaged = ConvertDamage(frame, converter, kept.data(), stride, &rows);
-      if (damaged) {
-        ++partial;
-      } else {
-        ConvertFrame(frame.bottomRow, frame.width, frame.height, frame.stride, l.format, kept.data(), stride);
+      const bool twinDamaged = ConvertDamage(twin.Frame(), converter, twinKept.data(), stride, &twinRows);
+      partial += damaged && twinDamaged ? 1 : 0;
+      EXPECT_TRUE(frames::SameDamage(frame.damage, twin.Frame().damage)) << "tick " << t;
+      if (!damaged) ConvertFrame(frame, l.format, kept.data(), stride);
+      if (!twinDamaged) ConvertFrame(twin.Frame(), l.format, twinKept.data(), stride);
+      if (twinDamaged) {
+        EXPECT_TRUE(DamagedRows(twin.Frame(), &own) && own.first == twinRows.first && own.last == twinRows.last);
       }
       std::vector<std::uint8_t> full = kept;  // padding as it is, pixels written afresh
       ConvertFrame(frame.bottomRow, frame.width, frame.height, frame.stride, l.format, full.data(), stride);
-      if (kept != full) {
+      if (kept != full || twinKept != full) {
         ADD_FAILURE() << frame.width << "x" << frame.height << " differs after tick " << t;
         return partial;
       }
@@ -103,28 +109,25 @@ TEST_P(Conversion, EveryPixelLandsWhereItsMasksSayTopRowFirst) {
     for (int x = 0; x < 5; ++x) {
       const std::uint8_t* px = &out[static_cast<std::size_t>((y * 5 + x) * bpp)];
       const int source = 10 * (1 - y) + 3 * x;  // output row 0 is the top row, the second in memory
-      EXPECT_EQ(px[l.blue], source) << x << "," << y;
-      EXPECT_EQ(px[l.green], source + 1) << x << "," << y;
-      EXPECT_EQ(px[l.red], source + 2) << x << "," << y;
-      if (bpp == 4) {
-        EXPECT_EQ(px[6 - l.blue - l.green - l.red], 0) << "unused byte of " << x << "," << y;
-      }
+      EXPECT_EQ((std::array<int, 3>{px[l.blue], px[l.green], px[l.red]}), (std::array{source, source + 1, source + 2}))
+          << x << "," << y;
+      EXPECT_EQ(bpp == 4 ? px[6 - l.blue - l.green - l.red] : 0, 0) << "unused byte of " << x << "," << y;
     }
 }
 
 TEST_P(Conversion, DamageKeepsAnImageEqualToAFullConversionAndItsDirtyRowsCoverEveryChange) {
+  const FrameTarget xrgb{FrameLayout::kTopDownXrgb32};
   for (const auto& [w, h] : {std::pair{333, 201}, {1, 1}, {64, 48}, {641, 479}}) {
-    auto scene = std::make_unique<SnowScene>();
-    scene->Random().SeedRandom(static_cast<std::uint32_t>(w * 7 + h));
-    scene->Start(w, h, 30000);
-    EXPECT_EQ(Follow(*scene, 60), 59) << "every frame but the first converts only its damage";
+    const auto seed = static_cast<std::uint32_t>(w * 7 + h);
+    EXPECT_EQ(Follow(*pixels::Scene(seed, w, h, 30000), *pixels::Scene(seed, w, h, 30000, xrgb), 60), 59)
+        << "every frame but the first converts only its damage";
   }
-  auto scene = std::make_unique<SnowScene>();
-  scene->Random().SeedRandom(9);
-  scene->Start(320, 240, 10000);
-  Follow(*scene, 20);
+  auto scene = pixels::Scene(9, 320, 240, 10000);
+  auto twin = pixels::Scene(9, 320, 240, 10000, xrgb);
+  Follow(*scene, *twin, 20);
   scene->Resize(517, 93);  // a new frame buffer: its first frame is converted whole
-  EXPECT_EQ(Follow(*scene, 30), 29);
+  twin->Resize(517, 93);
+  EXPECT_EQ(Follow(*scene, *twin, 30), 29);
 }
 
 // A window system hands buffers back in its own time: a buffer reused after
@@ -133,9 +136,7 @@ TEST_P(Conversion, DamageKeepsAnImageEqualToAFullConversionAndItsDirtyRowsCoverE
 // what the history keeps), must each show exactly the frame of its tick,
 // also across a frame whose damage is the whole frame (a new frame buffer).
 TEST(DamageHistory, EveryReusedBufferGetsTheUnionOfTheDamageItMissed) {
-  auto scene = std::make_unique<SnowScene>();
-  scene->Random().SeedRandom(21);
-  scene->Start(211, 97, 20000);
+  auto scene = pixels::Scene(21, 211, 97, 20000);
   const PixelFormat format;
   const int stride = 211 * 4;
   struct Buffer {
@@ -166,12 +167,9 @@ TEST(DamageHistory, EveryReusedBufferGetsTheUnionOfTheDamageItMissed) {
 TEST(ChangedBands, ConsecutiveChangedRowsBecomeOneRectangleAsWideAsTheirWidestChange) {
   DirtyRows rows;
   rows.Reset(10);
-  rows.Add(1, 5, 3);
-  rows.Add(2, 2, 2);
-  rows.Add(2, 9, 1);
-  rows.Add(3, 4, 1);
-  rows.Add(6, 0, 1);
-  rows.Add(9, 7, 3);
+  for (const auto& [row, x, pixels] : {std::array{1, 5, 3}, {2, 2, 2}, {2, 9, 1}, {3, 4, 1}, {6, 0, 1}, {9, 7, 3}}) {
+    rows.Add(row, x, pixels);
+  }
   EXPECT_EQ(ChangedBands(rows), (std::vector<ScreenRect>{{2, 1, 8, 3}, {0, 6, 1, 1}, {7, 9, 3, 1}}));
   rows.Reset(4);
   EXPECT_TRUE(ChangedBands(rows).empty());

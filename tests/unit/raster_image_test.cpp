@@ -2,26 +2,16 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdint>
+#include <set>
+
+#include "tests/unit/pixels.h"
 
 namespace kivo {
 namespace {
 
-using Rgb = std::array<int, 3>;
-
-Rgb At(const RasterImage& image, int x, int y) {
-  Rgb c{-1, -1, -1};
-  image.GetPixel(x, y, &c[0], &c[1], &c[2]);
-  return c;
-}
-
-int CountLit(const RasterImage& image) {
-  int lit = 0;
-  for (int y = 0; y < image.Height(); ++y)
-    for (int x = 0; x < image.Width(); ++x) lit += At(image, x, y) != Rgb{0, 0, 0};
-  return lit;
-}
+using pixels::At;
+using pixels::CountLit;
+using pixels::Rgb;
 
 TEST(RasterImage, RowLengthAndPaletteFollowTheDepth) {
   struct Case {
@@ -35,10 +25,9 @@ TEST(RasterImage, RowLengthAndPaletteFollowTheDepth) {
     EXPECT_EQ(image.Stride(), c.stride) << c.width << " pixels of depth " << c.depth;
     EXPECT_EQ(image.PaletteEntryCount(), c.paletteEntries) << c.depth;
   }
+  const std::set<int> supported = {1, 3, 4, 8, 16, 24, 48};
   for (int depth = -24; depth <= 64; ++depth) {
-    const bool supported = depth == 1 || depth == 3 || depth == 4 || depth == 8 || depth == 16 || depth == 24 ||
-                           depth == 48;
-    EXPECT_EQ(IsSupportedDepth(depth), supported ? 1 : 0) << depth;
+    EXPECT_EQ(IsSupportedDepth(depth), static_cast<int>(supported.count(depth))) << depth;
   }
 }
 
@@ -51,8 +40,7 @@ TEST(RasterImage, ABlackBottomUpBlockGuardedAtItsEdges) {
   EXPECT_EQ((Rgb{r, g, b}), (Rgb{7, 7, 7})) << "an empty image leaves the outputs untouched";
   ASSERT_EQ(image.Create(65, 6, 24), 1);
   EXPECT_EQ(image.RowAddress(0), image.RowAddress(5) + 5 * 196) << "the top row comes last";
-  EXPECT_EQ(image.RowAddress(6), nullptr);
-  EXPECT_EQ(image.RowAddress(-1), nullptr);
+  EXPECT_TRUE(image.RowAddress(6) == nullptr && image.RowAddress(-1) == nullptr);
   ASSERT_EQ(image.SetPixel(64, 0, 1, 2, 3), 1);
   EXPECT_EQ((Rgb{image.RowAddress(0)[192], image.RowAddress(0)[193], image.RowAddress(0)[194]}), (Rgb{3, 2, 1}));
   for (const auto& [x, y] : {std::pair{65, 0}, {-1, 0}, {0, 6}, {0, -1}, {64, 6}, {65, 5}}) {
@@ -97,19 +85,17 @@ TEST(RasterImage, SpansAndRectanglesClipInEitherOrderAndSparePadding) {
 }
 
 TEST(RasterImage, DefaultPaletteIsTheColourCubeAndTwentyFixedEntries) {
-  // index, red, green, blue
-  constexpr int kFixed[20][4] = {
+  // index, red, green, blue: the twenty fixed entries, then three of the colour cube between them
+  constexpr int kEntries[23][4] = {
       {0, 0, 0, 0},         {1, 128, 0, 0},       {2, 0, 128, 0},       {3, 128, 128, 0},     {4, 0, 0, 128},
       {5, 128, 0, 128},     {6, 0, 128, 128},     {7, 192, 192, 192},   {8, 192, 220, 192},   {9, 166, 202, 240},
       {246, 255, 251, 240}, {247, 160, 160, 164}, {248, 128, 128, 128}, {249, 255, 0, 0},     {250, 0, 255, 0},
-      {251, 255, 255, 0},   {252, 0, 0, 255},     {253, 255, 0, 255},   {254, 0, 255, 255},   {255, 255, 255, 255}};
+      {251, 255, 255, 0},   {252, 0, 0, 255},     {253, 255, 0, 255},   {254, 0, 255, 255},   {255, 255, 255, 255},
+      {10, 64, 32, 0},      {100, 128, 128, 64},  {245, 160, 192, 192}};
   RasterImage image;
   EXPECT_EQ(image.PaletteEntryCount(), 256);
   auto entry = [&image](int i) { return Rgb{image.Palette(i).red, image.Palette(i).green, image.Palette(i).blue}; };
-  for (const auto& f : kFixed) EXPECT_EQ(entry(f[0]), (Rgb{f[1], f[2], f[3]})) << f[0];
-  EXPECT_EQ(entry(10), (Rgb{64, 32, 0}));
-  EXPECT_EQ(entry(100), (Rgb{128, 128, 64}));
-  EXPECT_EQ(entry(245), (Rgb{160, 192, 192}));
+  for (const auto& f : kEntries) EXPECT_EQ(entry(f[0]), (Rgb{f[1], f[2], f[3]})) << f[0];
   EXPECT_EQ(image.SetPaletteEntry(256, 1, 1, 1) + image.SetPaletteEntry(-1, 1, 1, 1), 0);
   EXPECT_EQ(image.SetPaletteEntry(255, 0x1FF, 2, 3), 1);
   EXPECT_EQ(entry(255), (Rgb{255, 2, 3})) << "the low 8 bits of each channel";

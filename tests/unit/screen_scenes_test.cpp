@@ -6,38 +6,57 @@
 #include <string>
 #include <vector>
 
+#include "tests/unit/pixels.h"
+
 namespace kivo {
 namespace {
 
 std::vector<std::uint8_t> Bytes(const FrameView& frame) {
-  if (frame.Empty()) return {};
+  if (frame.bottomRow == nullptr) return {};  // none, or not in the 24-bit block
   return std::vector<std::uint8_t>(frame.bottomRow, frame.bottomRow + static_cast<std::size_t>(frame.stride) * frame.height);
 }
 
-// Records what the scenes ask of each output, in one log for all.
+// What the scenes ask of each output, in one log for all; whether outputs
+// lend rows (`alternate`: two blocks in turn, as a window system's free buffer).
 struct Log {
   std::vector<std::string> calls;
   std::vector<std::vector<std::uint8_t>> shown;
+  bool lend = false;
+  bool alternate = false;
+  int shownInPlace = 0;  // frames drawn in the block the output lent for them, and of those in the second
+  int fromSecond = 0;
 };
 
 class FakeOutput : public ScreenOutput {
  public:
-  FakeOutput(Log* log, std::string name) : log_(log), name_(std::move(name)) {}
+  FakeOutput(Log* log, std::string name) : log_(log), name_(std::move(name)) { log_->calls.push_back("make " + name_); }
   ~FakeOutput() override { log_->calls.push_back(name_ + " gone"); }
   bool Place(const ScreenRect& r) override {
     log_->calls.push_back(name_ + " at " + std::to_string(r.x) + "," + std::to_string(r.y) + " " +
                           std::to_string(r.width) + "x" + std::to_string(r.height));
+    for (auto& block : blocks_) block.assign(static_cast<std::size_t>(4 * r.width * r.height), 0xA5);
+    width_ = r.width;
     return r.width != 13;  // a size this output cannot show
+  }
+  FrameTarget Target() override {
+    if (!log_->lend) return FrameTarget{};
+    lent_ = log_->alternate ? 1 - lent_ : 0;
+    return FrameTarget{FrameLayout::kTopDownXrgb32, blocks_[lent_].data(), 4 * width_};
   }
   void Show(const FrameView& frame) override {
     log_->calls.push_back(name_ + " shows");
     log_->shown.push_back(Bytes(frame));
+    log_->shownInPlace += log_->lend && frame.topRow == blocks_[lent_].data() ? 1 : 0;
+    log_->fromSecond += log_->lend && frame.topRow == blocks_[1].data() ? 1 : 0;
   }
   void Repaint() override { log_->calls.push_back(name_ + " repaints"); }
 
  private:
   Log* log_;
   std::string name_;
+  std::vector<std::uint8_t> blocks_[2];
+  int width_ = 0;
+  int lent_ = 0;
 };
 
 // A driver stepped by hand the way a screen's scene must be.
@@ -55,10 +74,9 @@ std::vector<std::uint8_t> Expected(std::uint32_t seed, int w, int h, int ticks, 
 class ScreenScenesTest : public ::testing::Test {
  protected:
   Log log;  // outlives the outputs, which write to it as they go
-  ScreenScenes scenes{true, [this](const Screen& s, std::size_t slot) -> std::unique_ptr<ScreenOutput> {
-                        const std::string name = "screen " + std::to_string(s.id) + " slot " + std::to_string(slot);
-                        log.calls.push_back("make " + name);
-                        return std::make_unique<FakeOutput>(&log, name);
+  ScreenScenes scenes{true, [this](const Screen& s, std::size_t slot) {
+                        return std::make_unique<FakeOutput>(&log, "screen " + std::to_string(s.id) + " slot " +
+                                                                      std::to_string(slot));
                       }};
 };
 
@@ -104,6 +122,26 @@ TEST_F(ScreenScenesTest, AScreenWhoseOutputCannotShowItsSizeRunsUnseen) {
   EXPECT_TRUE(scenes.LayOut({{1, {0, 0, 14, 10}}, {2, {14, 0, 20, 10}}})) << "placed again when it changes";
 }
 
+// An output that lends its rows gets its frames drawn in them while it is
+// placed, in whichever block it lends at each beat; one that cannot be
+// placed gets nothing drawn in its memory.
+TEST_F(ScreenScenesTest, ScreensDrawWhereTheirOutputsAsk) {
+  log.lend = true;
+  scenes.Start(8, 2000);
+  ASSERT_TRUE(scenes.LayOut({Screen{1, ScreenRect{0, 0, 64, 48}}}));
+  scenes.TickAll();
+  EXPECT_EQ(scenes.Driver(0).Frame().layout, FrameLayout::kTopDownXrgb32);
+  ASSERT_TRUE(scenes.LayOut({Screen{1, ScreenRect{0, 0, 80, 40}}}));  // new rows for the new size
+  scenes.TickAll();
+  log.alternate = true;
+  for (int tick = 0; tick < 4; ++tick) scenes.TickAll();
+  EXPECT_EQ(log.shownInPlace, 6) << "every frame drawn where the output lent";
+  EXPECT_EQ(log.fromSecond, 2) << "the output is asked where to draw at every beat";
+  EXPECT_FALSE(scenes.LayOut({Screen{1, ScreenRect{0, 0, 13, 40}}}));
+  EXPECT_EQ(scenes.Driver(0).Frame().layout, FrameLayout::kBottomUpBgr24) << "not placed: nothing lent";
+  scenes.TickAll();
+}
+
 TEST(ScreenScenes, OneSetOfInputRulesForEveryScreen) {
   ScreenScenes saver(true, nullptr);
   saver.SetStartPointer(500, 400);
@@ -130,9 +168,7 @@ TEST(SaverDriver, ItsTicksAreTheScenesFramesAndSurviveResizes) {
   FrameView frame;
   for (int i = 0; i < 50; ++i) frame = driver.Tick();
   EXPECT_EQ(driver.Ticks(), 50);
-  auto scene = std::make_unique<SnowScene>();
-  scene->Random().SeedRandom(77);
-  scene->Start(321, 123, 4000);
+  auto scene = pixels::Scene(77, 321, 123, 4000);
   for (int i = 0; i < 50; ++i) scene->RenderFrame();
   EXPECT_EQ(Bytes(frame), Bytes(scene->Frame()));
   EXPECT_EQ(Bytes(driver.Frame()), Bytes(frame)) << "the last frame stays available for repaints";

@@ -2,11 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 #include "flakes/projection.h"
+#include "tests/unit/pixels.h"
 
 namespace kivo {
 namespace {
@@ -28,7 +31,6 @@ TEST(RandomSource, TheGeneratorAndItsUniformDraws) {
   }
 }
 
-// Counts the generator steps that lead from one state to another.
 int DrawsBetween(std::uint32_t from, std::uint32_t to) {
   RandomSource r;
   r.SeedRandom(from);
@@ -48,17 +50,8 @@ class SingleFlake : public ::testing::Test {
     scene->RenderFrame();
     return DrawsBetween(seed, scene->Random().State());
   }
-  int Red(int x, int y) const {
-    int r = 0, g = 0, b = 0;
-    scene->FrameBuffer().GetPixel(x, y, &r, &g, &b);
-    return r;
-  }
-  int Lit() const {
-    int lit = 0;
-    for (int y = 0; y < 100; ++y)
-      for (int x = 0; x < 200; ++x) lit += Red(x, y) != 0;
-    return lit;
-  }
+  int Red(int x, int y) const { return pixels::At(scene->FrameBuffer(), x, y)[0]; }
+  int Lit() const { return pixels::CountLit(scene->FrameBuffer(), 0); }
   std::unique_ptr<SnowScene> scene = std::make_unique<SnowScene>();
 };
 
@@ -72,9 +65,9 @@ TEST_F(SingleFlake, DepthGivesTheSizeAndTheShape) {
                         Case{{0, 0, 250.1, 0, 0, 0}, 1, 5, 100, 49, 128},       // radius 1
                         Case{{0, 0.6, 501, 0, 0, 0}, 1, 1, 100, 50, 128},       // one pixel, truncated
                         Case{{-20, 0, 501, 0, 0, 0}, 1, 1, 80, 50, 128}}) {     // sx = 80.04
-    EXPECT_EQ(Step(c.flake, kNoGust), c.draws) << "depth " << c.flake.z;
-    EXPECT_EQ(Lit(), c.lit) << "depth " << c.flake.z;
-    EXPECT_EQ(Red(c.x, c.y), c.value) << "depth " << c.flake.z;
+    // Braces evaluate in order: the step comes first.
+    EXPECT_EQ((std::array{Step(c.flake, kNoGust), Lit(), Red(c.x, c.y)}), (std::array{c.draws, c.lit, c.value}))
+        << "depth " << c.flake.z;
   }
   // Depth exactly 5 after the move is kept: radius 100, a sprite.
   EXPECT_EQ(Step(FlakeState{0, 0, 10, 0, 0, -5}, kNoGust), 2);
@@ -89,18 +82,14 @@ TEST_F(SingleFlake, DepthGivesTheSizeAndTheShape) {
 }
 
 TEST_F(SingleFlake, RespawnsComeFromStrictTestsAndDrawAtTheOldPlace) {
-  struct Case {
-    FlakeState flake;
-    int draws;
-  };
-  for (const Case& c : {Case{{-99, 0, 500, 0, 0, 0}, 1},        // sx = 1 = r: kept
-                        Case{{-99.5, 0, 500, 0, 0, 0}, 7},      // sx < r: respawned once
-                        Case{{100.5, 0, 500, 0, 0, 0}, 1},      // W < sx = W + r - 0.5: kept
-                        Case{{101.5, 0, 500, 0, 0, 0}, 7},      // beyond W + r
-                        Case{{0, 51, 500, 0, 0, 0}, 1},         // sy = H + r: kept
-                        Case{{0, 51.5, 500, 0, 0, 0}, 7},       // below H + r
-                        Case{{101.5, 51.5, 500, 0, 0, 0}, 13}}) {  // each test that holds respawns again
-    EXPECT_EQ(Step(c.flake, kNoGust), c.draws) << c.flake.x << "," << c.flake.y << "," << c.flake.z;
+  for (const auto& [flake, draws] : {std::pair{FlakeState{-99, 0, 500, 0, 0, 0}, 1},  // sx = 1 = r: kept
+                                     {FlakeState{-99.5, 0, 500, 0, 0, 0}, 7},            // sx < r: respawned once
+                                     {FlakeState{100.5, 0, 500, 0, 0, 0}, 1},            // W < sx = W + r - 0.5: kept
+                                     {FlakeState{101.5, 0, 500, 0, 0, 0}, 7},            // beyond W + r
+                                     {FlakeState{0, 51, 500, 0, 0, 0}, 1},               // sy = H + r: kept
+                                     {FlakeState{0, 51.5, 500, 0, 0, 0}, 7},             // below H + r
+                                     {FlakeState{101.5, 51.5, 500, 0, 0, 0}, 13}}) {  // each test that holds respawns
+    EXPECT_EQ(Step(flake, kNoGust), draws) << flake.x << "," << flake.y << "," << flake.z;
   }
   EXPECT_GE(Step(FlakeState{0, 0, 10, 0, 0, -5.1}, kNoGust), 7) << "depth below 5: respawned before projecting";
   EXPECT_GE(scene->Field().Get(0).z, 10.0);
@@ -119,9 +108,7 @@ TEST_F(SingleFlake, ResizeKeepsTheFlakesAndCentresOnTheNewFrame) {
   EXPECT_EQ(Red(50, 20), 128);
   // Its row layout: 101 pixels take 303 bytes, padded to 304.
   const FrameView frame = scene->Frame();
-  EXPECT_EQ(frame.width, 101);
-  EXPECT_EQ(frame.height, 41);
-  EXPECT_EQ(frame.stride, 304);
+  EXPECT_EQ((std::array{frame.width, frame.height, frame.stride}), (std::array{101, 41, 304}));
   EXPECT_EQ(frame.bottomRow, scene->FrameBuffer().RowAddress(40));
   EXPECT_EQ(frame.TopDownRow(0), scene->FrameBuffer().RowAddress(0));
 }
@@ -132,8 +119,7 @@ TEST(SnowScene, NoFlakesOrNoFrameBuffer) {
   scene->Start(64, 48, 0);
   scene->RenderFrame();
   EXPECT_EQ(scene->Random().State(), 3u) << "no flakes draw no random numbers";
-  for (int y = 0; y < 48; ++y)
-    for (int i = 0; i < 64 * 3; ++i) ASSERT_EQ(scene->FrameBuffer().RowAddress(y)[i], 0);
+  EXPECT_EQ(pixels::CountLit(scene->FrameBuffer()), 0);
 
   scene->Start(0, 48, 100);
   const std::uint32_t before = scene->Random().State();

@@ -1,12 +1,11 @@
-// What a Wayland surface keeps without a compositor: its buffers (free,
-// held by the compositor, or retired: of an old size, gone when released;
-// never a write into a held one, never more than three of the current
-// size, and a failed allocation leaves no buffer rather than a wrong one),
-// the damage the compositor has not seen, and a lock that asks nothing of
-// a lock object it does not hold.
+// What a Wayland surface keeps without a compositor: its buffers (free, held
+// by the compositor, or retired: of an old size, gone when released), the
+// damage the compositor has not seen, and a lock that asks nothing of a lock
+// object it does not hold.
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "host/wayland/buffer_pool.h"
@@ -36,25 +35,21 @@ struct Pool {
 TEST(BufferPool, HeldBuffersAreNeverGivenOutAndAThirdIsTheLast) {
   Pool p;
   ASSERT_TRUE(p.pool.Resize(64, 32));
-  FakeBuffer* first = p.pool.Acquire();
-  ASSERT_NE(first, nullptr);
-  EXPECT_EQ(p.pool.Acquire(), first) << "a free buffer is drawn into again";
-  EXPECT_EQ(p.pool.FrameOf(first), 0u);
-  p.pool.Hold(first, 1);
-  EXPECT_EQ(p.pool.FrameOf(first), 1u);
-  FakeBuffer* second = p.pool.Acquire();
-  ASSERT_NE(second, nullptr);
-  EXPECT_NE(second, first);
-  p.pool.Hold(second, 2);
-  FakeBuffer* third = p.pool.Acquire();
-  ASSERT_NE(third, nullptr);
-  p.pool.Hold(third, 3);
+  FakeBuffer* held[3] = {};
+  for (std::uint64_t i = 0; i < 3; ++i) {
+    held[i] = p.pool.Acquire();
+    ASSERT_NE(held[i], nullptr);
+    EXPECT_EQ(p.pool.Acquire(), held[i]) << "a free buffer is drawn into again";
+    EXPECT_EQ(p.pool.FrameOf(held[i]), 0u);
+    p.pool.Hold(held[i], i + 1);
+    EXPECT_EQ(p.pool.FrameOf(held[i]), i + 1);
+  }
   EXPECT_EQ(p.pool.Acquire(), nullptr) << "three held: wait for one back";
-  EXPECT_EQ(p.made, 3);
-  p.pool.Release(second);
-  EXPECT_EQ(p.pool.Acquire(), second);
-  EXPECT_EQ(p.pool.FrameOf(second), 2u) << "it still shows the frame it held";
-  EXPECT_EQ(second->width, 64);
+  EXPECT_TRUE(p.made == 3 && held[0] != held[1] && held[1] != held[2] && held[2] != held[0]);
+  p.pool.Release(held[1]);
+  EXPECT_EQ(p.pool.Acquire(), held[1]);
+  EXPECT_EQ(p.pool.FrameOf(held[1]), 2u) << "it still shows the frame it held";
+  EXPECT_EQ(held[1]->width, 64);
 }
 
 TEST(BufferPool, AResizeRetiresHeldBuffersUntilTheyComeBack) {
@@ -94,6 +89,11 @@ TEST(BufferPool, NoMemoryMeansNoBufferToDrawInto) {
   EXPECT_EQ(p.pool.Acquire(), one);
 }
 
+// The columns owed in `row`, first and last.
+std::pair<int, int> Owed(const UnshownDamage& owed, int row) {
+  return {owed.Rows().first[static_cast<std::size_t>(row)], owed.Rows().last[static_cast<std::size_t>(row)]};
+}
+
 // Frames made while the compositor was not asking (or no buffer was free)
 // still changed what it must be told: the next frame shown is damaged with
 // all of them, and with what the frame it shows drew (the next may be drawn
@@ -108,21 +108,18 @@ TEST(UnshownDamage, TheFrameShownCarriesTheDamageOfEveryFrameSinceTheLastShown) 
   const std::vector<FrameRun> shownBefore = {{5, 4, 2}};
   owed.Shown(FrameDamage{false, &none, &shownBefore}, 20);
   ASSERT_FALSE(owed.Whole());
-  EXPECT_EQ(owed.Rows().first[5], 4);
-  EXPECT_EQ(owed.Rows().last[5], 5) << "what the frame shown drew is owed to the next";
+  EXPECT_EQ(Owed(owed, 5), std::pair(4, 5)) << "what the frame shown drew is owed to the next";
   // The next frame (never shown) draws in row 2; the one after clears row 2
   // and draws in row 7.
   owed.Add(FrameDamage{false, &shownBefore, &first}, 20);  // not shown: the compositor was busy
   owed.Add(FrameDamage{false, &first, &second}, 20);
   ASSERT_FALSE(owed.Whole());
-  EXPECT_EQ(owed.Rows().first[2], 10);
-  EXPECT_EQ(owed.Rows().last[2], 14) << "drawn and cleared by a frame that was never shown: still owed";
-  EXPECT_EQ(owed.Rows().first[7], 1);
-  EXPECT_EQ(owed.Rows().last[7], 3);
-  EXPECT_EQ(owed.Rows().first[5], 4) << "what the frame shown drew stays owed, though no later frame names it";
+  EXPECT_EQ(Owed(owed, 2), std::pair(10, 14)) << "drawn and cleared by a frame that was never shown: still owed";
+  EXPECT_EQ(Owed(owed, 7), std::pair(1, 3));
+  EXPECT_EQ(Owed(owed, 5).first, 4) << "what the frame shown drew stays owed, though no later frame names it";
   owed.Shown(FrameDamage{false, &first, &second}, 20);
-  EXPECT_GT(owed.Rows().first[2], owed.Rows().last[2]) << "shown: only what it drew is owed";
-  EXPECT_EQ(owed.Rows().first[7], 1);
+  EXPECT_GT(Owed(owed, 2).first, Owed(owed, 2).second) << "shown: only what it drew is owed";
+  EXPECT_EQ(Owed(owed, 7).first, 1);
   owed.Add(FrameDamage{}, 20);
   EXPECT_TRUE(owed.Whole()) << "a frame changed as a whole is owed whole";
   owed.Shown(FrameDamage{false, &none, &second}, 20);

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 
 namespace kivo {
 namespace {
@@ -36,16 +37,18 @@ std::uint32_t LoadLayout(XkbKeyboard* keyboard, const char* layout, const char* 
   return mask;
 }
 
+using Kind = XkbKeyboard::Kind;
+
 std::string Typed(XkbKeyboard& keyboard, std::uint32_t key) {
   const XkbKeyboard::Key k = keyboard.Press(key);
-  return k.kind == XkbKeyboard::Kind::kText ? std::string(k.text, k.length) : "-";
+  return k.kind == Kind::kText ? std::string(k.text, k.length) : "-";
 }
 
 TEST(XkbKeyboard, TextAndTheKeysThatEditItInTheCompositorsLayout) {
   setenv("LC_ALL", "C.UTF-8", 1);  // compose sequences as a UTF-8 locale has them
   XkbKeyboard keyboard;
   unsetenv("LC_ALL");
-  EXPECT_EQ(keyboard.Press(kA).kind, XkbKeyboard::Kind::kNone) << "no keymap yet";
+  EXPECT_EQ(keyboard.Press(kA).kind, Kind::kNone) << "no keymap yet";
   EXPECT_FALSE(keyboard.SetKeymap(memfd_create("empty", 0), 0));
   const int garbage = memfd_create("garbage", 0);
   EXPECT_EQ(write(garbage, "not a keymap", 12), 12);
@@ -59,10 +62,10 @@ TEST(XkbKeyboard, TextAndTheKeysThatEditItInTheCompositorsLayout) {
   keyboard.SetModifiers(0, 0, shift << 1, 0);  // Lock follows Shift in every keymap
   EXPECT_EQ(Typed(keyboard, kA), "A") << "Caps Lock";
   keyboard.SetModifiers(0, 0, 0, 0);
-  EXPECT_EQ(keyboard.Press(kEnter).kind, XkbKeyboard::Kind::kEnter);
-  EXPECT_EQ(keyboard.Press(kKeypadEnter).kind, XkbKeyboard::Kind::kEnter);
-  EXPECT_EQ(keyboard.Press(kEsc).kind, XkbKeyboard::Kind::kEscape);
-  EXPECT_EQ(keyboard.Press(kBackspace).kind, XkbKeyboard::Kind::kBackspace);
+  for (const auto& [key, kind] : {std::pair{kEnter, Kind::kEnter}, {kKeypadEnter, Kind::kEnter},
+                                  {kEsc, Kind::kEscape}, {kBackspace, Kind::kBackspace}}) {
+    EXPECT_EQ(keyboard.Press(key).kind, kind) << "key " << key;
+  }
   EXPECT_EQ(Typed(keyboard, kTab), "-") << "control characters are no part of a password";
 
   const std::uint32_t control = LoadLayout(&keyboard, "de", XKB_MOD_NAME_CTRL);
@@ -70,16 +73,11 @@ TEST(XkbKeyboard, TextAndTheKeysThatEditItInTheCompositorsLayout) {
   EXPECT_EQ(Typed(keyboard, kEqual), "-") << "a dead acute waits for the next key";
   EXPECT_EQ(Typed(keyboard, kE), "\xC3\xA9") << "and composes it";
   // A dead key pending when an attempt ends, or taken back, composes nothing later.
-  const struct {
-    std::uint32_t key;
-    XkbKeyboard::Kind kind;
-  } enders[] = {{kEsc, XkbKeyboard::Kind::kEscape},
-                {kEnter, XkbKeyboard::Kind::kEnter},
-                {kBackspace, XkbKeyboard::Kind::kNone}};  // Backspace takes the dead key, not a character
-  for (const auto& e : enders) {
+  // Backspace takes the dead key, not a character.
+  for (const auto& [key, kind] : {std::pair{kEsc, Kind::kEscape}, {kEnter, Kind::kEnter}, {kBackspace, Kind::kNone}}) {
     EXPECT_EQ(Typed(keyboard, kEqual), "-");
-    EXPECT_EQ(keyboard.Press(e.key).kind, e.kind) << "key " << e.key << " with a dead key pending";
-    EXPECT_EQ(Typed(keyboard, kE), "e") << "after key " << e.key;
+    EXPECT_EQ(keyboard.Press(key).kind, kind) << "key " << key << " with a dead key pending";
+    EXPECT_EQ(Typed(keyboard, kE), "e") << "after key " << key;
   }
   keyboard.SetModifiers(control, 0, 0, 0);
   EXPECT_EQ(Typed(keyboard, kA), "-") << "Ctrl+A";
