@@ -1,6 +1,5 @@
-// The lock's order with the compositor, walked through every order the
-// protocol allows: what is asked of the compositor, when, and how the run
-// ends. The compositor is a script of answers.
+// The lock's order with the compositor, in every order the protocol allows: what is asked of it, when,
+// and how the run ends. The compositor is a script of answers.
 #include "host/lock/lock_session.h"
 
 #include "host/lock/grace_period.h"
@@ -15,10 +14,20 @@ namespace kivo {
 namespace {
 
 using State = LockSession::State;
+using S = State;
+
+// 'L' locked, 'F' finished, 'Y' PAM's yes, 'X' the connection lost.
+void Happen(LockSession& session, const std::string& events) {
+  for (const char e : events) {
+    if (e == 'L') session.OnLocked();
+    if (e == 'F') session.OnFinished();
+    if (e == 'Y') session.OnAccepted();
+    if (e == 'X') session.OnConnectionLost("gone");
+  }
+}
 
 // Records what is asked of it; each roundtrip delivers the next answer of
-// its script ('L' locked, 'F' finished, '-' nothing, 'x' the connection
-// fails).
+// its script (as Happen's, '-' nothing, 'x' the connection fails).
 class ScriptedCompositor : public LockProtocol {
  public:
   explicit ScriptedCompositor(std::string answers) : answers_(std::move(answers)) {}
@@ -29,8 +38,7 @@ class ScriptedCompositor : public LockProtocol {
   bool Roundtrip() override {
     asked += "roundtrip ";
     const char answer = next_ < answers_.size() ? answers_[next_++] : '-';
-    if (answer == 'L') session->OnLocked();
-    if (answer == 'F') session->OnFinished();
+    Happen(*session, std::string(1, answer));
     return answer != 'x';
   }
   std::string asked;
@@ -41,47 +49,31 @@ class ScriptedCompositor : public LockProtocol {
   std::size_t next_ = 0;
 };
 
-// After Take: 'L'/'F' events between roundtrips, 'Y' PAM's yes, 'X' the
-// connection lost.
-void Happen(LockSession& session, const std::string& events) {
-  for (const char e : events) {
-    if (e == 'L') session.OnLocked();
-    if (e == 'F') session.OnFinished();
-    if (e == 'Y') session.OnAccepted();
-    if (e == 'X') session.OnConnectionLost("gone");
-  }
-}
-
 TEST(LockSession, UnlocksOnlyOnTheSystemsYesAfterLockedAndEndsWithTheRightStatus) {
   const struct {
     const char* what;
     const char* refusal;
     const char* answers;  // to the roundtrips, in order
-    const char* events;   // after the lock was asked for
+    const char* events;   // after the lock was asked for, as Happen's
     const char* asked;
-    State state;
+    S state;
     int status;
     const char* why;  // part of what stderr is told
   } cases[] = {
-      {"a reason to refuse: nothing is asked, but the receivers are in place", "no session lock here", "", "",
-       "listen ", State::kRefused, 2, "no session lock here"},
-      {"locked at once, then the yes", "", "L", "Y", "listen lock roundtrip unlock roundtrip ", State::kUnlocked, 0, ""},
-      {"locked late: the yes waits for it", "", "-", "YL", "listen lock roundtrip unlock roundtrip ",
-       State::kUnlocked, 0, ""},
-      {"a yes before locked, with nothing after it, unlocks nothing", "", "-", "Y", "listen lock roundtrip ",
-       State::kUnlockDue, 1, "stays locked"},
-      {"refused by the compositor", "", "F", "Y", "listen lock roundtrip forget ", State::kRefused, 2, "refused"},
-      {"refused after a yes that waited for locked", "", "-", "YF", "listen lock roundtrip forget ", State::kRefused,
-       2, "refused"},
-      {"ended by the compositor after locked", "", "L", "FY", "listen lock roundtrip forget ", State::kEnded, 1,
-       "ended the lock"},
-      {"the connection fails as the session is given back", "", "Lx", "Y", "listen lock roundtrip unlock roundtrip ",
-       State::kLost, 1, "stays locked"},
-      {"the connection fails while asking", "", "x", "LY", "listen lock roundtrip ", State::kLost, 1, "stays locked"},
-      {"the connection fails while locked", "", "L", "XY", "listen lock roundtrip ", State::kLost, 1, "gone; the session"},
-      {"stopped while locked", "", "L", "", "listen lock roundtrip ", State::kLocked, 1, "stopped; the session stays"},
-      {"a second locked, yes or lost connection after unlocking changes nothing", "", "L", "YLYFX",
-       "listen lock roundtrip unlock roundtrip ", State::kUnlocked, 0, ""},
+      {"refused with a reason: the receivers are in place", "no session lock here", "", "", "listen ", S::kRefused, 2,
+       "no session lock here"},
+      {"locked at once, then the yes", "", "L", "Y", "listen lock roundtrip unlock roundtrip ", S::kUnlocked, 0, ""},
+      {"locked late: the yes waits", "", "-", "YL", "listen lock roundtrip unlock roundtrip ", S::kUnlocked, 0, ""},
+      {"a yes before locked unlocks nothing", "", "-", "Y", "listen lock roundtrip ", S::kUnlockDue, 1, "stays locked"},
+      {"refused by the compositor", "", "F", "Y", "listen lock roundtrip forget ", S::kRefused, 2, "refused"},
+      {"refused after a yes that waited", "", "-", "YF", "listen lock roundtrip forget ", S::kRefused, 2, "refused"},
+      {"ended by the compositor", "", "L", "FY", "listen lock roundtrip forget ", S::kEnded, 1, "ended the lock"},
+      {"lost as the session is given back", "", "Lx", "Y", "listen lock roundtrip unlock roundtrip ", S::kLost, 1,
+       "stays locked"},
+      {"lost while asking", "", "x", "LY", "listen lock roundtrip ", S::kLost, 1, "stays locked"},
+      {"lost while locked", "", "L", "XY", "listen lock roundtrip ", S::kLost, 1, "gone; the session"},
+      {"stopped while locked", "", "L", "", "listen lock roundtrip ", S::kLocked, 1, "stopped; the session stays"},
+      {"nothing after unlock counts", "", "L", "YLYFX", "listen lock roundtrip unlock roundtrip ", S::kUnlocked, 0, ""},
   };
   for (const auto& c : cases) {
     ScriptedCompositor compositor(c.answers);
@@ -97,10 +89,9 @@ TEST(LockSession, UnlocksOnlyOnTheSystemsYesAfterLockedAndEndsWithTheRightStatus
   }
 }
 
-// The grace on a clock that counts sleep: wakes at these seconds after the
-// start, each with input that would end the saver. The deadline is looked
-// at first on every wake, so a wake after a sleep past it locks before its
-// input is read; the lock is asked for once.
+// The grace on a clock that counts sleep: wakes at these seconds after the start, each with input that
+// would end the saver. The deadline is looked at first, so a wake after a sleep past it locks before
+// its input is read; the lock is asked for once.
 TEST(GracePeriod, AWakePastTheDeadlineLocksBeforeItsInputIsRead) {
   using std::chrono::seconds;
   const struct {
@@ -124,9 +115,8 @@ TEST(GracePeriod, AWakePastTheDeadlineLocksBeforeItsInputIsRead) {
   EXPECT_EQ(GracePeriod(seconds(10), seconds(100)).Left(seconds(104)), seconds(6));
 }
 
-// What logind hears while the lock's state goes through these turns: sleep
-// waits from the grace's start until the compositor has said locked (or the
-// lock came to nothing), and LockedHint follows what kivo holds.
+// What logind hears as the lock's state turns: sleep waits from the grace's start until the compositor
+// has said locked (or the lock came to nothing), and LockedHint follows what kivo holds.
 TEST(SleepGuard, SleepWaitsForLockedAndTheHintFollowsTheLock) {
   struct Recorder : SleepGuard::Manager {
     void DelaySleep() override { heard += "delay "; }
@@ -140,13 +130,13 @@ TEST(SleepGuard, SleepWaitsForLockedAndTheHintFollowsTheLock) {
     std::vector<State> turns;
     const char* heard;
   } cases[] = {
-      {"the grace ends in a lock: sleep waits until locked, then the hint",
-       true, {State::kIdle, State::kAsked, State::kUnlockDue, State::kLocked, State::kLocked}, "delay hint:1 allow "},
-      {"then the right password", true, {State::kAsked, State::kLocked, State::kUnlocked}, "delay hint:1 allow hint:0 "},
-      {"another locker first: sleep waits no more", true, {State::kAsked, State::kRefused}, "delay allow "},
-      {"-lock: the hint alone", false, {State::kAsked, State::kLocked, State::kUnlocked}, "hint:1 hint:0 "},
-      {"the compositor ends the lock", false, {State::kLocked, State::kEnded}, "hint:1 hint:0 "},
-      {"a lost connection leaves the session locked, and the hint", false, {State::kLocked, State::kLost}, "hint:1 "},
+      {"the grace ends in a lock: sleep waits until locked, then the hint", true,
+       {S::kIdle, S::kAsked, S::kUnlockDue, S::kLocked, S::kLocked}, "delay hint:1 allow "},
+      {"then the right password", true, {S::kAsked, S::kLocked, S::kUnlocked}, "delay hint:1 allow hint:0 "},
+      {"another locker first: sleep waits no more", true, {S::kAsked, S::kRefused}, "delay allow "},
+      {"-lock: the hint alone", false, {S::kAsked, S::kLocked, S::kUnlocked}, "hint:1 hint:0 "},
+      {"the compositor ends the lock", false, {S::kLocked, S::kEnded}, "hint:1 hint:0 "},
+      {"a lost connection leaves the session locked, and the hint", false, {S::kLocked, S::kLost}, "hint:1 "},
   };
   for (const auto& c : cases) {
     Recorder logind;
