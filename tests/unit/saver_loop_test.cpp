@@ -19,44 +19,63 @@ namespace {
 
 using std::chrono::milliseconds;
 
-// A display connection stood in by a pipe. It counts beats and dispatches,
-// can be hidden for its first dispatches, and ends the loop after a given
-// number of beats or dispatches.
+// Where a connection raises its signal.
+enum LoopPoint { kNowhere, kSecondTick, kFirstDispatch, kBeforeFirstWait, kAfterFirstWait };
+
+// A display connection stood in by a pipe. It counts beats and dispatches, can be hidden for its first
+// dispatches, ends the loop after a given number of beats or dispatches, and can raise a signal at one
+// point of the loop. A second pipe and a deadline stand for a password check's answer and a key's repeat.
 class FakeConnection : public LoopConnection {
  public:
   FakeConnection() {
-    if (pipe2(fds_, O_NONBLOCK) != 0) fds_[0] = fds_[1] = -1;
+    if (pipe2(fds_, O_NONBLOCK) != 0 || pipe(watch) != 0) ADD_FAILURE() << "no pipe";
   }
   ~FakeConnection() override {
-    close(fds_[0]);
-    close(fds_[1]);
+    for (const int fd : {fds_[0], fds_[1], watch[0], watch[1]}) close(fd);
   }
   int Fd() const override { return fds_[0]; }
+  int WatchFd() const override { return watch[0]; }
+  Clock::time_point Deadline() const override { return deadline; }
   bool Dispatch() override {
     char drained[16];
     while (read(fds_[0], drained, sizeof drained) > 0) {
     }
-    ++dispatches;
+    if (++dispatches == 1 && signalAt == kFirstDispatch) raise(signal);
     if (Idle() && wakeWhileHidden) Wake();  // an event at once, so that the loop's wait returns
-    return ticks < endAfterTicks && dispatches < endAfterDispatches;
+    pollfd answer{watch[0], POLLIN, 0};
+    answered = answered || poll(&answer, 1, 0) == 1;
+    deadlineMet = deadlineMet || Clock::now() >= deadline;
+    return ticks < endAfterTicks && dispatches < endAfterDispatches && !answered && !deadlineMet;
   }
   void Tick(FrameTimes*) override {
     if (ticks++ == 0) firstTickAtDispatch = dispatches;
+    if (ticks == 2 && signalAt == kSecondTick) raise(signal);
     std::this_thread::sleep_for(tickCost);
   }
   bool Idle() const override { return dispatches <= hiddenDispatches; }
-  void AfterWait(bool readable) override { readableWakes += readable ? 1 : 0; }
+  void BeforeWait() override {
+    if (++waits == 1 && signalAt == kBeforeFirstWait) raise(signal);
+    if (waits == 1 && signalAt == kAfterFirstWait) Wake();  // one event, to reach AfterWait
+  }
+  void AfterWait(bool readable) override {
+    readableWakes += readable ? 1 : 0;
+    if (signalAt == kAfterFirstWait) raise(signal);
+  }
   void Wake() {
     if (write(fds_[1], "x", 1) != 1) ADD_FAILURE() << "cannot wake the loop";
   }
 
-  bool wakeWhileHidden = true;
+  bool wakeWhileHidden = true, answered = false, deadlineMet = false;
   milliseconds tickCost{0};  // how long each beat's work takes
-  int ticks = 0, dispatches = 0, firstTickAtDispatch = -1, readableWakes = 0;
+  int ticks = 0, dispatches = 0, waits = 0, firstTickAtDispatch = -1, readableWakes = 0;
   int endAfterTicks = 1000, endAfterDispatches = 1000, hiddenDispatches = 0;
+  LoopPoint signalAt = kNowhere;
+  int signal = SIGTERM;
+  int watch[2] = {-1, -1};
+  Clock::time_point deadline = Clock::time_point::max();
 
  private:
-  int fds_[2];
+  int fds_[2] = {-1, -1};
 };
 
 // Does `what` every `period` (once, unless `repeat`) in another thread, until it goes out of scope.
@@ -197,34 +216,6 @@ TEST(SaverLoop, EventsDuringFrameWaitsBringNoExtraBeat) {
   EXPECT_LE(connection.ticks, 10) << "hidden after 200 ms of no frame asked";
 }
 
-// Raises a signal at one point of the loop: at the second beat, or, hidden
-// all along (so that the loop sleeps until an event), at the first dispatch
-// or before or after the first wait.
-enum LoopPoint { kSecondTick, kDispatch, kBeforeWait, kAfterWait };
-struct SignallingConnection : FakeConnection {
-  LoopPoint at = kSecondTick;
-  int signal = SIGTERM;
-  int waits = 0;
-  bool Idle() const override { return at != kSecondTick; }
-  bool Dispatch() override {
-    FakeConnection::Dispatch();  // drains: nothing wakes the wait but a signal
-    if (at == kDispatch && dispatches == 1) raise(signal);
-    return true;
-  }
-  void Tick(FrameTimes* times) override {
-    FakeConnection::Tick(times);
-    if (at == kSecondTick && ticks == 2) raise(signal);
-  }
-  void BeforeWait() override {
-    if (++waits > 1) return;
-    if (at == kBeforeWait) raise(signal);
-    if (at == kAfterWait) Wake();  // one event, to reach AfterWait
-  }
-  void AfterWait(bool) override {
-    if (at == kAfterWait) raise(signal);
-  }
-};
-
 // SIGTERM and SIGINT, sent at any point of the loop (before the wait
 // included, where nothing else would wake it), end it at once, even while
 // every screen is hidden and the loop would sleep until an event.
@@ -233,15 +224,16 @@ TEST(SaverLoopDeathTest, AStopSignalAtAnyPointEndsTheLoopAtOnce) {
     LoopPoint at;
     int signal;
     int ticks;
-  } cases[] = {{kSecondTick, SIGTERM, 2}, {kSecondTick, SIGINT, 2}, {kDispatch, SIGTERM, 0},
-               {kBeforeWait, SIGTERM, 0}, {kAfterWait, SIGTERM, 0}};
+  } cases[] = {{kSecondTick, SIGTERM, 2}, {kSecondTick, SIGINT, 2}, {kFirstDispatch, SIGTERM, 0},
+               {kBeforeFirstWait, SIGTERM, 0}, {kAfterFirstWait, SIGTERM, 0}};
   for (const auto& c : cases) {
     EXPECT_EXIT(
         {
           InstallStopSignals();
-          SignallingConnection connection;
+          FakeConnection connection;  // hidden all along but for the beat's signal: the loop sleeps until an event
           connection.wakeWhileHidden = false;
-          connection.at = c.at;
+          connection.hiddenDispatches = c.at == kSecondTick ? 0 : 1 << 30;
+          connection.signalAt = c.at;
           connection.signal = c.signal;
           alarm(5);  // a lost signal would sleep forever: fail instead
           RunSaverLoop(connection, "kivo", -1, false);
@@ -255,30 +247,10 @@ TEST(SaverLoopDeathTest, AStopSignalAtAnyPointEndsTheLoopAtOnce) {
 // The connection's other descriptor (a password check's answer) and its
 // deadline (a held key's repeat) wake the loop while nothing is drawn.
 TEST(SaverLoop, TheWatchedDescriptorAndTheDeadlineWakeAHiddenLoop) {
-  struct Watching : FakeConnection {
-    int watch[2] = {-1, -1};
-    Clock::time_point deadline = Clock::time_point::max();
-    bool answered = false, deadlineMet = false;
-    Watching() {
-      wakeWhileHidden = false;
-      if (pipe(watch) != 0) ADD_FAILURE();
-    }
-    ~Watching() override {
-      close(watch[0]);
-      close(watch[1]);
-    }
-    int WatchFd() const override { return watch[0]; }
-    bool Idle() const override { return true; }
-    Clock::time_point Deadline() const override { return deadline; }
-    bool Dispatch() override {
-      pollfd ready{watch[0], POLLIN, 0};
-      answered = answered || poll(&ready, 1, 0) == 1;
-      deadlineMet = deadlineMet || Clock::now() >= deadline;
-      return !answered && !deadlineMet && FakeConnection::Dispatch();
-    }
-  };
   for (const bool byDeadline : {false, true}) {
-    Watching connection;
+    FakeConnection connection;
+    connection.hiddenDispatches = 1 << 30;
+    connection.wakeWhileHidden = false;
     if (byDeadline) connection.deadline = LoopConnection::Clock::now() + milliseconds(120);
     Background answer(milliseconds(100), false, [&connection, byDeadline] {
       if (!byDeadline && write(connection.watch[1], "Y", 1) != 1) ADD_FAILURE();
