@@ -392,7 +392,8 @@ int Pixels(const RasterImage& image, int red, int green, int blue, int row = -2,
 }
 int AmberPixels(const RasterImage& image) { return Pixels(image, 240, 170, 40, -image.Height() / 2, image.Height()); }
 
-TEST(LockIndicator, OneMarkPerCharacterInTheLooksColour) {
+// Caps Lock adds an arrow at the track's left end, as tall as a mark and clear of the marks, in every look.
+TEST(LockIndicator, OneMarkPerCharacterInTheLooksColourAndCapsLocksArrowBeforeThem) {
   RasterImage image;
   struct Case {
     IndicatorLook look;
@@ -402,8 +403,14 @@ TEST(LockIndicator, OneMarkPerCharacterInTheLooksColour) {
                         Case{IndicatorLook::kChecking, 2, 110, 160, 255, 22}, Case{IndicatorLook::kRefused, 0, 255, 70, 70, 33},
                         Case{IndicatorLook::kUnavailable, 0, 190, 110, 255, 33},
                         Case{IndicatorLook::kIdle, 0, 235, 235, 235, 0}}) {
-    DrawIndicator(image, c.look, c.marks, 1);
-    EXPECT_EQ(Pixels(image, c.red, c.green, c.blue), c.pixels) << c.marks << " marks";
+    for (const bool capsLock : {false, true}) {
+      DrawIndicator(image, c.look, c.marks, 1, capsLock);
+      EXPECT_EQ(Pixels(image, c.red, c.green, c.blue), c.pixels) << c.marks << " marks, Caps Lock " << capsLock;
+      EXPECT_EQ(AmberPixels(image) > 20, capsLock) << c.marks << " marks";
+    }
+    int r = 0, g = 0, b = 0;
+    image.GetPixel(IndicatorWidth(1) - 1, image.Height() / 2, &r, &g, &b);
+    EXPECT_FALSE(r == 240 && g == 170) << "at the left end, not the right";
   }
   DrawIndicator(image, IndicatorLook::kCleared, 0, 2);
   EXPECT_EQ(image.Width(), 2 * IndicatorWidth(1));
@@ -413,22 +420,6 @@ TEST(LockIndicator, OneMarkPerCharacterInTheLooksColour) {
   EXPECT_EQ(Pixels(image, 235, 235, 235, -8), 13) << "a mark's radius grows with the scale";
   EXPECT_EQ(IndicatorScale(768), 1);
   EXPECT_EQ(IndicatorScale(2160), 3);
-}
-
-// Caps Lock shows as an arrow at the track's left end, clear of the marks, in every look.
-TEST(LockIndicator, CapsLockShowsAnArrowBeforeTheMarks) {
-  RasterImage image;
-  for (const IndicatorLook look : {IndicatorLook::kIdle, IndicatorLook::kTyping, IndicatorLook::kRefused}) {
-    DrawIndicator(image, look, kShownMarks, 1, false);
-    EXPECT_EQ(AmberPixels(image), 0);
-    const int marks = Pixels(image, 235, 235, 235) + Pixels(image, 255, 70, 70);
-    DrawIndicator(image, look, kShownMarks, 1, true);
-    EXPECT_GT(AmberPixels(image), 20) << "an arrow as tall as a mark";
-    EXPECT_EQ(Pixels(image, 235, 235, 235) + Pixels(image, 255, 70, 70), marks) << "the marks untouched";
-    int r = 0, g = 0, b = 0;
-    image.GetPixel(IndicatorWidth(1) - 1, image.Height() / 2, &r, &g, &b);
-    EXPECT_FALSE(r == 240 && g == 170) << "at the left end, not the right";
-  }
 }
 
 }  // namespace
