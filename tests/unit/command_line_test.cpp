@@ -63,9 +63,8 @@ TEST(CommandLine, TheFirstRowFoundAnywhereWinsAndItsNumberFollowsByAtolRules) {
   }
 }
 
-// A host may print a 32-bit handle signed or unsigned; both must name the
-// same window, widened the way the system widens handles (sign extension),
-// and numbers beyond any handle saturate instead of overflowing.
+// A host may print a 32-bit handle signed or unsigned; both must name the same window, widened the way the
+// system widens handles (sign extension), and numbers beyond any handle saturate instead of overflowing.
 TEST(CommandLine, EveryPrintedFormOfA32BitHandleReachesTheWindow) {
   for (const std::int64_t handle : {1LL, 0x1F00DLL, 0x7FFFFFFFLL, 0x80000000LL, 0xC0DE0042LL, 0xFFFFFFFFLL}) {
     const auto bits = static_cast<std::uint32_t>(handle);

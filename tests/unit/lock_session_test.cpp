@@ -1,6 +1,5 @@
-// The lock's states without a password check: its order with the compositor (in every order the
-// protocol allows; the compositor a script of answers), the grace, sleep, the prompt, held keys and
-// the indicator.
+// The lock's states without a password check: its order with the compositor (in every order the protocol
+// allows; the compositor a script of answers), the grace, sleep, the prompt, held keys and the indicator.
 #include "host/lock/lock_session.h"
 
 #include "host/lock/grace_period.h"
@@ -33,8 +32,8 @@ void Happen(LockSession& session, const std::string& events) {
   }
 }
 
-// Records what is asked of it; each roundtrip delivers the next answer of
-// its script (as Happen's, '-' nothing, 'x' the connection fails).
+// Records what is asked of it; each roundtrip delivers the next answer of its script (as Happen's, '-'
+// nothing, 'x' the connection fails).
 class ScriptedCompositor : public LockProtocol {
  public:
   explicit ScriptedCompositor(std::string answers) : answers_(std::move(answers)) {}
@@ -96,9 +95,9 @@ TEST(LockSession, UnlocksOnlyOnTheSystemsYesAfterLockedAndEndsWithTheRightStatus
   }
 }
 
-// The grace on a clock that counts sleep: wakes at these seconds after the start, each with input that
-// would end the saver. The deadline is looked at first, so a wake after a sleep past it locks before
-// its input is read; the lock is asked for once.
+// The grace on a clock that counts sleep: wakes at these seconds after the start, each with input that would
+// end the saver. The deadline is looked at first, so a wake after a sleep past it locks before its input is
+// read; the lock is asked for once.
 TEST(GracePeriod, AWakePastTheDeadlineLocksBeforeItsInputIsRead) {
   using std::chrono::seconds;
   const struct {
@@ -122,8 +121,8 @@ TEST(GracePeriod, AWakePastTheDeadlineLocksBeforeItsInputIsRead) {
   EXPECT_EQ(GracePeriod(seconds(10), seconds(100)).Left(seconds(104)), seconds(6));
 }
 
-// What logind hears as the lock's state turns: sleep waits from the grace's start until the compositor
-// has said locked (or the lock came to nothing), and LockedHint follows what kivo holds.
+// What logind hears as the lock's state turns: sleep waits from the grace's start until the compositor has
+// said locked (or the lock came to nothing), and LockedHint follows what kivo holds.
 TEST(SleepGuard, SleepWaitsForLockedAndTheHintFollowsTheLock) {
   struct Recorder : SleepGuard::Manager {
     void DelaySleep() override { heard += "delay "; }
@@ -219,8 +218,8 @@ TEST(LockPrompt, TypingEscapeEnterAndTheWaitAfterRefusals) {
   EXPECT_EQ(prompt.Secret().Length(), 0u);
 }
 
-// Pixels of one colour in `rows` rows from `row` below the indicator's middle (by default 2 above
-// it: across the marks, clear of the track).
+// Pixels of one colour in `rows` rows from `row` below the indicator's middle (by default 2 above it: across
+// the marks, clear of the track).
 int Pixels(const RasterImage& image, int red, int green, int blue, int row = -2, int rows = 1) {
   int count = 0;
   for (int y = image.Height() / 2 + row; y < image.Height() / 2 + row + rows; ++y) {

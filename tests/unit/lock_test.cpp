@@ -1,5 +1,5 @@
-// The lock's password check: PAM (a stand-in library), the checker's process, the secret's memory
-// and -daemonize.
+// The lock's password check: PAM (a stand-in library), the checker's process, the secret's memory and
+// -daemonize.
 #include <gtest/gtest.h>
 
 #include <dirent.h>
@@ -48,9 +48,8 @@ long StatusKb(const char* field) {
   return kb;
 }
 
-// What the password checker's process must be: all its memory locked (so
-// PAM's copies of the password too; the vDSO, a few kB, never is), and no
-// descriptor open but its two pipes and /dev/null.
+// What the password checker's process must be: all its memory locked (so PAM's copies of the password too;
+// the vDSO, a few kB, never is), and no descriptor open but its two pipes and /dev/null.
 bool Sealed() {
   DIR* dir = opendir("/proc/self/fd");
   int pipes = 0, others = 0;
@@ -64,10 +63,9 @@ bool Sealed() {
   return pipes == 2 && others == 0 && (!kMlockLocks || StatusKb("VmLck") + 64 >= StatusKb("VmRSS"));
 }
 
-// A stand-in PAM: a message, a shown question, then a hidden one; accepts
-// exactly `right` (in the checker's process only where that is sealed), or
-// fails as a broken module would. "die" crashes; "hang" never answers (named
-// so, and traceable, to stand for a process that cannot be reaped).
+// A stand-in PAM: a message, a shown question, then a hidden one; accepts exactly `right` (in the checker's
+// process only where that is sealed), or fails as a broken module would. "die" crashes; "hang" never answers
+// (named so, and traceable, to stand for a process that cannot be reaped).
 struct FakePam {
   static inline std::string right = "Snow-fall 42";
   static inline int startResult = PAM_SUCCESS;
@@ -157,8 +155,8 @@ bool Shows(pid_t pid, const char* file, const char* text, bool orGone) {
 }
 bool Ended(pid_t pid) { return Shows(pid, "stat", ") Z", true); }  // a zombie nobody reaps, or gone
 
-// A process that traces `helper`: killed, the helper cannot be reaped until the tracer lets go
-// (after 30 s at most), as with a module in uninterruptible sleep (a hung network home).
+// A process that traces `helper`: killed, the helper cannot be reaped until the tracer lets go (after 30 s at
+// most), as with a module in uninterruptible sleep (a hung network home).
 pid_t HoldOnceKilled(pid_t helper) {
   const pid_t tracer = helper > 0 ? fork() : -1;
   if (tracer == 0) {
@@ -170,10 +168,10 @@ pid_t HoldOnceKilled(pid_t helper) {
   return tracer > 0 && Shows(helper, "status", traced.c_str(), false) ? tracer : -1;
 }
 
-// One helper answers every check, on its descriptor, once each, and holds nothing of kivo's (a
-// socket open here stands for the compositor's). None of these is a refusal, and each leaves the
-// next check working: the helper dead under a check or before it (a broken pipe), Escape during a
-// check that never answers (never waiting, even for a helper not yet reapable), no descriptor left.
+// One helper answers every check, on its descriptor, once each, and holds nothing of kivo's (a socket open
+// here stands for the compositor's). None of these is a refusal, and each leaves the next check working: the
+// helper dead under a check or before it (a broken pipe), Escape during a check that never answers (never
+// waiting, even for a helper not yet reapable), no descriptor left.
 TEST(PamCheck, OneSealedHelperAndNoFailureOfKivosIsARefusal) {
   enum Trouble { kNone, kNoDescriptors, kHelperGone, kEscape };
   struct Step { const char* password; Trouble trouble; PamCheck::State answer; int refusals; IndicatorLook look; };
@@ -256,8 +254,8 @@ TEST(PamCheck, TheHelperEndsWithKivo) {
   close(report[1]);
 }
 
-// -daemonize: the parent answers once the child is ready, or with the child's own code when it ends
-// first; the password's block is locked in the child that keeps it (locks do not survive a fork).
+// -daemonize: the parent answers once the child is ready, or with the child's own code when it ends first;
+// the password's block is locked in the child that keeps it (locks do not survive a fork).
 [[noreturn]] void Daemonized(bool ready) {
   Daemon daemon;
   if (!daemon.Detach()) _exit(9);
@@ -271,8 +269,8 @@ TEST(DaemonDeathTest, TheParentAnswersForTheChildThatKeepsTheLockedBlock) {
   EXPECT_EXIT(Daemonized(true), testing::ExitedWithCode(0), "");
 }
 
-// Memory that cannot be locked (no CAP_IPC_LOCK, a zero limit) is said once: by the checker's hello
-// first here, then never again.
+// Memory that cannot be locked (no CAP_IPC_LOCK, a zero limit) is said once: by the checker's hello first
+// here, then never again.
 [[noreturn]] void CheckAndKeepSecretsUnlocked() {
   __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
   __user_cap_data_struct caps[2] = {};

@@ -23,8 +23,8 @@ using std::chrono::milliseconds;
 enum LoopPoint { kNowhere, kSecondTick, kFirstDispatch, kBeforeFirstWait, kAfterFirstWait };
 
 // A display connection stood in by a pipe. It counts beats and dispatches, can be hidden for its first
-// dispatches, ends the loop after a given number of beats or dispatches, and can raise a signal at one
-// point of the loop. A second pipe and a deadline stand for a password check's answer and a key's repeat.
+// dispatches, ends the loop after a given number of beats or dispatches, and can raise a signal at one point
+// of the loop. A second pipe and a deadline stand for a password check's answer and a key's repeat.
 class FakeConnection : public LoopConnection {
  public:
   FakeConnection() {
@@ -107,12 +107,11 @@ long long TimedRun(FakeConnection& connection) {
   return std::chrono::duration_cast<milliseconds>(std::chrono::steady_clock::now() - start).count();
 }
 
-// Each beat's work takes 10 ms: 40 beats on time take 40 periods (1200 ms,
-// the last waited out before the end is read); work that lengthened the
-// period would take at least 40 * 40 ms. A load only lengthens a run: the
-// best of three is held to a bound halfway. Events far more often than the
-// beat (a compositor's answers, a moving pointer) are read at the beats:
-// one wake a beat, and what waits then is read, not left in the socket.
+// Each beat's work takes 10 ms: 40 beats on time take 40 periods (1200 ms, the last waited out before the end
+// is read); work that lengthened the period would take at least 40 * 40 ms. A load only lengthens a run: the
+// best of three is held to a bound halfway. Events far more often than the beat (a compositor's answers, a
+// moving pointer) are read at the beats: one wake a beat, and what waits then is read, not left in the
+// socket.
 TEST(SaverLoop, OneBeatEvery30MillisecondsWithTheEventsReadOnItsWakes) {
   long long best = 1 << 30;
   for (int run = 0; run < 3 && best >= (1200 + 1600) / 2; ++run) {
@@ -152,10 +151,9 @@ TEST(SaverLoop, NoBeatWhileNothingCanBeSeenAndNoneAfterTheFrames) {
   EXPECT_EQ(asleep.ticks, 0);
 }
 
-// A compositor's frame callbacks: a surface waits for one after each frame
-// it shows, and events (releases, callbacks, keys) arrive every 16 ms. The
-// beat stays at one tick every 30 ms; a surface asked for nothing at all
-// for a while is hidden and then costs no tick.
+// A compositor's frame callbacks: a surface waits for one after each frame it shows, and events (releases,
+// callbacks, keys) arrive every 16 ms. The beat stays at one tick every 30 ms; a surface asked for nothing at
+// all for a while is hidden and then costs no tick.
 class FrameWaitConnection : public FakeConnection {
  public:
   bool Idle() const override { return pacer.Hidden(Clock::now()); }
@@ -186,8 +184,8 @@ TEST(SaverLoop, EventsDuringFrameWaitsBringNoExtraBeat) {
   EXPECT_GE(connection.ticks, 17) << "the beat goes on while frames wait";
   EXPECT_LE(connection.ticks, 22) << "600 ms hold 20 beats, whatever events arrive";
 
-  // The compositor stops asking (an output powered off): hidden after a
-  // while, and no beat is spent until it asks again.
+  // The compositor stops asking (an output powered off): hidden after a while, and no beat is spent until it
+  // asks again.
   connection.answering = false;
   connection.ticks = 0;
   connection.endAfterTicks = 1000;
@@ -200,9 +198,8 @@ TEST(SaverLoop, EventsDuringFrameWaitsBringNoExtraBeat) {
   EXPECT_LE(connection.ticks, 10) << "hidden after 200 ms of no frame asked";
 }
 
-// SIGTERM and SIGINT, sent at any point of the loop (before the wait
-// included, where nothing else would wake it), end it at once, even while
-// every screen is hidden and the loop would sleep until an event.
+// SIGTERM and SIGINT, sent at any point of the loop (before the wait included, where nothing else would wake
+// it), end it at once, even while every screen is hidden and the loop would sleep until an event.
 TEST(SaverLoopDeathTest, AStopSignalAtAnyPointEndsTheLoopAtOnce) {
   const struct {
     LoopPoint at;
@@ -228,8 +225,8 @@ TEST(SaverLoopDeathTest, AStopSignalAtAnyPointEndsTheLoopAtOnce) {
   }
 }
 
-// The connection's other descriptor (a password check's answer) and its
-// deadline (a held key's repeat) wake the loop while nothing is drawn.
+// The connection's other descriptor (a password check's answer) and its deadline (a held key's repeat) wake
+// the loop while nothing is drawn.
 TEST(SaverLoop, TheWatchedDescriptorAndTheDeadlineWakeAHiddenLoop) {
   for (const bool byDeadline : {false, true}) {
     FakeConnection connection;
