@@ -108,20 +108,20 @@ TEST(Pam, OnlyTheRightPasswordIsAcceptedAndOnlyTheHiddenPromptGetsIt) {
   const struct {
     std::string password;
     int start, module;  // PAM's start fails, a module fails before judging
-  } cases[] = {{"snow-fall 42", PAM_SUCCESS, PAM_SUCCESS},          {"", PAM_SUCCESS, PAM_SUCCESS},
-               {"Snow-fall 4", PAM_SUCCESS, PAM_SUCCESS},           {std::string(100000, 'x'), PAM_SUCCESS, PAM_SUCCESS},
-               {"Snow-fall 42", PAM_SUCCESS, PAM_AUTHINFO_UNAVAIL}, {"Snow-fall 42", PAM_SUCCESS, PAM_SYSTEM_ERR},
-               {"Snow-fall 42", PAM_SUCCESS, PAM_MAXTRIES},         {"Snow-fall 42", PAM_SUCCESS, PAM_CONV_ERR},
-               {"Snow-fall 42", PAM_ABORT, PAM_SUCCESS}};
-  EXPECT_TRUE(PamAccepts(kFake, "kivo", "kivo-test", "Snow-fall 42"));
-  EXPECT_EQ(FakePam::answers, (std::vector<std::string>{"(none)", "", "Snow-fall 42"}));
+  } cases[] = {{"Snow-fall 42", PAM_SUCCESS, PAM_SUCCESS},          {"snow-fall 42", PAM_SUCCESS, PAM_SUCCESS},
+               {"", PAM_SUCCESS, PAM_SUCCESS},                      {"Snow-fall 4", PAM_SUCCESS, PAM_SUCCESS},
+               {std::string(100000, 'x'), PAM_SUCCESS, PAM_SUCCESS}, {"Snow-fall 42", PAM_SUCCESS, PAM_AUTHINFO_UNAVAIL},
+               {"Snow-fall 42", PAM_SUCCESS, PAM_SYSTEM_ERR},       {"Snow-fall 42", PAM_SUCCESS, PAM_MAXTRIES},
+               {"Snow-fall 42", PAM_SUCCESS, PAM_CONV_ERR},         {"Snow-fall 42", PAM_ABORT, PAM_SUCCESS}};
   for (const auto& c : cases) {
     FakePam::startResult = c.start;
     FakePam::moduleResult = c.module;
-    EXPECT_FALSE(PamAccepts(kFake, "kivo", "kivo-test", c.password.c_str())) << c.password.size() << c.module << c.start;
-    if (c.start == PAM_SUCCESS && c.module == PAM_SUCCESS) {
-      EXPECT_EQ(FakePam::answers[2], c.password);
-    }
+    FakePam::answers.clear();
+    const bool asked = c.start == PAM_SUCCESS && c.module == PAM_SUCCESS;
+    EXPECT_EQ(PamAccepts(kFake, "kivo", "kivo-test", c.password.c_str()), asked && c.password == FakePam::right)
+        << c.password.size() << " bytes, " << c.start << " " << c.module;
+    using Answers = std::vector<std::string>;
+    EXPECT_EQ(FakePam::answers, (asked ? Answers{"(none)", "", c.password} : Answers{})) << c.password.size();
   }
   FakePam::startResult = FakePam::moduleResult = PAM_SUCCESS;
   const pam_message secret{PAM_PROMPT_ECHO_OFF, "Password:"};

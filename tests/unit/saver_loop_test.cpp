@@ -37,6 +37,7 @@ class FakeConnection : public LoopConnection {
   int WatchFd() const override { return watch[0]; }
   Clock::time_point Deadline() const override { return deadline; }
   bool Dispatch() override {
+    if (paced && answering) pacer.FrameDone();  // each event answers the frame
     char drained[16];
     while (read(fds_[0], drained, sizeof drained) > 0) {
     }
@@ -50,9 +51,10 @@ class FakeConnection : public LoopConnection {
   void Tick(FrameTimes*) override {
     if (ticks++ == 0) firstTickAtDispatch = dispatches;
     if (ticks == 2 && signalAt == kSecondTick) raise(signal);
+    if (paced && !pacer.Waiting()) pacer.Committed(Clock::now());  // a frame waiting is shown when asked
     std::this_thread::sleep_for(tickCost);
   }
-  bool Idle() const override { return dispatches <= hiddenDispatches; }
+  bool Idle() const override { return paced ? pacer.Hidden(Clock::now()) : dispatches <= hiddenDispatches; }
   void BeforeWait() override {
     if (++waits == 1 && signalAt == kBeforeFirstWait) raise(signal);
     if (waits == 1 && signalAt == kAfterFirstWait) Wake();  // one event, to reach AfterWait
@@ -66,6 +68,8 @@ class FakeConnection : public LoopConnection {
   }
 
   bool wakeWhileHidden = true, answered = false, deadlineMet = false;
+  bool paced = false, answering = true;  // each frame waits for its callback; the compositor answers them
+  FramePacer pacer;
   milliseconds tickCost{0};  // how long each beat's work takes
   int ticks = 0, dispatches = 0, waits = 0, firstTickAtDispatch = -1, readableWakes = 0;
   int endAfterTicks = 1000, endAfterDispatches = 1000, hiddenDispatches = 0;
@@ -154,23 +158,9 @@ TEST(SaverLoop, NoBeatWhileNothingCanBeSeenAndNoneAfterTheFrames) {
 // A compositor's frame callbacks: a surface waits for one after each frame it shows, and events (releases,
 // callbacks, keys) arrive every 16 ms. The beat stays at one tick every 30 ms; a surface asked for nothing at
 // all for a while is hidden and then costs no tick.
-class FrameWaitConnection : public FakeConnection {
- public:
-  bool Idle() const override { return pacer.Hidden(Clock::now()); }
-  bool Dispatch() override {
-    if (answering) pacer.FrameDone();  // each event here answers the frame
-    return FakeConnection::Dispatch();
-  }
-  void Tick(FrameTimes* times) override {
-    FakeConnection::Tick(times);
-    if (!pacer.Waiting()) pacer.Committed(Clock::now());  // a frame waiting is shown when asked
-  }
-  FramePacer pacer;
-  bool answering = true;
-};
-
 TEST(SaverLoop, EventsDuringFrameWaitsBringNoExtraBeat) {
-  FrameWaitConnection connection;
+  FakeConnection connection;
+  connection.paced = true;
   connection.wakeWhileHidden = false;
   connection.endAfterDispatches = 1 << 30;
   Background events(milliseconds(16), true, [&] { connection.Wake(); });
