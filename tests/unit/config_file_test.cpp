@@ -7,6 +7,7 @@
 
 #include <fstream>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -139,27 +140,21 @@ TEST_F(ConfigFile, TheFileIsLookedForWhereXdgSays) {
   const std::string home = Write("home/.config/kivo/config", "");
   const std::string own = Write("own/kivo/config", "");
   const std::string second = Write("b/kivo/config", "");
+  const std::string d = dir_;  // the working folder too
   const struct {
-    const char* configHome;  // null: unset; '@' stands for the test's folder, the working folder
-    const char* configDirs;
+    std::optional<std::string> configHome, configDirs;  // none: unset
     std::string expected;
   } cases[] = {
-      {"@/own", nullptr, own},        {nullptr, nullptr, home},     {"", nullptr, home},
-      {"own", nullptr, home},         {"@/none", "@/a:@/b", second}, {"@/none", "own:@/b", second},
-      {"@/none", "@/b:@/own", second}, {"@/none", "@/a", ""},
+      {d + "/own", {}, own}, {{}, {}, home}, {"", {}, home}, {"own", {}, home},
+      {d + "/none", d + "/a:" + d + "/b", second}, {d + "/none", "own:" + d + "/b", second},
+      {d + "/none", d + "/b:" + d + "/own", second}, {d + "/none", d + "/a", ""},
   };
   for (const auto& c : cases) {
-    auto expand = [this](std::string text) {
-      for (std::size_t at = text.find('@'); at != std::string::npos; at = text.find('@', at + dir_.size())) {
-        text.replace(at, 1, dir_);
-      }
-      return text;
-    };
     env_ = {{"HOME", dir_ + "/home"}};
-    if (c.configHome != nullptr) env_["XDG_CONFIG_HOME"] = expand(c.configHome);
-    if (c.configDirs != nullptr) env_["XDG_CONFIG_DIRS"] = expand(c.configDirs);
-    EXPECT_EQ(FindConfigFile(Env()), c.expected) << (c.configHome ? c.configHome : "unset") << " "
-                                                 << (c.configDirs ? c.configDirs : "unset");
+    if (c.configHome) env_["XDG_CONFIG_HOME"] = *c.configHome;
+    if (c.configDirs) env_["XDG_CONFIG_DIRS"] = *c.configDirs;
+    EXPECT_EQ(FindConfigFile(Env()), c.expected) << c.configHome.value_or("unset") << " "
+                                                 << c.configDirs.value_or("unset");
   }
   ASSERT_EQ(chdir(here), 0);
 }
