@@ -291,11 +291,10 @@ TEST(SecretBufferDeathTest, AMemoryLockRefusedIsSaidOnce) {
 TEST(SecretBuffer, AFixedBlockLockedInMemoryAndWiped) {
   SecretBuffer secret(8);
   EXPECT_TRUE(secret.Locked()) << "mlock refused: is RLIMIT_MEMLOCK zero here?";
-  EXPECT_TRUE(secret.Append("abc", 3));
-  EXPECT_TRUE(secret.Append("\xE2\x82\xAC", 3));
-  EXPECT_FALSE(secret.Append("de", 2)) << "7 bytes and the NUL fill it";
-  EXPECT_TRUE(secret.Append("d", 1));
-  EXPECT_FALSE(secret.Append("e", 1));
+  // 7 bytes and the NUL fill it.
+  for (const auto& [text, fits] : {std::pair{"abc", true}, {"\xE2\x82\xAC", true}, {"de", false}, {"d", true}, {"e", false}}) {
+    EXPECT_EQ(secret.Append(text, std::strlen(text)), fits) << text;
+  }
   EXPECT_EQ(std::string(secret.Data()), "abc\xE2\x82\xAC" "d");
   EXPECT_EQ(secret.Characters(), 5u);
   secret.DropLast();
