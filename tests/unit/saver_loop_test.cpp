@@ -132,6 +132,11 @@ TEST(SaverLoop, OneBeatEvery30MillisecondsWithTheEventsReadOnItsWakes) {
     best = std::min(best, took);
   }
   EXPECT_LT(best, (1200 + 1600) / 2) << "the beat keeps its period";
+  // A beat whose work outlasts the period is followed by a whole period: the debt is dropped, not paid at once.
+  FakeConnection slow;
+  slow.endAfterTicks = 4;
+  slow.tickCost = milliseconds(40);
+  EXPECT_GE(TimedRun(slow), 4 * (40 + 30)) << "a slow beat still rests a period";
 }
 
 // No beat is spent while nothing can be seen; after `frames` beats it stops drawing, says so once and runs on.
