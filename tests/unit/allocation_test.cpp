@@ -1,5 +1,4 @@
-// The frame step allocates nothing once the field has settled: every
-// operator new in this program is counted.
+// The frame step allocates nothing once the field has settled: every operator new in this program is counted.
 #include <gtest/gtest.h>
 
 #include <atomic>

@@ -7,6 +7,7 @@
 
 #include <fstream>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -50,50 +51,41 @@ class ConfigFile : public ::testing::Test {
   std::map<std::string, std::string> env_;
 };
 
-// Command line over file over defaults; comments, blanks and spaces.
+// Command line over file over defaults; comments, blanks and spaces. The saver's grace, from a file, is
+// the saver's alone; asked for with another mode on the command line, it is refused.
 TEST_F(ConfigFile, TheCommandLineWinsOverTheFileWhichWinsOverTheDefaults) {
   struct Case {
     const char* text;
     std::vector<std::string> args;
-    std::int32_t count;
-    std::int64_t seed;  // -1: none given
+    std::int32_t count;  // 0: refused
+    std::int64_t seed;   // -1: none given
     int width;
+    std::int64_t lockAfter;
   };
   const Case cases[] = {
-      {"", {}, 10000, -1, 800},
-      {"count=3000\n", {}, 3000, -1, 800},
-      {"# a comment\n\n  count = 3000  \r\nseed=7\ngeometry=640x480", {}, 3000, 7, 640},
-      {"count=3000\ncount=4000\n", {}, 4000, -1, 800},
-      {"count=3000\nseed=7\n", {"--count", "5000"}, 5000, 7, 800},
-      {"seed=7\n", {"-seed", "9", "-geometry", "10x10"}, 10000, 9, 10},
-      {"count=3000\n", {"--no-config"}, 10000, -1, 800},
+      {"", {}, 10000, -1, 800, -1},
+      {"count=3000\n", {}, 3000, -1, 800, -1},
+      {"# a comment\n\n  count = 3000  \r\nseed=7\ngeometry=640x480", {}, 3000, 7, 640, -1},
+      {"count=3000\ncount=4000\n", {}, 4000, -1, 800, -1},
+      {"count=3000\nseed=7\n", {"--count", "5000"}, 5000, 7, 800, -1},
+      {"seed=7\n", {"-seed", "9", "-geometry", "10x10"}, 10000, 9, 10, -1},
+      {"count=3000\n", {"--no-config"}, 10000, -1, 800, -1},
+      {"lock-after=10\n", {"-fullscreen"}, 10000, -1, 800, 10},
+      {"lock-after=10\n", {"-fullscreen", "--lock-after", "0"}, 10000, -1, 800, 0},
+      {"lock-after=10\n", {"-lock"}, 10000, -1, 800, -1},
+      {"lock-after=10\n", {"-window"}, 10000, -1, 800, -1},
+      {"", {"-window", "--lock-after", "10"}, 0, -1, 800, -1},
+      {"", {"-fullscreen", "--lock-after", "3601"}, 0, -1, 800, -1},
   };
   for (const Case& c : cases) {
     const KivoSetup s = Read(c.text, c.args);
-    ASSERT_TRUE(s.parsed.ok) << c.text << ": " << s.parsed.error;
-    EXPECT_EQ(s.parsed.options.count, c.count) << c.text;
-    EXPECT_EQ(s.parsed.options.seedGiven ? std::int64_t{s.parsed.options.seed} : -1, c.seed) << c.text;
-    EXPECT_EQ(s.parsed.options.width, c.width) << c.text;
-  }
-  // The saver's grace, from a file, is the saver's alone; asked for with
-  // another mode on the command line, it is refused.
-  const struct {
-    const char* text;
-    std::vector<std::string> args;
-    bool ok;
-    std::int64_t lockAfter;
-  } graces[] = {
-      {"lock-after=10\n", {"-fullscreen"}, true, 10},
-      {"lock-after=10\n", {"-fullscreen", "--lock-after", "0"}, true, 0},
-      {"lock-after=10\n", {"-lock"}, true, -1},
-      {"lock-after=10\n", {"-window"}, true, -1},
-      {"", {"-window", "--lock-after", "10"}, false, -1},
-      {"", {"-fullscreen", "--lock-after", "3601"}, false, -1},
-  };
-  for (const auto& g : graces) {
-    const KivoSetup s = Read(g.text, g.args);
-    EXPECT_EQ(s.parsed.ok, g.ok) << g.text << g.args.size() << ": " << s.parsed.error;
-    EXPECT_EQ(g.ok ? s.parsed.options.lockAfter : g.lockAfter, g.lockAfter) << g.text << g.args[0];
+    const std::string what = c.text + (c.args.empty() ? "" : " " + c.args.back());
+    ASSERT_EQ(s.parsed.ok, c.count != 0) << what << ": " << s.parsed.error;
+    if (!s.parsed.ok) continue;
+    EXPECT_EQ(s.parsed.options.count, c.count) << what;
+    EXPECT_EQ(s.parsed.options.seedGiven ? std::int64_t{s.parsed.options.seed} : -1, c.seed) << what;
+    EXPECT_EQ(s.parsed.options.width, c.width) << what;
+    EXPECT_EQ(s.parsed.options.lockAfter, c.lockAfter) << what;
   }
   const std::string other = Write("other", "count=2500\n");
   EXPECT_EQ(Read("count=3000\n", {"--config", other}).parsed.options.count, 2500) << "--config reads another";
@@ -148,27 +140,21 @@ TEST_F(ConfigFile, TheFileIsLookedForWhereXdgSays) {
   const std::string home = Write("home/.config/kivo/config", "");
   const std::string own = Write("own/kivo/config", "");
   const std::string second = Write("b/kivo/config", "");
+  const std::string d = dir_;  // the working folder too
   const struct {
-    const char* configHome;  // null: unset; '@' stands for the test's folder, the working folder
-    const char* configDirs;
+    std::optional<std::string> configHome, configDirs;  // none: unset
     std::string expected;
   } cases[] = {
-      {"@/own", nullptr, own},        {nullptr, nullptr, home},     {"", nullptr, home},
-      {"own", nullptr, home},         {"@/none", "@/a:@/b", second}, {"@/none", "own:@/b", second},
-      {"@/none", "@/b:@/own", second}, {"@/none", "@/a", ""},
+      {d + "/own", {}, own}, {{}, {}, home}, {"", {}, home}, {"own", {}, home},
+      {d + "/none", d + "/a:" + d + "/b", second}, {d + "/none", "own:" + d + "/b", second},
+      {d + "/none", d + "/b:" + d + "/own", second}, {d + "/none", d + "/a", ""},
   };
   for (const auto& c : cases) {
-    auto expand = [this](std::string text) {
-      for (std::size_t at = text.find('@'); at != std::string::npos; at = text.find('@', at + dir_.size())) {
-        text.replace(at, 1, dir_);
-      }
-      return text;
-    };
     env_ = {{"HOME", dir_ + "/home"}};
-    if (c.configHome != nullptr) env_["XDG_CONFIG_HOME"] = expand(c.configHome);
-    if (c.configDirs != nullptr) env_["XDG_CONFIG_DIRS"] = expand(c.configDirs);
-    EXPECT_EQ(FindConfigFile(Env()), c.expected) << (c.configHome ? c.configHome : "unset") << " "
-                                                 << (c.configDirs ? c.configDirs : "unset");
+    if (c.configHome) env_["XDG_CONFIG_HOME"] = *c.configHome;
+    if (c.configDirs) env_["XDG_CONFIG_DIRS"] = *c.configDirs;
+    EXPECT_EQ(FindConfigFile(Env()), c.expected) << c.configHome.value_or("unset") << " "
+                                                 << c.configDirs.value_or("unset");
   }
   ASSERT_EQ(chdir(here), 0);
 }

@@ -10,8 +10,7 @@ namespace {
 
 // A settings key holding raw value bytes of any length, as a registry would.
 struct FakeStore : SettingsStore {
-  bool opens = true;
-  bool present = false;
+  bool opens = true, present = false;
   std::vector<std::uint8_t> value;
   int opened = 0, closed = 0;
 
@@ -29,7 +28,7 @@ struct FakeStore : SettingsStore {
   void Close() override { ++closed; }
 };
 
-TEST(FlakeCount, StoredValuesOfEveryShapeAndTheDefault) {
+TEST(FlakeCount, StoredValuesOfEveryShapeTheDefaultAndTheWrite) {
   struct Case {
     bool present;
     std::vector<std::uint8_t> bytes;
@@ -52,23 +51,18 @@ TEST(FlakeCount, StoredValuesOfEveryShapeAndTheDefault) {
     EXPECT_EQ(count, c.read) << c.bytes.size() << " bytes";
     EXPECT_EQ(store.opened * 10 + store.closed, 11) << "opened and closed once";
   }
+  FakeStore store;
+  EXPECT_TRUE(WriteFlakeCount(store, 2500));
+  EXPECT_EQ(store.value, (std::vector<std::uint8_t>{0xC4, 0x09, 0, 0})) << "written as four bytes";
+  EXPECT_EQ(store.closed, 1);
   FakeStore locked;
   locked.opens = false;
   std::int32_t count = 0;
   EXPECT_FALSE(ReadFlakeCount(locked, &count));
   EXPECT_EQ(count, 10000) << "a key that cannot be opened leaves the default";
-  EXPECT_EQ(locked.closed, 0);
-}
-
-TEST(FlakeCount, WritesFourBytesOrReportsTheKey) {
-  FakeStore store;
-  EXPECT_TRUE(WriteFlakeCount(store, 2500));
-  EXPECT_EQ(store.value, (std::vector<std::uint8_t>{0xC4, 0x09, 0, 0}));
-  EXPECT_EQ(store.closed, 1);
-  FakeStore locked;
-  locked.opens = false;
   EXPECT_FALSE(WriteFlakeCount(locked, 2500));
   EXPECT_FALSE(locked.present);
+  EXPECT_EQ(locked.closed, 0);
 }
 
 }  // namespace

@@ -8,11 +8,6 @@ namespace {
 constexpr InputAction kPass = InputAction::kPassOn;
 constexpr InputAction kClose = InputAction::kRequestClose;
 
-// Six moves that cannot end the saver, however far they go.
-void IgnoredMoves(InputRules& rules) {
-  for (int i = 0; i < 6; ++i) ASSERT_EQ(rules.OnMouseMove(5000 + i, -5000), kPass) << "move " << i + 1;
-}
-
 TEST(InputRules, OnlyAMoveOfMoreThanThreeBothAcrossAndDownCloses) {
   struct Case {
     int savedX, savedY, x, y;
@@ -34,7 +29,8 @@ TEST(InputRules, OnlyAMoveOfMoreThanThreeBothAcrossAndDownCloses) {
                         Case{-30000, 0, 30000, 10, kPass}}) {  // 60000 apart wraps negative as 16 bits
     InputRules rules(false);
     rules.SetSavedCursor(c.savedX, c.savedY);
-    IgnoredMoves(rules);
+    // The first six moves never close, however far they go.
+    for (int i = 0; i < 6; ++i) ASSERT_EQ(rules.OnMouseMove(5000 + i, -5000), kPass) << "move " << i + 1;
     EXPECT_EQ(rules.OnMouseMove(c.x, c.y), c.action) << c.savedX << "," << c.savedY << " to " << c.x << "," << c.y;
   }
 }

@@ -10,23 +10,20 @@ TEST(KivoOptions, EveryOptionAtTheEdgesOfItsRangeAndTheDefaults) {
   struct Case {
     std::vector<std::string> args;
     KivoTarget target;
-    std::int64_t width, height, count;
+    std::int64_t count;
     bool clamped;
+    std::int64_t width = 800, height = 600;
   };
-  const KivoTarget own = KivoTarget::kWindow;
-  for (const Case& c : {Case{{}, own, 800, 600, 10000, false},
-                        Case{{"-geometry", "1x1"}, own, 1, 1, 10000, false},
-                        Case{{"-geometry", "32767X32767"}, own, 32767, 32767, 10000, false},
-                        Case{{"--count", "2000"}, own, 800, 600, 2000, false},
-                        Case{{"--count", "1999"}, own, 800, 600, 2000, true},
-                        Case{{"--count", "-5"}, own, 800, 600, 2000, true},
-                        Case{{"-count", "30000"}, own, 800, 600, 30000, false},
-                        Case{{"--count", "30001"}, own, 800, 600, 30000, true},
-                        Case{{"-fullscreen"}, KivoTarget::kFullScreen, 800, 600, 10000, false},
-                        Case{{"--root"}, KivoTarget::kRoot, 800, 600, 10000, false},
-                        Case{{"-root", "-window"}, own, 800, 600, 10000, false},
-                        Case{{"-background"}, KivoTarget::kBackground, 800, 600, 10000, false},
-                        Case{{"-lock", "-daemonize"}, KivoTarget::kLock, 800, 600, 10000, false}}) {
+  using T = KivoTarget;
+  const Case cases[] = {
+      {{}, T::kWindow, 10000, false},                    {{"-geometry", "1x1"}, T::kWindow, 10000, false, 1, 1},
+      {{"-geometry", "32767X32767"}, T::kWindow, 10000, false, 32767, 32767},
+      {{"--count", "2000"}, T::kWindow, 2000, false},    {{"--count", "1999"}, T::kWindow, 2000, true},
+      {{"--count", "-5"}, T::kWindow, 2000, true},       {{"-count", "30000"}, T::kWindow, 30000, false},
+      {{"--count", "30001"}, T::kWindow, 30000, true},   {{"-fullscreen"}, T::kFullScreen, 10000, false},
+      {{"--root"}, T::kRoot, 10000, false},              {{"-root", "-window"}, T::kWindow, 10000, false},
+      {{"-background"}, T::kBackground, 10000, false},   {{"-lock", "-daemonize"}, T::kLock, 10000, false}};
+  for (const Case& c : cases) {
     const KivoParseResult r = ParseKivoOptions(c.args, nullptr);
     const std::string what = c.args.empty() ? "the defaults" : c.args.front() + " " + c.args.back();
     ASSERT_TRUE(r.ok) << what << ": " << r.error;

@@ -1,6 +1,5 @@
-// The lock screen's parts that need no compositor: PAM's conversation and
-// outcome (with stand-ins for the library), the prompt's states and waits,
-// the secret's memory, and the indicator.
+// The lock's password check: PAM (a stand-in library), the checker's process, the secret's memory and
+// -daemonize.
 #include <gtest/gtest.h>
 
 #include <dirent.h>
@@ -21,7 +20,6 @@
 #include <string>
 #include <vector>
 
-#include "host/lock/key_repeat.h"
 #include "host/posix/daemon.h"
 #include "host/lock/lock_indicator.h"
 #include "host/lock/lock_prompt.h"
@@ -50,9 +48,8 @@ long StatusKb(const char* field) {
   return kb;
 }
 
-// What the password checker's process must be: all its memory locked (so
-// PAM's copies of the password too; the vDSO, a few kB, never is), and no
-// descriptor open but its two pipes and /dev/null.
+// What the password checker's process must be: all its memory locked (so PAM's copies of the password too;
+// the vDSO, a few kB, never is), and no descriptor open but its two pipes and /dev/null.
 bool Sealed() {
   DIR* dir = opendir("/proc/self/fd");
   int pipes = 0, others = 0;
@@ -66,12 +63,9 @@ bool Sealed() {
   return pipes == 2 && others == 0 && (!kMlockLocks || StatusKb("VmLck") + 64 >= StatusKb("VmRSS"));
 }
 
-// A stand-in PAM: asks one hidden question (and, first, one shown one and a
-// message), and accepts exactly kRight; or fails as a broken module would.
-// In the checker's process it accepts only where that is sealed, and plays
-// a module that crashes ("die") or never answers ("hang": named so, and
-// letting itself be traced, as a stand-in for a process that cannot be
-// reaped).
+// A stand-in PAM: a message, a shown question, then a hidden one; accepts exactly `right` (in the checker's
+// process only where that is sealed), or fails as a broken module would. "die" crashes; "hang" never answers
+// (named so, and traceable, to stand for a process that cannot be reaped).
 struct FakePam {
   static inline std::string right = "Snow-fall 42";
   static inline int startResult = PAM_SUCCESS;
@@ -111,23 +105,25 @@ struct FakePam {
 const PamFunctions kFake = {FakePam::Start, FakePam::Authenticate, FakePam::End};
 
 TEST(Pam, OnlyTheRightPasswordIsAcceptedAndOnlyTheHiddenPromptGetsIt) {
+  const struct {
+    std::string password;
+    int start, module;  // PAM's start fails, a module fails before judging
+  } cases[] = {{"Snow-fall 42", PAM_SUCCESS, PAM_SUCCESS},          {"snow-fall 42", PAM_SUCCESS, PAM_SUCCESS},
+               {"", PAM_SUCCESS, PAM_SUCCESS},                      {"Snow-fall 4", PAM_SUCCESS, PAM_SUCCESS},
+               {std::string(100000, 'x'), PAM_SUCCESS, PAM_SUCCESS}, {"Snow-fall 42", PAM_SUCCESS, PAM_AUTHINFO_UNAVAIL},
+               {"Snow-fall 42", PAM_SUCCESS, PAM_SYSTEM_ERR},       {"Snow-fall 42", PAM_SUCCESS, PAM_MAXTRIES},
+               {"Snow-fall 42", PAM_SUCCESS, PAM_CONV_ERR},         {"Snow-fall 42", PAM_ABORT, PAM_SUCCESS}};
+  for (const auto& c : cases) {
+    FakePam::startResult = c.start;
+    FakePam::moduleResult = c.module;
+    FakePam::answers.clear();
+    const bool asked = c.start == PAM_SUCCESS && c.module == PAM_SUCCESS;
+    EXPECT_EQ(PamAccepts(kFake, "kivo", "kivo-test", c.password.c_str()), asked && c.password == FakePam::right)
+        << c.password.size() << " bytes, " << c.start << " " << c.module;
+    using Answers = std::vector<std::string>;
+    EXPECT_EQ(FakePam::answers, (asked ? Answers{"(none)", "", c.password} : Answers{})) << c.password.size();
+  }
   FakePam::startResult = FakePam::moduleResult = PAM_SUCCESS;
-  EXPECT_TRUE(PamAccepts(kFake, "kivo", "kivo-test", "Snow-fall 42"));
-  EXPECT_EQ(FakePam::answers, (std::vector<std::string>{"(none)", "", "Snow-fall 42"}));
-  const std::string veryLong(100000, 'x');
-  for (const std::string& wrong : {std::string("snow-fall 42"), std::string(""), std::string("Snow-fall 4"), veryLong}) {
-    EXPECT_FALSE(PamAccepts(kFake, "kivo", "kivo-test", wrong.c_str())) << wrong.size() << " bytes";
-    EXPECT_EQ(FakePam::answers[2], wrong);
-  }
-  for (const int broken : {PAM_AUTHINFO_UNAVAIL, PAM_SYSTEM_ERR, PAM_MAXTRIES, PAM_CONV_ERR}) {
-    FakePam::moduleResult = broken;
-    EXPECT_FALSE(PamAccepts(kFake, "kivo", "kivo-test", "Snow-fall 42")) << "a module failing with " << broken;
-  }
-  FakePam::moduleResult = PAM_SUCCESS;
-  FakePam::startResult = PAM_ABORT;
-  EXPECT_FALSE(PamAccepts(kFake, "kivo", "kivo-test", "Snow-fall 42")) << "PAM that cannot start";
-  FakePam::startResult = PAM_SUCCESS;
-
   const pam_message secret{PAM_PROMPT_ECHO_OFF, "Password:"};
   const pam_message* one[] = {&secret};
   pam_response* responses = nullptr;
@@ -146,8 +142,7 @@ PamCheck::State Await(PamCheck& check, int milliseconds) {
   }
 }
 
-// Within 10 s, /proc/<pid>/<file> holds `text` (or, with `orGone`, the
-// process is gone).
+// Within 10 s, /proc/<pid>/<file> holds `text` (or, with `orGone`, the process is gone).
 bool Shows(pid_t pid, const char* file, const char* text, bool orGone) {
   for (int i = 0; i < 500; ++i, usleep(20000)) {
     char content[256] = {};
@@ -160,9 +155,8 @@ bool Shows(pid_t pid, const char* file, const char* text, bool orGone) {
 }
 bool Ended(pid_t pid) { return Shows(pid, "stat", ") Z", true); }  // a zombie nobody reaps, or gone
 
-// A process that traces `helper`: killed, the helper cannot be reaped until
-// the tracer lets go (after 30 s at most), as with a module in
-// uninterruptible sleep (a hung network home).
+// A process that traces `helper`: killed, the helper cannot be reaped until the tracer lets go (after 30 s at
+// most), as with a module in uninterruptible sleep (a hung network home).
 pid_t HoldOnceKilled(pid_t helper) {
   const pid_t tracer = helper > 0 ? fork() : -1;
   if (tracer == 0) {
@@ -174,15 +168,12 @@ pid_t HoldOnceKilled(pid_t helper) {
   return tracer > 0 && Shows(helper, "status", traced.c_str(), false) ? tracer : -1;
 }
 
-// One helper answers every check, on its descriptor, once each, and holds
-// nothing of kivo's (a socket open here stands for the compositor's). None
-// of these is a refusal, and each leaves the next check working: the helper
-// dead under a check or before it (a broken pipe), Escape during a check
-// that never answers (which never waits, even for a helper that cannot be
-// reaped yet), and no descriptor left to kivo.
+// One helper answers every check, on its descriptor, once each, and holds nothing of kivo's (a socket open
+// here stands for the compositor's). None of these is a refusal, and each leaves the next check working: the
+// helper dead under a check or before it (a broken pipe), Escape during a check that never answers (never
+// waiting, even for a helper not yet reapable), no descriptor left.
 TEST(PamCheck, OneSealedHelperAndNoFailureOfKivosIsARefusal) {
   enum Trouble { kNone, kNoDescriptors, kHelperGone, kEscape };
-  // The answer is kFailed also for a Start that fails.
   struct Step { const char* password; Trouble trouble; PamCheck::State answer; int refusals; IndicatorLook look; };
   using S = PamCheck::State;
   const int socket = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -241,8 +232,7 @@ TEST(PamCheck, OneSealedHelperAndNoFailureOfKivosIsARefusal) {
   close(socket);
 }
 
-// kivo killed during a check that hangs: its helper ends too, so that no
-// descriptor of kivo's outlives it.
+// kivo killed during a check that hangs: its helper ends too, so that no descriptor of kivo's outlives it.
 TEST(PamCheck, TheHelperEndsWithKivo) {
   int report[2];
   ASSERT_EQ(pipe(report), 0);
@@ -264,100 +254,23 @@ TEST(PamCheck, TheHelperEndsWithKivo) {
   close(report[1]);
 }
 
-// A held key repeats after the delay at the rate; only the key pressed last,
-// until it is released; a stall brings a few repeats, not a flood.
-TEST(KeyRepeat, AfterTheDelayAtTheRateUntilReleased) {
-  using namespace std::chrono_literals;
-  KeyRepeat repeat;
-  repeat.SetRate(25, 600);
-  const auto t0 = KeyRepeat::Clock::now();
-  EXPECT_EQ(repeat.Next(), KeyRepeat::Clock::time_point::max()) << "nothing held";
-  repeat.Press(14, t0);
-  EXPECT_EQ(repeat.Next(), t0 + 600ms);
-  EXPECT_EQ(repeat.Due(t0 + 599ms), 0);
-  EXPECT_EQ(repeat.Due(t0 + 600ms), 1);
-  EXPECT_EQ(repeat.Due(t0 + 639ms), 0);
-  EXPECT_EQ(repeat.Due(t0 + 720ms), 3) << "one every 40 ms: at 640, 680 and 720";
-  EXPECT_EQ(repeat.Key(), 14u);
-  EXPECT_EQ(repeat.Due(t0 + 10s), KeyRepeat::kMostAtOnce);
-  repeat.Release(30);
-  EXPECT_GT(repeat.Due(t0 + 11s), 0) << "another key's release stops nothing";
-  repeat.Release(14);
-  EXPECT_EQ(repeat.Due(t0 + 12s), 0);
-  repeat.SetRate(0, 600);
-  repeat.Press(14, t0);
-  EXPECT_EQ(repeat.Due(t0 + 5s), 0) << "rate 0: keys never repeat";
+// -daemonize: the parent answers once the child is ready, or with the child's own code when it ends first;
+// the password's block is locked in the child that keeps it (locks do not survive a fork).
+[[noreturn]] void Daemonized(bool ready) {
+  Daemon daemon;
+  if (!daemon.Detach()) _exit(9);
+  SecretBuffer secret(LockPrompt::kCapacity);
+  if (kMlockLocks && secret.Locked() && StatusKb("VmLck") <= 0) _exit(8);
+  if (ready) daemon.Ready();
+  _exit(7);  // once ready, too late to matter: the parent has answered
 }
-
-// -daemonize: the parent answers once the child is ready, or with the
-// child's own code when it ends first; the password's block is locked in
-// memory in the child that keeps it (memory locks do not survive a fork).
 TEST(DaemonDeathTest, TheParentAnswersForTheChildThatKeepsTheLockedBlock) {
-  EXPECT_EXIT(
-      {
-        Daemon daemon;
-        if (!daemon.Detach()) _exit(9);
-        _exit(7);
-      },
-      testing::ExitedWithCode(7), "");
-  EXPECT_EXIT(
-      {
-        Daemon daemon;
-        if (!daemon.Detach()) _exit(9);
-        SecretBuffer secret(LockPrompt::kCapacity);
-        if (kMlockLocks && secret.Locked() && StatusKb("VmLck") <= 0) _exit(8);
-        daemon.Ready();
-        _exit(5);  // too late to matter: the parent has answered
-      },
-      testing::ExitedWithCode(0), "");
+  EXPECT_EXIT(Daemonized(false), testing::ExitedWithCode(7), "");
+  EXPECT_EXIT(Daemonized(true), testing::ExitedWithCode(0), "");
 }
 
-TEST(LockPrompt, TypingEscapeEnterAndTheWaitAfterRefusals) {
-  using namespace std::chrono_literals;
-  LockPrompt prompt;
-  auto now = LockPrompt::Clock::now();
-  EXPECT_EQ(prompt.Look(now), IndicatorLook::kIdle);
-  EXPECT_FALSE(prompt.Enter(now)) << "nothing typed, nothing to check";
-  for (const char* c : {"a", "\xC3\xA9", "\xE2\x82\xAC"}) prompt.Type(c, std::strlen(c), now);  // a, é, €
-  EXPECT_EQ(prompt.Marks(), 3) << "one mark per character, not per byte";
-  EXPECT_EQ(prompt.Look(now), IndicatorLook::kTyping);
-  prompt.Backspace();
-  EXPECT_EQ(std::string(prompt.Secret().Data()), "a\xC3\xA9");
-  prompt.Escape(now);
-  EXPECT_EQ(prompt.Secret().Length(), 0u);
-  EXPECT_EQ(prompt.Look(now + 1s), IndicatorLook::kCleared);
-  EXPECT_EQ(prompt.Look(now + 2s), IndicatorLook::kIdle);
-
-  const int waits[] = {0, 1, 2, 4, 8, 16, 30, 30};  // seconds after the n-th refusal in a row
-  for (int refusal = 1; refusal <= 8; ++refusal) {
-    prompt.Type("x", 1, now);
-    ASSERT_TRUE(prompt.Enter(now)) << "refusal " << refusal;
-    EXPECT_EQ(prompt.Look(now), IndicatorLook::kChecking);
-    EXPECT_FALSE(prompt.Enter(now)) << "one check at a time";
-    prompt.Secret().Wipe();  // as the caller does once the check has its copy
-    prompt.Type("y", 1, now);
-    EXPECT_EQ(prompt.Marks(), 1) << "the marks checked stay while the system checks";
-    prompt.Answer(false, now);
-    EXPECT_EQ(prompt.Secret().Length(), 0u) << "wiped after every attempt";
-    EXPECT_EQ(prompt.Look(now), IndicatorLook::kRefused);
-    const auto wait = std::chrono::seconds(waits[refusal - 1]);
-    EXPECT_EQ(LockPrompt::WaitAfter(refusal), wait) << refusal;
-    prompt.Type("x", 1, now);
-    if (wait > 0s) {
-      EXPECT_FALSE(prompt.Enter(now + wait - 1ms)) << "refusal " << refusal;
-    }
-    now += wait;
-    prompt.Escape(now);
-  }
-  prompt.Type("x", 1, now);
-  ASSERT_TRUE(prompt.Enter(now));
-  prompt.Answer(true, now);
-  EXPECT_EQ(prompt.Refusals(), 0);
-  EXPECT_EQ(prompt.Secret().Length(), 0u);
-}
-
-// Memory that cannot be locked (no CAP_IPC_LOCK, a zero limit) is said
-// once: by the checker's hello first here, then never again.
+// Memory that cannot be locked (no CAP_IPC_LOCK, a zero limit) is said once: by the checker's hello first
+// here, then never again.
 [[noreturn]] void CheckAndKeepSecretsUnlocked() {
   __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
   __user_cap_data_struct caps[2] = {};
@@ -378,11 +291,10 @@ TEST(SecretBufferDeathTest, AMemoryLockRefusedIsSaidOnce) {
 TEST(SecretBuffer, AFixedBlockLockedInMemoryAndWiped) {
   SecretBuffer secret(8);
   EXPECT_TRUE(secret.Locked()) << "mlock refused: is RLIMIT_MEMLOCK zero here?";
-  EXPECT_TRUE(secret.Append("abc", 3));
-  EXPECT_TRUE(secret.Append("\xE2\x82\xAC", 3));
-  EXPECT_FALSE(secret.Append("de", 2)) << "7 bytes and the NUL fill it";
-  EXPECT_TRUE(secret.Append("d", 1));
-  EXPECT_FALSE(secret.Append("e", 1));
+  // 7 bytes and the NUL fill it.
+  for (const auto& [text, fits] : {std::pair{"abc", true}, {"\xE2\x82\xAC", true}, {"de", false}, {"d", true}, {"e", false}}) {
+    EXPECT_EQ(secret.Append(text, std::strlen(text)), fits) << text;
+  }
   EXPECT_EQ(std::string(secret.Data()), "abc\xE2\x82\xAC" "d");
   EXPECT_EQ(secret.Characters(), 5u);
   secret.DropLast();
@@ -392,70 +304,6 @@ TEST(SecretBuffer, AFixedBlockLockedInMemoryAndWiped) {
   for (int i = 0; i < 8; ++i) EXPECT_EQ(secret.Data()[i], '\0') << i;
   SecretBuffer none(0);
   EXPECT_FALSE(none.Append("a", 1));
-}
-
-// Pixels of one colour along a row, 2 above the indicator's middle by
-// default: across the marks, clear of the track.
-int MarkPixels(const RasterImage& image, int red, int green, int blue, int below = -2) {
-  int count = 0;
-  for (int x = 0; x < image.Width(); ++x) {
-    int r = 0, g = 0, b = 0;
-    image.GetPixel(x, image.Height() / 2 + below, &r, &g, &b);
-    count += r == red && g == green && b == blue;
-  }
-  return count;
-}
-
-TEST(LockIndicator, OneMarkPerCharacterInTheLooksColour) {
-  RasterImage image;
-  struct Case {
-    IndicatorLook look;
-    int marks, red, green, blue, pixels;  // 11 pixels across each mark 2 rows from its middle
-  };
-  for (const Case& c : {Case{IndicatorLook::kTyping, 5, 235, 235, 235, 55}, Case{IndicatorLook::kTyping, 30, 235, 235, 235, 264},
-                        Case{IndicatorLook::kChecking, 2, 110, 160, 255, 22}, Case{IndicatorLook::kRefused, 0, 255, 70, 70, 33},
-                        Case{IndicatorLook::kUnavailable, 0, 190, 110, 255, 33},
-                        Case{IndicatorLook::kIdle, 0, 235, 235, 235, 0}}) {
-    DrawIndicator(image, c.look, c.marks, 1);
-    EXPECT_EQ(MarkPixels(image, c.red, c.green, c.blue), c.pixels) << c.marks << " marks";
-  }
-  DrawIndicator(image, IndicatorLook::kCleared, 0, 2);
-  EXPECT_EQ(image.Width(), 2 * IndicatorWidth(1));
-  EXPECT_EQ(MarkPixels(image, 220, 150, 40, 0) + MarkPixels(image, 220, 150, 40, 1), 2 * image.Width())
-      << "the cleared look: an amber track, as thick as the scale";
-  DrawIndicator(image, IndicatorLook::kTyping, 1, 2);
-  EXPECT_EQ(MarkPixels(image, 235, 235, 235, -8), 13) << "a mark's radius grows with the scale";
-  EXPECT_EQ(IndicatorScale(768), 1);
-  EXPECT_EQ(IndicatorScale(2160), 3);
-}
-
-int AmberPixels(const RasterImage& image) {
-  int count = 0;
-  for (int y = 0; y < image.Height(); ++y) {
-    for (int x = 0; x < image.Width(); ++x) {
-      int r = 0, g = 0, b = 0;
-      image.GetPixel(x, y, &r, &g, &b);
-      count += r == 240 && g == 170 && b == 40;
-    }
-  }
-  return count;
-}
-
-// Caps Lock shows as an arrow at the track's left end, clear of the marks,
-// in every look; without it there is none.
-TEST(LockIndicator, CapsLockShowsAnArrowBeforeTheMarks) {
-  RasterImage image;
-  for (const IndicatorLook look : {IndicatorLook::kIdle, IndicatorLook::kTyping, IndicatorLook::kRefused}) {
-    DrawIndicator(image, look, kShownMarks, 1, false);
-    EXPECT_EQ(AmberPixels(image), 0);
-    const int marks = MarkPixels(image, 235, 235, 235) + MarkPixels(image, 255, 70, 70);
-    DrawIndicator(image, look, kShownMarks, 1, true);
-    EXPECT_GT(AmberPixels(image), 20) << "an arrow as tall as a mark";
-    EXPECT_EQ(MarkPixels(image, 235, 235, 235) + MarkPixels(image, 255, 70, 70), marks) << "the marks untouched";
-    int r = 0, g = 0, b = 0;
-    image.GetPixel(IndicatorWidth(1) - 1, image.Height() / 2, &r, &g, &b);
-    EXPECT_FALSE(r == 240 && g == 170) << "at the left end, not the right";
-  }
 }
 
 }  // namespace

@@ -10,18 +10,8 @@ namespace {
 
 using Calls = std::vector<std::string>;
 
-StoredUsePassword Number(std::uint32_t n) {
-  StoredUsePassword v;
-  v.number = n;
-  return v;
-}
-
-StoredUsePassword Text(const std::string& t) {
-  StoredUsePassword v;
-  v.isText = true;
-  v.text = t;
-  return v;
-}
+StoredUsePassword Number(std::uint32_t n) { return {false, n, ""}; }
+StoredUsePassword Text(const std::string& t) { return {true, 0, t}; }
 
 // Records the gate's calls in order and answers as configured.
 struct FakePasswordPlatform : PasswordPlatform {
@@ -55,42 +45,37 @@ const Calls kNoPassword = {"open", "read", "close"};
 const Calls kVerified = {"open", "read", "close", "load", "find", "verify 4660", "free"};
 
 TEST(PasswordGate, EachPathTakesItsStepsInOrderAndAnswers) {
+  PasswordGate gate;  // one gate for all: every path gives the re-entry count back
   struct Case {
     const char* what;
-    void (*setUp)(FakePasswordPlatform&);
+    void (*setUp)(FakePasswordPlatform&, PasswordGate&);
     GateAnswer answer;
     Calls calls;
   };
+  using P = FakePasswordPlatform&;
   const Case cases[] = {
-      {"no password wanted", [](FakePasswordPlatform& p) { p.usePassword = Number(0); }, GateAnswer::kAllow, kNoPassword},
-      {"setting unreadable", [](FakePasswordPlatform& p) { p.valueReads = false; }, GateAnswer::kAllow, kNoPassword},
-      {"verified", [](FakePasswordPlatform&) {}, GateAnswer::kAllow, kVerified},
-      {"any non-zero answer", [](FakePasswordPlatform& p) { p.verifyResult = -7; }, GateAnswer::kAllow, kVerified},
-      {"wrong or cancelled", [](FakePasswordPlatform& p) { p.verifyResult = 0; }, GateAnswer::kRefuse, kVerified},
-      {"key unavailable", [](FakePasswordPlatform& p) { p.keyOpens = false; }, GateAnswer::kRefuse, {"open", "message"}},
-      {"no verifier", [](FakePasswordPlatform& p) { p.libraryLoads = false; }, GateAnswer::kRefuse,
+      {"no password wanted", [](P p, PasswordGate&) { p.usePassword = Number(0); }, GateAnswer::kAllow, kNoPassword},
+      {"\"0\" stored as text", [](P p, PasswordGate&) { p.usePassword = Text("0"); }, GateAnswer::kAllow, kNoPassword},
+      {"setting unreadable", [](P p, PasswordGate&) { p.valueReads = false; }, GateAnswer::kAllow, kNoPassword},
+      {"verified", [](P, PasswordGate&) {}, GateAnswer::kAllow, kVerified},
+      {"any non-zero answer", [](P p, PasswordGate&) { p.verifyResult = -7; }, GateAnswer::kAllow, kVerified},
+      {"wrong or cancelled", [](P p, PasswordGate&) { p.verifyResult = 0; }, GateAnswer::kRefuse, kVerified},
+      // a second request while the dialog is open is refused without a dialog
+      {"asked again", [](P p, PasswordGate& g) { p.askAgain = &g; }, GateAnswer::kAllow, kVerified},
+      {"key unavailable", [](P p, PasswordGate&) { p.keyOpens = false; }, GateAnswer::kRefuse, {"open", "message"}},
+      {"no verifier", [](P p, PasswordGate&) { p.libraryLoads = false; }, GateAnswer::kRefuse,
        {"open", "read", "close", "load", "message"}},
-      {"no entry point", [](FakePasswordPlatform& p) { p.entryFound = false; }, GateAnswer::kRefuse,
+      {"no entry point", [](P p, PasswordGate&) { p.entryFound = false; }, GateAnswer::kRefuse,
        {"open", "read", "close", "load", "find", "message", "free"}},
   };
-  PasswordGate gate;  // one gate for all: every path gives the re-entry count back
   for (const Case& c : cases) {
     FakePasswordPlatform p;
-    c.setUp(p);
+    c.setUp(p, gate);
     EXPECT_EQ(gate.Ask(p, 0x1234), c.answer) << c.what;
     EXPECT_EQ(p.calls, c.calls) << c.what;
+    EXPECT_EQ(p.nestedAnswer, p.askAgain == nullptr ? GateAnswer::kAllow : GateAnswer::kRefuse) << c.what;
     EXPECT_FALSE(gate.CheckInProgress()) << c.what;
   }
-}
-
-TEST(PasswordGate, ASecondRequestWhileTheDialogIsOpenIsRefusedWithoutADialog) {
-  FakePasswordPlatform p;
-  PasswordGate gate;
-  p.askAgain = &gate;
-  EXPECT_EQ(gate.Ask(p, 0x1234), GateAnswer::kAllow);
-  EXPECT_EQ(p.nestedAnswer, GateAnswer::kRefuse);
-  EXPECT_EQ(p.calls, kVerified);
-  EXPECT_FALSE(gate.CheckInProgress());
 }
 
 // Current systems store the flag as text; "0" must not read as the byte 0x30.
@@ -104,11 +89,6 @@ TEST(PasswordGate, AFlagStoredAsTextIsTheNumberItSpells) {
   EXPECT_FALSE(PasswordWanted(Number(0)));
   EXPECT_TRUE(PasswordWanted(Number(0x30))) << "a 4-byte value is a number, whatever its bytes spell";
   EXPECT_TRUE(PasswordWanted(Number(0x80000000u)));
-  FakePasswordPlatform p;
-  p.usePassword = Text("0");
-  PasswordGate gate;
-  EXPECT_EQ(gate.Ask(p, 5), GateAnswer::kAllow);
-  EXPECT_EQ(p.calls, kNoPassword);
 }
 
 struct FakeChangePlatform : ChangePasswordPlatform {

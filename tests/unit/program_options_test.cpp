@@ -30,9 +30,7 @@ TEST(ProgramOptions, DashesHelpAndVersion) {
     ASSERT_TRUE(p.ok) << args[1];
     EXPECT_EQ(p.hits.back().id, args[0] == "--version" ? OptionId::kVersion : OptionId::kHelp) << args[0];
   }
-  EXPECT_TRUE(Parse({"-help"}, DashStyle::kSingleOrDouble).ok);
-  EXPECT_TRUE(Parse({"-version"}, DashStyle::kSingleOrDouble).ok);
-  EXPECT_TRUE(Parse({"--h"}, DashStyle::kSingleOrDouble).ok);
+  for (const char* help : {"-help", "-version", "--h"}) EXPECT_TRUE(Parse({help}, DashStyle::kSingleOrDouble).ok) << help;
   EXPECT_FALSE(Parse({"--h"}).ok);
   EXPECT_FALSE(Parse({"--bogus", "-h"}).ok) << "what comes before help is still read";
   EXPECT_FALSE(ParseOptions({"--version"}, {OptionId::kHelp}, DashStyle::kDoubleOnly).ok) << "only where accepted";
@@ -63,8 +61,7 @@ TEST(ProgramOptions, WholeNumbersAtTheLimits) {
   for (const char* bad : {"9223372036854775808", "-9223372036854775809", " 17", "17 ", "", "+", "-", "1e3", "0x10"}) {
     EXPECT_FALSE(ParseInteger(bad, INT64_MIN, INT64_MAX, &v)) << bad;
   }
-  EXPECT_FALSE(ParseInteger("21", 0, 20, &v));
-  EXPECT_FALSE(ParseInteger("-1", 0, 20, &v));
+  for (const char* outside : {"21", "-1"}) EXPECT_FALSE(ParseInteger(outside, 0, 20, &v)) << outside;
   EXPECT_EQ(v, 99) << "a refused number leaves the value alone";
 }
 
