@@ -134,17 +134,17 @@ picture_moves() {  # SHOT1 SHOT2 X Y W H
 # more command it must pass, given the file), then up to 5 s for a later one in which the picture moved
 # in every rectangle. SHOOT names the command that takes the screenshots (shot by default).
 snowing_within() {  # SECONDS WHAT MIN RECT...
-  local seconds=$1 what=$2 min=$3 r name lit; shift 3
+  # Not "name": the Wayland driver's check labels its lines and fills its table by that one.
+  local seconds=$1 what=$2 min=$3 r area lit; shift 3
   wait_until "$seconds" snow_in_shot "$work/a.png" "$min" "$@"
-  # $name: the rectangle's name, which the check of wayland_rows.sh also labels its line with.
   for r in "$@"; do
-    name=${r#* * * * } lit=$(snow_in "$work/a.png" $r)
-    check "$what: snow on $name ($lit bright pixels)" [ "${lit:-0}" -gt "$min" ]
+    area=${r#* * * * } lit=$(snow_in "$work/a.png" $r)
+    check "$what: snow on $area ($lit bright pixels)" [ "${lit:-0}" -gt "$min" ]
   done
   wait_until 5 moved_in_shot "$work/a.png" "$work/b.png" "$@"
   for r in "$@"; do
-    name=${r#* * * * }
-    check "$what: the picture moves on $name" picture_moves "$work/a.png" "$work/b.png" $r
+    area=${r#* * * * }
+    check "$what: the picture moves on $area" picture_moves "$work/a.png" "$work/b.png" $r
   done
 }
 snow_in() { bright_pixels "$2" "$3" "$4" "$5" "$1"; }  # SHOT X Y W H [NAME...]
