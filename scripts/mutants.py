@@ -10,8 +10,10 @@ robustness tests) and restores the file. A fault is caught when the build
 succeeds and some test fails (or hangs); a fault that does not compile is
 reported apart and counts for nothing. Prints one line per fault and the
 caught share; the sources given are never modified. With --who every test
-runs for every fault and each caught line names the tests that failed, which
-shows what a test catches that no other does.
+runs for every fault and each caught line names the tests that failed, and
+the next the checks that failed in them (a test file's line, or a shell
+check's words), which shows what a test, or one check, catches that no
+other does.
 
 mutants.txt: one fault per line, fields separated by " @@ ":
     FILE @@ OLD @@ NEW [@@ OLD2 @@ NEW2 ...]
@@ -20,6 +22,7 @@ Lines starting with # and blank lines are ignored.
 """
 import argparse
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -55,6 +58,28 @@ def copy_sources(source, work):
             continue
         os.makedirs(os.path.dirname(dst), exist_ok=True)
         shutil.copy(src, dst)  # a fresh time stamp, so that the build sees a restored file
+
+
+def failed_checks(output):
+    """The checks that failed in ctest's --output-on-failure OUTPUT: a test
+    file's FILE:LINE for GoogleTest, the words after FAIL: for a shell
+    driver, the test's name where it failed with neither (a crash, a
+    time-out)."""
+    checks, test, seen = [], None, False
+    for line in output.splitlines():
+        status = re.search(r"Test +#\d+: (\S+) \.+\**(Failed|Timeout|Exception|Subprocess)", line)
+        if status or re.search(r"Test +#\d+: \S+ \.+ +Passed", line):
+            if test and not seen:
+                checks.append(test)
+            test, seen = (status.group(1) if status else None), False
+            continue
+        found = re.search(r"(\w+\.(?:cpp|h)):(\d+): Failure", line) or re.match(r"FAIL: (.*)", line)
+        if test and found:
+            checks.append(":".join(found.groups()) if found.re.groups == 2 else found.group(1)[:60])
+            seen = True
+    if test and not seen:
+        checks.append(test)
+    return sorted(set(checks))
 
 
 def run(cmd, cwd, timeout, output=None):
@@ -106,7 +131,7 @@ def main():
             continue
         open(path, "w", encoding="utf-8").write(text)
         started = time.time()
-        who = []
+        who, checks = [], []
         try:
             log = []
             if run(["cmake", "--build", build, "-j", str(os.cpu_count())], work, 900, log) != 0:
@@ -121,7 +146,7 @@ def main():
             else:
                 log = []
                 code = run(["ctest", "--test-dir", build, "-LE", FAST, "-j", str(os.cpu_count()), "--timeout", "120"]
-                           + ([] if args.who else ["--stop-on-failure"]), work, 900, log)
+                           + (["--output-on-failure"] if args.who else ["--stop-on-failure"]), work, 900, log)
                 if code == 0:
                     verdict = "SURVIVED"
                     survived += 1
@@ -131,12 +156,14 @@ def main():
                     if args.who:
                         failed = log[-1].split("The following tests FAILED:")[-1].splitlines()[1:]
                         who = [f.split(" - ")[1].split(" (")[0] for f in failed if " - " in f]
+                        checks = failed_checks(log[-1])
         finally:
             open(path, "w", encoding="utf-8").write(original)
         summary = " / ".join(f"{o.strip()[:50]} -> {n.strip()[:50]}" for o, n in edits).replace("\n", " ")
         print(f"line {number:3}: {verdict:8} {name}: {summary} ({time.time() - started:.0f} s)", flush=True)
         if who:
             print(f"          by {' | '.join(who)}", flush=True)
+            print(f"          at {' | '.join(checks)}", flush=True)
 
     # Restore the build to the unmodified sources.
     run(["cmake", "--build", build, "-j", str(os.cpu_count())], work, 1200)
