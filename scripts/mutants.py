@@ -67,8 +67,8 @@ def failed_checks(output):
     time-out)."""
     checks, test, seen = [], None, False
     for line in output.splitlines():
-        status = re.search(r"Test +#\d+: (\S+) \.+\**(Failed|Timeout|Exception|Subprocess)", line)
-        if status or re.search(r"Test +#\d+: \S+ \.+ +Passed", line):
+        status = re.search(r"Test +#\d+: (.+?) \.+\**(Failed|Timeout|Exception|Subprocess)", line)
+        if status or re.search(r"Test +#\d+: .+? \.+ +Passed", line):
             if test and not seen:
                 checks.append(test)
             test, seen = (status.group(1) if status else None), False
