@@ -36,27 +36,10 @@ TEST(ProgramOptions, DashesHelpAndVersion) {
   EXPECT_FALSE(ParseOptions({"--version"}, {OptionId::kHelp}, DashStyle::kDoubleOnly).ok) << "only where accepted";
 }
 
-TEST(ProgramOptions, RefusalsNameTheOptionAndTheValue) {
-  EXPECT_EQ(Parse({"--seed", "-1"}).error, "--seed must be a whole number from 0 to 4294967295, not '-1'");
-  EXPECT_EQ(Parse({"-count", "ten"}, DashStyle::kSingleOrDouble).error,
-            "--count must be a whole number (32-bit), not 'ten'");
-  EXPECT_EQ(Parse({"--count", "2147483648"}).error, "--count must be a whole number (32-bit), not '2147483648'");
-  EXPECT_TRUE(Parse({"--count", "-2147483648"}).ok);
-  EXPECT_EQ(Parse({"--out"}).error, "option --out needs a value");
-  EXPECT_EQ(Parse({"--width", "5"}).error, "unknown option '--width'") << "options a program does not take";
-  EXPECT_TRUE(Parse({"--root", "--seed", "x"}).hits.empty());
-}
-
 TEST(ProgramOptions, WholeNumbersAtTheLimits) {
   std::int64_t v = 0;
-  EXPECT_TRUE(ParseInteger("-9223372036854775808", INT64_MIN, INT64_MAX, &v));
-  EXPECT_EQ(v, INT64_MIN);
-  EXPECT_TRUE(ParseInteger("9223372036854775807", INT64_MIN, INT64_MAX, &v));
-  EXPECT_EQ(v, INT64_MAX);
   EXPECT_TRUE(ParseInteger("+20", 0, 20, &v));
   EXPECT_EQ(v, 20);
-  EXPECT_TRUE(ParseInteger("-0", 0, 20, &v));
-  EXPECT_EQ(v, 0);
   v = 99;
   for (const char* bad : {"9223372036854775808", "-9223372036854775809", " 17", "17 ", "", "+", "-", "1e3", "0x10"}) {
     EXPECT_FALSE(ParseInteger(bad, INT64_MIN, INT64_MAX, &v)) << bad;

@@ -72,23 +72,6 @@ TEST(BufferPool, AResizeRetiresHeldBuffersUntilTheyComeBack) {
   EXPECT_EQ(p.pool.Count(BufferPool<FakeBuffer>::State::kRetired), 0u);
 }
 
-TEST(BufferPool, NoMemoryMeansNoBufferToDrawInto) {
-  Pool p;
-  p.memory = false;
-  EXPECT_FALSE(p.pool.Resize(64, 32));
-  EXPECT_FALSE(p.pool.Usable());
-  EXPECT_EQ(p.pool.Acquire(), nullptr);
-  EXPECT_FALSE(p.pool.Resize(0, 32)) << "no pixels, no buffer";
-  p.memory = true;
-  ASSERT_TRUE(p.pool.Resize(64, 32));
-  FakeBuffer* one = p.pool.Acquire();
-  p.pool.Hold(one, 1);
-  p.memory = false;
-  EXPECT_EQ(p.pool.Acquire(), nullptr) << "a second cannot be made: wait, never reuse the held one";
-  p.pool.Release(one);
-  EXPECT_EQ(p.pool.Acquire(), one);
-}
-
 // The columns owed in `row`, first and last.
 std::pair<int, int> Owed(const UnshownDamage& owed, int row) {
   return {owed.Rows().first[static_cast<std::size_t>(row)], owed.Rows().last[static_cast<std::size_t>(row)]};
