@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Measures how many injected faults the fast test suite catches.
 
-    scripts/mutants.py [--source DIR] [--build DIR] [--only SUBSTRING] [--list FILE] [--who]
+    scripts/mutants.py [--source DIR] [--build DIR] [--only SUBSTRING] [--list FILE] [--who] [--labels REGEX]
 
 Each fault in scripts/mutants.txt is one textual change to the product code.
 For each, in turn, the script applies it to a copy of the sources, rebuilds
@@ -13,7 +13,9 @@ caught share; the sources given are never modified. With --who every test
 runs for every fault and each caught line names the tests that failed, and
 the next the checks that failed in them (a test file's line, or a shell
 check's words), which shows what a test, or one check, catches that no
-other does.
+other does. With --labels only the tests whose ctest labels match run, in
+place of the fast suite: an end-to-end group with its own list of faults in
+the glue it drives (scripts/mutants-x11.txt with --labels x11).
 
 mutants.txt: one fault per line, fields separated by " @@ ":
     FILE @@ OLD @@ NEW [@@ OLD2 @@ NEW2 ...]
@@ -99,6 +101,7 @@ def main():
     ap.add_argument("--only", default="")
     ap.add_argument("--list", default=os.path.join(HERE, "mutants.txt"))
     ap.add_argument("--who", action="store_true")
+    ap.add_argument("--labels", default=None)
     args = ap.parse_args()
 
     faults = [f for f in parse(args.list) if args.only in f[1]]
@@ -111,7 +114,8 @@ def main():
         sys.exit("configure failed")
     if run(["cmake", "--build", build, "-j", str(os.cpu_count())], work, 1200) != 0:
         sys.exit("the unmodified tree does not build")
-    if run(["ctest", "--test-dir", build, "-LE", FAST, "-j", str(os.cpu_count())], work, 600) != 0:
+    suite = ["-L", args.labels] if args.labels else ["-LE", FAST]
+    if run(["ctest", "--test-dir", build] + suite + ["-j", str(os.cpu_count())], work, 600) != 0:
         sys.exit("the unmodified tree fails its fast tests")
 
     caught = survived = invalid = 0
@@ -145,7 +149,8 @@ def main():
                     invalid += 1
             else:
                 log = []
-                code = run(["ctest", "--test-dir", build, "-LE", FAST, "-j", str(os.cpu_count()), "--timeout", "120"]
+                code = run(["ctest", "--test-dir", build] + suite + ["-j", str(os.cpu_count())]
+                           + ([] if args.labels else ["--timeout", "120"])
                            + (["--output-on-failure"] if args.who else ["--stop-on-failure"]), work, 900, log)
                 if code == 0:
                     verdict = "SURVIVED"
