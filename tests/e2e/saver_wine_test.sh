@@ -21,6 +21,7 @@ case ${KIVO_TEST_DISPLAY:-} in
   *) start_xvfb || exit 1 ;;
 esac
 wine_prefix_ready || exit 1
+[[ $build != *i686* ]] || wine_runs_bits "$testhost" 32 || { echo "SKIP: $no_32bit_code"; exit 77; }
 
 FULL='window 0 0 1024 768 topmost=1 popup=1 visible=1'
 SECOND='monitor 1024 0 800 600 topmost=1 visible=1'

@@ -51,6 +51,12 @@ wine_share_dlls() {
     done
 }
 
+# Whether this Wine runs programs of BITS (32 or 64) at all, asked of the test helper of such a build.
+# WoW64 runs 32-bit code in the kernel's 32-bit code segment, which a kernel with IA-32 emulation off
+# does not have: there no 32-bit Windows program runs, kivo's or any other.
+wine_runs_bits() { [ "$("$WINE" "$1" bits 2>/dev/null | tr -d '\r')" = "$2" ]; }  # TESTHOST BITS
+no_32bit_code="this machine's kernel runs no 32-bit code (IA-32 emulation off), so Wine runs no 32-bit build here"
+
 # Ends every Windows program of the prefix.
 wine_stop_all() { "$WINESERVER" -k 2>/dev/null; }
 stop_everything() { wine_stop_all; wait_until 5 all_started_ended; }  # and waits for what start ran

@@ -1,4 +1,5 @@
 // kivo-testhost: the Windows side of the saver's end-to-end tests.
+//   kivo-testhost bits       32 or 64: whether this Wine runs a build of that word size at all
 //   kivo-testhost probe      the running saver window, if any
 //   kivo-testhost monitors   the saver's windows on the other monitors, if any
 //   kivo-testhost dialog     the settings dialog and each of its controls, and whether each lies
@@ -169,6 +170,7 @@ int Pane(int width, int height, const char* saver, const char* control) {
 int main(int argc, char** argv) {
   BecomeDpiAware();
   const std::string verb = argc > 1 ? argv[1] : "";
+  if (verb == "bits") return std::printf("%d\n", static_cast<int>(8 * sizeof(void*))) > 0 ? 0 : 1;
   if (verb == "probe") return Probe();
   if (verb == "dialog") return Dialog();
   if (verb == "monitors") {
@@ -178,6 +180,6 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (verb == "pane" && argc == 6) return Pane(std::atoi(argv[2]), std::atoi(argv[3]), argv[4], argv[5]);
-  std::fprintf(stderr, "usage: kivo-testhost probe | monitors | dialog | pane W H SAVER CONTROL\n");
+  std::fprintf(stderr, "usage: kivo-testhost bits | probe | monitors | dialog | pane W H SAVER CONTROL\n");
   return 2;
 }
