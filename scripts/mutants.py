@@ -15,7 +15,9 @@ the next the checks that failed in them (a test file's line, or a shell
 check's words), which shows what a test, or one check, catches that no
 other does. With --labels only the tests whose ctest labels match run, in
 place of the fast suite: an end-to-end group with its own list of faults in
-the glue it drives (scripts/mutants-x11.txt with --labels x11).
+the glue it drives (scripts/mutants-x11.txt with --labels x11,
+scripts/mutants-wayland.txt with --labels wayland, in the Wine root of
+scripts/wine-root.sh make).
 
 mutants.txt: one fault per line, fields separated by " @@ ":
     FILE @@ OLD @@ NEW [@@ OLD2 @@ NEW2 ...]
@@ -106,11 +108,16 @@ def main():
 
     faults = [f for f in parse(args.list) if args.only in f[1]]
     work = os.path.join(args.source, "build", "mutants-src")
-    build = args.build or os.path.join(args.source, "build", "mutants")
+    # The build lies inside the copy: the groups that run in the Wine root
+    # see only the tree they are started from, mounted there.
+    build = args.build or os.path.join(work, "build", "mutants")
     # A private copy of the sources: the working tree stays untouched.
     copy_sources(args.source, work)
+    # Those groups are registered with the Wine tests, and use the root the
+    # source tree has made.
+    os.environ.setdefault("KIVO_WINE_ROOT", os.path.join(args.source, "build", "wine-root"))
     if run(["cmake", "-S", work, "-B", build, "-G", "Ninja", "-DCMAKE_BUILD_TYPE=Release",
-            "-DKIVO_BUILD_BENCH=OFF"], work, 600) != 0:
+            "-DKIVO_BUILD_BENCH=OFF", f"-DKIVO_WINE_TESTS={'ON' if args.labels else 'OFF'}"], work, 600) != 0:
         sys.exit("configure failed")
     if run(["cmake", "--build", build, "-j", str(os.cpu_count())], work, 1200) != 0:
         sys.exit("the unmodified tree does not build")
