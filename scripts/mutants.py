@@ -92,7 +92,9 @@ def run(cmd, cwd, timeout, output=None):
         if output is not None:
             output.append(done.stdout.decode(errors="replace"))
         return done.returncode
-    except subprocess.TimeoutExpired:
+    except subprocess.TimeoutExpired as expired:
+        if output is not None:
+            output.append((expired.stdout or b"").decode(errors="replace"))
         return "timeout"
 
 
@@ -168,6 +170,8 @@ def main():
                     if args.who:
                         failed = log[-1].split("The following tests FAILED:")[-1].splitlines()[1:]
                         who = [f.split(" - ")[1].split(" (")[0] for f in failed if " - " in f]
+                        if code == "timeout":
+                            who = ["the group, past its time"]
                         checks = failed_checks(log[-1])
         finally:
             open(path, "w", encoding="utf-8").write(original)

@@ -215,6 +215,11 @@ sway_lock_rows() {
   check "and nothing of the desktop" no_desktop "$shots/lock.png"
   up again -lock
   check "another kivo -lock takes the abandoned lock" running again
+  # SIGTERM stops it as it does the saver, but the session is not its to give back.
+  signal again TERM
+  check "kivo -lock ended by SIGTERM: exit 1, the session still locked" \
+    eval 'ends_with again 1 10 && not wait_until 1 not window_shows hidden'
+  up again -lock
   keys "type $password" "key Return"
   check "and its right password unlocks it" ends_with again 0 15
   check "the window is seen again" window_is seen
