@@ -15,8 +15,8 @@ dir=$(mktemp -d "$builds/crosscheck.XXXXXX")
 at_exit+=("rm -rf '$dir'")
 in_wine() { "$wine_root" run bash -c '. "$0"; "$@"' "$here/wine_env.sh" "$@"; }
 in_wine wine_prefix_ready || exit 1
-skipped=
-in_wine wine_runs_bits "$builds/mingw-i686/tests/win32/kivo-testhost.exe" 32 || skipped=windows-i686
+skipped= helper32=$builds/mingw-i686/tests/win32/kivo-testhost.exe
+[ ! -f "$helper32" ] || in_wine wine_runs_bits "$helper32" 32 || skipped=windows-i686
 [ -z "$skipped" ] || echo "skip: windows-i686: this machine's kernel runs no 32-bit code (IA-32 emulation off)"
 render_on() {  # TARGET OUT ARGS...
   local target=$1 out=$2; shift 2

@@ -12,12 +12,12 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/wine_env.sh"
 at_exit+=(wine_stop_all)
 setup=$dist/kivo-setup-$version.exe
-testhost=$builds/mingw-x64/tests/win32/kivo-testhost.exe
-for f in "$setup" "$testhost"; do [ -f "$f" ] || { echo "FAIL: $f is not built"; exit 1; }; done
+testhost=$builds/mingw-x64/tests/win32/kivo-testhost.exe helper32=$builds/mingw-i686/tests/win32/kivo-testhost.exe
+for f in "$setup" "$testhost" "$helper32"; do [ -f "$f" ] || { echo "FAIL: $f is not built"; exit 1; }; done
 start_xvfb || exit 1
 wine_prefix_ready || exit 1
 # The installer, as the 32-bit Windows it also serves needs, is a 32-bit program.
-wine_runs_bits "$builds/mingw-i686/tests/win32/kivo-testhost.exe" 32 || { echo "SKIP: $no_32bit_code"; exit 77; }
+wine_runs_bits "$helper32" 32 || { echo "SKIP: $no_32bit_code"; exit 77; }
 
 UNINSTALL='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\KIVO'
 system32=$WINEPREFIX/drive_c/windows/system32
